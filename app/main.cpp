@@ -1,6 +1,7 @@
 // Process entry: command line, then the toolkit's windowed entry with assertion reports off.
 #include "app/command_line.h"
 #include "app/orvex_app.h"
+#include "app/shell_parts.h"
 
 #include <wx/app.h>
 #include <wx/log.h>
@@ -23,6 +24,7 @@ int main(int argc, char** argv)
     if (!startBackends(cl))
         return 1;
 
+    installViewerParts();
     wxSetAssertHandler(nullptr);
     wxLog::SetLogLevel(wxLOG_Info);
     // The toolkit sees only the program name: the options are ours.

@@ -1,4 +1,15 @@
 #include "app/orvex_app.h"
 
-bool COrvexApp::OnInit() { return true; }
-int COrvexApp::OnExit() { return 0; }
+#include "app/orvex_frame.h"
+
+bool COrvexApp::OnInit()
+{
+    m_frame = new COrvexFrame("Tavlin", wxDefaultPosition, wxDefaultSize);
+    m_frame->Show(true);
+    return true;
+}
+
+int COrvexApp::OnExit()
+{
+    return 0;
+}

@@ -2,29 +2,56 @@
 
 #include <wx/display.h>
 #include <wx/gdicmn.h>
-#include <wx/stdpaths.h>
 
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <unistd.h>
 
 namespace platform {
 
+namespace {
+
+// The XDG documents entry of user-dirs.dirs ("$HOME/Documents" or an absolute path).
+std::string xdgDocuments(const std::string& home)
+{
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    std::string file = (config && *config ? std::string(config) : home + "/.config") + "/user-dirs.dirs";
+    std::ifstream in(file);
+    std::string line;
+    while (std::getline(in, line)) {
+        const std::string key = "XDG_DOCUMENTS_DIR=";
+        size_t k = line.find_first_not_of(" \t");
+        if (k == std::string::npos || line.compare(k, key.size(), key) != 0)
+            continue;
+        std::string v = line.substr(k + key.size());
+        if (v.size() >= 2 && v.front() == '"' && v.back() == '"')
+            v = v.substr(1, v.size() - 2);
+        if (v.rfind("$HOME", 0) == 0)
+            v = home + v.substr(5);
+        if (!v.empty() && v[0] == '/')
+            return v;
+    }
+    return {};
+}
+
+}  // namespace
+
 std::string documentsFolder()
 {
-    // wxStandardPaths follows the XDG user dirs and falls back to $HOME; without a
-    // HOME there is no documents folder at all.
+    // Without a HOME there is no documents folder at all.
     const char* home = std::getenv("HOME");
     if (!home || !*home)
         return {};
-    wxString dir = wxStandardPaths::Get().GetDocumentsDir();
-    if (dir.empty())
-        return {};
-    std::string s = dir.utf8_string();
-    while (s.size() > 1 && s.back() == '/')
-        s.pop_back();
-    return s;
+    std::string h = home;
+    while (h.size() > 1 && h.back() == '/')
+        h.pop_back();
+    std::string docs = xdgDocuments(h);
+    std::error_code ec;
+    if (!docs.empty() && std::filesystem::is_directory(docs, ec))
+        return docs;
+    return h;
 }
 
 std::string programFolder()

@@ -1,0 +1,46 @@
+// Start-up files and the process-wide values every room reads: program folder, title,
+// data folder with log and settings, storage folder, time-stamp setting.
+#pragma once
+
+#include <wx/string.h>
+
+#include <cstdio>
+#include <string>
+
+extern wxString g_ProgramDir;
+extern wxString g_Title;
+extern wxString g_AppName;
+extern wxString g_DataDir;
+extern wxString g_StoragePath;
+extern wxString g_ConfigPath;
+extern int g_TimeStamp;  // 0 none, 1 YYYY/MM/DD, 2 MM/DD/YYYY, 3 DD/MM/YYYY
+extern FILE* g_LogFile;
+extern char g_LogLine[256];
+
+// Resets the values above to their start values (the frame does this when it is built).
+void resetDataFileValues();
+
+// Applies TITLE and EXENAME of <program folder>/res/values/strings.txt.
+void readStringsFile();
+
+// Finds the documents folder, creates the data and storage folders, opens the log and
+// reads (or creates) config.txt.
+void openDataFiles();
+
+// Closes the log (the frame's destruction does this).
+void closeLogFile();
+
+// Writes config.txt with the current storage folder and time-stamp setting. The file is
+// replaced atomically, so a failed save leaves the previous one intact. False when it
+// could not be written.
+bool writeSettings();
+
+// One log line, printf-style; nothing happens without a log. Overlong lines are cut.
+void logLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Text of strings.txt is literal; only "%%" stands for one "%" as it always has.
+wxString unescapePercent(const std::string& utf8);
+
+// Path helpers: the program's resource pictures and UTF-8 conversion for the C library.
+wxString resourcePath(const char* name);
+std::string toUtf8(const wxString& s);

@@ -1,0 +1,127 @@
+// Keys and the mouse wheel: caught frame-wide (GTK hands them to the focused or hovered
+// child and never to the frame) and dispatched by the frame's key table.
+#include "app/browse_panel_base.h"
+#include "app/orvex_frame.h"
+#include "app/orvex_state.h"
+#include "app/wheel_filter.h"
+
+#include <wx/utils.h>
+
+namespace {
+
+// The table's code for a key event: Ctrl+letter as its control character (16 for Ctrl+P),
+// letters in lower case as the char event would give them.
+int tableCode(const wxKeyEvent& event)
+{
+    int code = event.GetKeyCode();
+    const int mods = event.GetModifiers();
+    if (code >= 'A' && code <= 'Z') {
+        if (mods == wxMOD_CONTROL)
+            return code - 'A' + 1;
+        return code - 'A' + 'a';
+    }
+    if (code >= 1 && code <= 26 && mods == wxMOD_CONTROL)
+        return code;
+    return code;
+}
+
+}  // namespace
+
+void COrvexFrame::onCharHook(wxKeyEvent& event)
+{
+    event.Skip();
+    dispatchKey(tableCode(event), wxGetKeyState(WXK_ALT) || event.AltDown());
+}
+
+void COrvexFrame::dispatchKey(int code, bool alt)
+{
+    COrvexState* s = g_CurrentState;
+    COrvexBrowsePanelBase* panel = m_browsePanel;
+    if (!s)
+        return;
+    switch (code) {
+    case 13: s->keyEnter(); break;
+    case 16: s->keyCtrlP(); break;
+    case 18: s->keyCtrlR(); break;
+    case 19: s->keyCtrlS(); break;
+    case 27: s->keyEscape(); break;
+    case 32: s->keySpace(); break;
+    case 49: case 50: case 51: case 52:
+        if (panel)
+            panel->selectSlot(code - 49);
+        break;
+    case 97:
+        if (alt && panel)
+            panel->scanFolder(FilterAll);
+        break;
+    case 112:
+        if (alt && panel)
+            panel->scanFolder(FilterPhoto);
+        break;
+    case 118:
+        if (alt && panel)
+            panel->scanFolder(FilterVideo);
+        break;
+    case 127:
+        if (panel && panel->isViewing())
+            panel->deleteFile(panel->selectedSlot());
+        break;
+    case 314: s->keyLeft(); break;
+    case 315: s->wheelStep(-1); break;
+    case 316: s->keyRight(); break;
+    case 317: s->wheelStep(1); break;
+    case 340: s->keyF1(); break;
+    case 341: s->keyF2(); break;
+    case 342: s->keyF3(); break;
+    case 350:
+        if (s->id() != StateSetup)
+            toggleFullScreen();
+        break;
+    case 366:
+        if (panel)
+            panel->pagePrev();
+        break;
+    case 367:
+        if (panel)
+            panel->pageNext();
+        break;
+    default: break;
+    }
+}
+
+void COrvexFrame::wheel(int rotation, int delta)
+{
+    if (g_CurrentState && delta != 0)
+        g_CurrentState->wheelStep(-(rotation / delta));
+}
+
+void COrvexFrame::onFullScreenDown(wxMouseEvent& event)
+{
+    event.Skip();
+    toggleFullScreen();
+    takeFocus();
+}
+
+WheelFilter::WheelFilter(COrvexFrame* frame) : m_frame(frame)
+{
+    wxEvtHandler::AddFilter(this);
+}
+
+WheelFilter::~WheelFilter()
+{
+    wxEvtHandler::RemoveFilter(this);
+}
+
+int WheelFilter::FilterEvent(wxEvent& event)
+{
+    if (event.GetEventType() != wxEVT_MOUSEWHEEL)
+        return Event_Skip;
+    auto* w = wxDynamicCast(event.GetEventObject(), wxWindow);
+    if (!w || wxGetTopLevelParent(w) != m_frame)
+        return Event_Skip;
+    auto& wheelEvent = static_cast<wxMouseEvent&>(event);
+    if (wheelEvent.GetWheelAxis() != wxMOUSE_WHEEL_VERTICAL)
+        return Event_Skip;
+    m_frame->wheel(wheelEvent.GetWheelRotation(), wheelEvent.GetWheelDelta());
+    return Event_Processed;
+}

@@ -1,0 +1,198 @@
+// The skinned layout: the canvas composed from its thirteen tiles for any client size,
+// every child placed over its tile, and the full-screen mode.
+#include "app/background_window.h"
+#include "app/browse_panel_base.h"
+#include "app/orvex_frame.h"
+#include "app/orvex_state.h"
+#include "app/picture_settings.h"
+#include "app/power_off.h"
+#include "app/screen_base.h"
+#include "app/skin_bitmap.h"
+
+#include <wx/dcmemory.h>
+
+#include <algorithm>
+
+namespace {
+
+const char* tileName(int n)
+{
+    static char names[24][20];
+    std::snprintf(names[n], sizeof names[n], "background%d.bmp", n);
+    return names[n];
+}
+
+SkinSize naturalSize(const wxBitmap& b, SkinSize design)
+{
+    return b.IsOk() ? SkinSize{b.GetWidth(), b.GetHeight()} : design;
+}
+
+// The part of the canvas under a rectangle, clipped to the canvas.
+wxBitmap canvasCut(const wxBitmap& canvas, const SkinRect& r)
+{
+    const int w = std::max(r.w, 1), h = std::max(r.h, 1);
+    if (!canvas.IsOk() || r.x < 0 || r.y < 0 || r.x + w > canvas.GetWidth() || r.y + h > canvas.GetHeight())
+        return wxBitmap(w, h);
+    return canvas.GetSubBitmap(wxRect(r.x, r.y, w, h));
+}
+
+}  // namespace
+
+void COrvexFrame::buildSkin(int W, int H)
+{
+    W = std::max(W, 1);
+    H = std::max(H, 1);
+    wxBitmap pictures[24];
+    for (int n = 11; n <= 23; ++n)
+        pictures[n] = loadSkinPicture(tileName(n));
+    CornerSizes corners;
+    corners.t11 = naturalSize(pictures[11], corners.t11);
+    corners.t13 = naturalSize(pictures[13], corners.t13);
+    corners.t16 = naturalSize(pictures[16], corners.t16);
+    corners.t18 = naturalSize(pictures[18], corners.t18);
+    m_geometry = computeSkinGeometry(W, H, corners);
+
+    m_canvas = wxBitmap(W, H, 24);
+    wxBitmap placed[24];
+    {
+        wxMemoryDC dc(m_canvas);
+        dc.SetBackground(*wxBLACK_BRUSH);
+        dc.Clear();
+        for (int n : {11, 13, 12, 16, 18, 14, 15, 17, 19, 20, 21, 22, 23}) {
+            const SkinRect& r = m_geometry[n];
+            placed[n] = rescaled(pictures[n], r.w, r.h);
+            if (placed[n].IsOk())
+                dc.DrawBitmap(placed[n], r.x, r.y, false);
+        }
+        dc.SelectObject(wxNullBitmap);
+    }
+    m_topLeftTile = placed[11];
+    m_bottomLeftTile = placed[13];
+    m_sideTile = placed[19];
+    m_rightTile = placed[20];
+    m_topBarTile = placed[21];
+    m_bottomBarTile = placed[22];
+}
+
+void COrvexFrame::relayoutFrame()
+{
+    ++m_relayoutCount;
+    const wxSize client = GetClientSize();
+    const int W = client.x, H = client.y;
+    m_background->Hide();
+    m_statusLabel->Hide();
+    m_noticeLabel->Hide();
+    if (m_screen)
+        m_screen->Hide();
+
+    if (g_FullScreen) {
+        m_background->SetSize(0, 0, std::max(W, 1), std::max(H, 1));
+        if (m_screen) {
+            m_screen->SetSize(0, 0, std::max(W, 1), std::max(H, 1));
+            m_screen->layoutFullScreen();
+        }
+        layoutExitButton();
+        if (m_screen)
+            m_screen->Show();
+    } else {
+        buildSkin(W, H);
+        m_background->SetSize(0, 0, m_canvas.GetWidth(), m_canvas.GetHeight());
+        layoutStatusLabel();
+        m_tickCounter = 0;
+        layoutNoticeLabel();
+        m_powerOff->layoutPowerOff(m_bottomLeftTile, m_canvas.GetHeight() - m_geometry[13].h);
+        layoutScreen();
+        layoutFullScreenButton();
+        for (COrvexState* s : g_States)
+            s->relayout(m_topLeftTile, m_sideTile, m_topBarTile, m_bottomBarTile);
+        if (m_browsePanel)
+            m_browsePanel->layoutPanel(W - m_geometry[20].w - m_geometry[14].w, m_geometry[15].h,
+                                       m_geometry[20].w, m_geometry[20].h);
+        m_background->showCanvas(m_canvas);
+        m_statusLabel->Show();
+        m_noticeLabel->Show();
+        if (m_screen && !(g_CurrentState && g_CurrentState->id() == StateSetup))
+            m_screen->Show();
+    }
+    m_background->Show();
+}
+
+void COrvexFrame::layoutStatusLabel()
+{
+    SkinRect r = statusLabelRect(m_geometry);
+    m_statusLabel->SetSize(r.x, r.y, std::max(r.w, 1), std::max(r.h, 1));
+    m_statusBitmap = canvasCut(m_canvas, r);
+    m_statusLabel->show(m_statusBitmap);
+}
+
+void COrvexFrame::layoutNoticeLabel()
+{
+    SkinRect r = noticeLabelRect(m_geometry, m_statusBitmap.IsOk() ? m_statusBitmap.GetWidth() : 0);
+    m_noticeLabel->SetSize(r.x, r.y, std::max(r.w, 1), std::max(r.h, 1));
+    m_noticeBitmap = canvasCut(m_canvas, r);
+    if (g_InfoTime < 1)
+        m_noticeLabel->show(m_noticeBitmap);
+}
+
+void COrvexFrame::layoutScreen()
+{
+    if (!m_screen)
+        return;
+    SkinRect r = screenRect(m_geometry);
+    m_screen->SetSize(r.x, r.y, std::max(r.w, 1), std::max(r.h, 1));
+    m_screen->layoutFullScreen();
+}
+
+void COrvexFrame::layoutFullScreenButton()
+{
+    SkinRect r = fullScreenButtonRect(m_geometry);
+    m_fullScreenButton->SetSize(r.x, r.y, std::max(r.w, 1), std::max(r.h, 1));
+    m_fullScreenButton->show(loadSkinPicture("fullscreen_release.bmp", r.w, r.h));
+    m_fullScreenButton->Refresh();
+}
+
+void COrvexFrame::layoutExitButton()
+{
+    if (!m_screen)
+        return;
+    const wxSize s = m_screen->GetSize();
+    SkinRect r = exitButtonRect(s.x, s.y);
+    m_exitButton->SetSize(r.x, r.y, std::max(r.w, 1), std::max(r.h, 1));
+    m_exitButton->show(loadSkinPicture("fullscreen_release.bmp", r.w, r.h));
+}
+
+void COrvexFrame::toggleFullScreen()
+{
+    g_FullScreen = !g_FullScreen;
+    if (g_FullScreen) {
+        m_powerOff->button()->Hide();
+        if (m_browsePanel)
+            m_browsePanel->hideControls();
+    } else {
+        m_powerOff->button()->Show();
+        if (m_browsePanel)
+            m_browsePanel->showControls();
+    }
+    for (COrvexState* s : g_States) {
+        if (g_FullScreen)
+            s->hideAll();
+        else
+            s->showAll();
+    }
+    relayoutFrame();
+    if (g_FullScreen) {
+        m_fullScreenButton->Hide();
+        layoutExitButton();
+        m_exitButton->Show();
+        m_exitButton->Raise();
+        if (m_screen) {
+            m_screen->layoutFullScreen();
+            m_screen->showExitButton(true);
+        }
+    } else {
+        m_fullScreenButton->Show();
+        m_exitButton->Hide();
+        if (m_screen)
+            m_screen->showExitButton(false);
+    }
+}

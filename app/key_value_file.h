@@ -1,0 +1,25 @@
+// The key/value text format shared by strings.txt and config.txt: one entry a line, the
+// key before the first blank, the value after it.
+#pragma once
+
+#include <istream>
+#include <string>
+#include <utility>
+#include <vector>
+
+using KeyValueList = std::vector<std::pair<std::string, std::string>>;
+
+constexpr size_t kMaxEntries = 16;
+constexpr size_t kMaxKeyLength = 31;
+// Long enough for any path the system can name, so a chosen storage folder survives a restart.
+constexpr size_t kMaxValueLength = 4095;
+// Longer physical lines are read in pieces of this many bytes, each piece a line of its own.
+constexpr size_t kMaxLineLength = kMaxKeyLength + 1 + kMaxValueLength + 2;
+
+// Parses text in the format above: at most 16 entries, lines without a blank skipped and
+// not counted, the line end (LF or CR LF) removed and nothing else, overlong keys and
+// values cut.
+KeyValueList parseKeyValueText(const std::string& text);
+KeyValueList parseKeyValueStream(std::istream& in);
+// The same for a file; an absent or unreadable file yields no entries.
+KeyValueList readKeyValueFile(const std::string& path);

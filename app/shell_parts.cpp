@@ -1,0 +1,21 @@
+#include "app/shell_parts.h"
+
+#include "app/browse_panel_base.h"
+#include "app/screen_base.h"
+
+ShellParts& shellParts()
+{
+    static ShellParts parts;
+    return parts;
+}
+
+COrvexScreenBase::COrvexScreenBase(wxWindow* parent, const wxPoint& pos, const wxSize& size)
+    : SkinBitmap(parent, wxID_ANY, wxBitmap(size.x > 0 ? size.x : 1, size.y > 0 ? size.y : 1), pos, size)
+{
+}
+
+COrvexBrowsePanelBase::COrvexBrowsePanelBase(wxWindow* parent)
+    : wxWindow(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, 0, wxPanelNameStr)
+{
+    Hide();
+}

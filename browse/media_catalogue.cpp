@@ -1,0 +1,76 @@
+#include "browse/media_catalogue.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+
+namespace {
+std::string upperExtension(const std::string& path)
+{
+    const size_t slash = path.find_last_of('/');
+    const size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return {};
+    std::string ext = path.substr(dot + 1);
+    for (char& c : ext)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return ext;
+}
+}  // namespace
+
+SlotKind slotKindOf(const std::string& path)
+{
+    const std::string ext = upperExtension(path);
+    if (ext == "JPG")
+        return SlotPhoto;
+    if (ext == "AVI" || ext == "MOV")
+        return SlotVideo;
+    return SlotEmpty;
+}
+
+bool fitsFilter(const std::string& path, int filter)
+{
+    const SlotKind kind = slotKindOf(path);
+    if (filter == 3)
+        return kind == SlotPhoto;
+    if (filter == 4)
+        return kind == SlotVideo;
+    return kind != SlotEmpty;
+}
+
+bool listCaptures(const std::string& folder, int filter, std::vector<std::string>& out)
+{
+    std::error_code ec;
+    std::filesystem::directory_iterator it(folder, ec), end;
+    if (ec)
+        return false;
+    out.clear();
+    for (; it != end; it.increment(ec)) {
+        if (ec)
+            break;
+        const std::filesystem::path& p = it->path();
+        const std::string name = p.filename().string();
+        if (name.empty() || name[0] == '.')
+            continue;
+        if (!it->is_regular_file(ec))
+            continue;
+        if (fitsFilter(p.string(), filter))
+            out.push_back(p.string());
+    }
+    std::sort(out.begin(), out.end());
+    return true;
+}
+
+std::vector<std::string> pageEntries(const std::vector<std::string>& files, int start)
+{
+    std::vector<std::string> page(4);
+    const size_t n = files.size();
+    const size_t m = std::min<size_t>(n, 4);
+    size_t i = start < 0 ? 0 : static_cast<size_t>(start);
+    for (size_t k = 0; k < m; ++k) {
+        if (i >= n)
+            i = 0;
+        page[k] = files[i++];
+    }
+    return page;
+}

@@ -1,0 +1,19 @@
+// The list of captured files the thumbnail strip pages through: which files, in which
+// order, and which four of them the page shows.
+#pragma once
+
+#include <string>
+#include <vector>
+
+enum SlotKind { SlotEmpty = 0, SlotPhoto = 1, SlotVideo = 2 };
+
+// Kind of a capture file by its extension, without regard to case.
+SlotKind slotKindOf(const std::string& path);
+// Whether a file of this path belongs in a list under the filter (2 All, 3 Photo, 4 Video).
+bool fitsFilter(const std::string& path, int filter);
+// The files directly in folder that the filter lists, sorted by plain comparison of the
+// full paths; false when the folder cannot be read.
+bool listCaptures(const std::string& folder, int filter, std::vector<std::string>& out);
+// The list entries the four slots show from start on, wrapping at the end (an empty
+// string for a slot beyond the list).
+std::vector<std::string> pageEntries(const std::vector<std::string>& files, int start);

@@ -1,0 +1,70 @@
+// The thumbnail strip beside the picture: filter buttons, previous/next and four slots,
+// over the catalogue of captured files in the storage folder.
+#pragma once
+
+#include "app/browse_panel_base.h"
+#include "browse/media_catalogue.h"
+
+#include <wx/bitmap.h>
+
+#include <array>
+#include <string>
+#include <vector>
+
+class SkinBitmap;
+class COrvexBrowseImage;
+class wxBitmapButton;
+
+class COrvexBrowsePanel : public COrvexBrowsePanelBase {
+public:
+    COrvexBrowsePanel(wxWindow* parent, const wxPoint& pos, const wxSize& size);
+    ~COrvexBrowsePanel() override;
+
+    void layoutPanel(int x, int y, int width, int height) override;
+    void hideControls() override;
+    void showControls() override;
+    void pagePrev() override;
+    void pageNext() override;
+    void scanFolder(int filter) override;
+    void selectSlot(int slot) override;
+    void deleteFile(int slot) override;
+    bool isViewing() const override { return m_viewing; }
+    int selectedSlot() const override { return m_selected; }
+    size_t fileCount() const override { return m_files.size(); }
+
+    void fillPage();
+    void showDeleteIcons();
+    void addFile(const wxString& path);
+    void setViewing(bool on);
+
+    const std::vector<std::string>& files() const { return m_files; }
+    int start() const { return m_start; }
+    int filter() const { return m_filter; }
+    COrvexBrowseImage* slot(int k) const { return m_slots[static_cast<size_t>(k)]; }
+    const std::string& slotPath(int k) const { return m_slotPaths[static_cast<size_t>(k)]; }
+
+private:
+    void onControlDown(wxMouseEvent& event);
+    void onPrev(wxCommandEvent& event);
+    void onNext(wxCommandEvent& event);
+    void moveSelection(int slot);
+    void openSelected();
+    bool busy() const;
+    void loadFilterPictures(int w, int h);
+
+    std::array<SkinBitmap*, 3> m_filterButtons{};
+    std::array<wxBitmap, 6> m_filterPictures;  // off, on for All, Photo, Video
+    wxBitmapButton* m_prev = nullptr;
+    wxBitmapButton* m_next = nullptr;
+    std::array<COrvexBrowseImage*, 4> m_slots{};
+    std::array<SkinBitmap*, 4> m_deleteIcons{};
+    wxBitmap m_deletePictures[2];
+
+    std::vector<std::string> m_files;
+    int m_filter = FilterAll;
+    bool m_filterOn[5] = {false, false, true, false, false};
+    int m_start = 0;
+    int m_selected = 0;
+    bool m_viewing = false;
+    std::array<std::string, 4> m_slotPaths;
+};
