@@ -1,0 +1,155 @@
+#include "bravik/uvc/uvcvideo_platform.h"
+
+#include "bravik/core/hresult.h"
+#include "bravik/uvc/uvc_filter.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <iterator>
+#include <linux/uvcvideo.h>
+#include <linux/videodev2.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace bravik {
+namespace {
+
+namespace fs = std::filesystem;
+
+class UvcvideoChannel : public IUvcChannel {
+public:
+    UvcvideoChannel(int fd, IoctlFunction ioctl) : m_fd(fd), m_ioctl(std::move(ioctl)) {}
+    ~UvcvideoChannel() override { ::close(m_fd); }
+
+    int query(uint8_t unit, uint8_t selector, uint8_t query, uint16_t size, uint8_t* data) override
+    {
+        uvc_xu_control_query q{};
+        q.unit = unit;
+        q.selector = selector;
+        q.query = query;
+        q.size = size;
+        q.data = data;
+        if (m_ioctl(m_fd, UVCIOC_CTRL_QUERY, &q) < 0)
+            return errno > 0 ? errno : EIO;
+        return 0;
+    }
+
+private:
+    int m_fd;
+    IoctlFunction m_ioctl;
+};
+
+// "videoN" → N, or -1 for other names.
+int nodeNumber(const std::string& name)
+{
+    if (name.size() <= 5 || name.compare(0, 5, "video") != 0)
+        return -1;
+    if (!std::all_of(name.begin() + 5, name.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return -1;
+    return std::atoi(name.c_str() + 5);
+}
+
+bool readHexFile(const fs::path& path, int& value)
+{
+    std::ifstream in(path);
+    std::string text;
+    if (!(in >> text))
+        return false;
+    char* end = nullptr;
+    long v = std::strtol(text.c_str(), &end, 16);
+    if (end == text.c_str() || *end || v < 0 || v > 0xFFFF)
+        return false;
+    value = int(v);
+    return true;
+}
+
+bool readBytes(const fs::path& path, std::vector<uint8_t>& bytes)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    bytes.assign(std::istreambuf_iterator<char>(in), {});
+    return !in.bad();
+}
+
+bool isCaptureNode(int fd, const IoctlFunction& ioctl)
+{
+    v4l2_capability cap{};
+    if (ioctl(fd, VIDIOC_QUERYCAP, &cap) < 0)
+        return false;
+    const uint32_t caps = (cap.capabilities & V4L2_CAP_DEVICE_CAPS) ? cap.device_caps
+                                                                      : cap.capabilities;
+    return (caps & V4L2_CAP_VIDEO_CAPTURE) != 0;
+}
+
+}  // namespace
+
+int systemIoctl(int fd, unsigned long request, void* arg)
+{
+    int r;
+    do
+        r = ::ioctl(fd, request, arg);
+    while (r < 0 && errno == EINTR);
+    return r;
+}
+
+UvcvideoPlatform::UvcvideoPlatform(UvcvideoPaths paths, IoctlFunction ioctl)
+    : m_paths(std::move(paths)), m_ioctl(std::move(ioctl))
+{
+}
+
+std::vector<DeviceEntry> UvcvideoPlatform::listDevices()
+{
+    std::vector<std::pair<int, std::string>> nodes;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(m_paths.sysRoot / "class/video4linux", ec)) {
+        const std::string name = e.path().filename().string();
+        if (int n = nodeNumber(name); n >= 0)
+            nodes.emplace_back(n, name);
+    }
+    std::sort(nodes.begin(), nodes.end());
+
+    std::vector<DeviceEntry> entries;
+    for (const auto& [number, name] : nodes) {
+        const fs::path node = m_paths.devDir / name;
+        int fd = ::open(node.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        const bool capture = isCaptureNode(fd, m_ioctl);
+        ::close(fd);
+        if (!capture)
+            continue;
+
+        // The node's parent is a USB interface; the device above it has ids and descriptors.
+        fs::path usbDevice =
+            fs::canonical(m_paths.sysRoot / "class/video4linux" / name / "device", ec).parent_path();
+        int vid = 0, pid = 0;
+        const bool usb = !ec && readHexFile(usbDevice / "idVendor", vid) &&
+                         readHexFile(usbDevice / "idProduct", pid);
+        const fs::path descriptorsFile = usbDevice / "descriptors";
+
+        DeviceEntry entry;
+        entry.displayName = usb ? composeDisplayName(vid, pid, node.string()) : node.string();
+        entry.readDescriptors = [usb, descriptorsFile](std::vector<uint8_t>& bytes) {
+            return usb && readBytes(descriptorsFile, bytes);
+        };
+        entry.bind = [node, ioctl = m_ioctl,
+                      read = entry.readDescriptors](std::shared_ptr<IBaseFilter>& filter) -> int32_t {
+            int fd = ::open(node.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+            if (fd < 0)
+                return hresultFromError(errno);
+            std::vector<uint8_t> bytes;
+            read(bytes);
+            auto channel = std::make_shared<UvcvideoChannel>(fd, ioctl);
+            filter = std::make_shared<UvcFilter>(channel, parseUvcDescriptors(bytes.data(), bytes.size()));
+            return S_OK;
+        };
+        entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
+}  // namespace bravik
