@@ -46,6 +46,19 @@ int scopesim_xu_descriptors(int id, unsigned char* buf, int cap);
 int scopesim_xu_query(int id, unsigned char unit, unsigned char selector, unsigned char query,
                       unsigned short size, unsigned char* data);
 
+/* ---- Time and scripts ----
+ * The rig runs on the clock it is given (real steady time until then). now returns
+ * milliseconds (wrapping at 2^32); sleep waits that long on the same clock. NULL now puts
+ * back real time. Set it before starting the rig. */
+void scopesim_set_clock(unsigned (*now)(void* ctx), void (*sleep)(void* ctx, unsigned ms),
+                        void* ctx);
+/* Milliseconds of the rig clock since the rig started; 0 when none runs. */
+unsigned scopesim_time(void);
+/* Fires the scripted events that are due (every call into the rig also does). */
+void scopesim_poll(void);
+/* Sleeps ms on the rig clock, firing scripted events as they come due. */
+void scopesim_wait(unsigned ms);
+
 #ifdef __cplusplus
 }
 #endif

@@ -1,0 +1,93 @@
+// The running rig's state, shared by the files that implement its interfaces. One global
+// rig guarded by one lock; every entry point takes a Session, which fires the scripted
+// events that are due and hands plug events to listeners once the lock is released.
+#pragma once
+
+#include "scopesim/rig.h"
+#include "sim/em28xx_model.h"
+#include "sim/scenario.h"
+#include "sim/scope_model.h"
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace scopesim {
+
+struct Device {
+    int id = 0;
+    DeviceSpec spec;
+    int videoNumber = -1;  // position among the video inputs, -1 for plain USB devices
+    bool plugged = true;
+    bool framesOn = true;
+    bool stalled = false;
+    uint32_t stallUntil = 0;  // rig ms
+    FrameSize size;
+    std::vector<FrameSize> sizes;
+    std::set<int> absent;
+    std::unique_ptr<ScopeModel> scope;
+    std::unique_ptr<Em28xxModel> em;
+
+    bool video() const { return spec.kind != SpecKind::Usb; }
+    DeviceKind kind() const;
+    std::string devicePath() const;
+    std::string sysPath() const;      // the video node (video inputs)
+    std::string usbSysPath() const;   // the USB device
+    std::string description() const;
+    bool stalledAt(uint32_t now) const;
+};
+
+struct RigState {
+    std::vector<std::unique_ptr<Device>> devices;
+    std::vector<EventSpec> events;  // sorted by time, file order kept
+    size_t nextEvent = 0;
+    std::optional<std::string> registryName;
+    uint32_t startTick = 0;
+    uint64_t generation = 0;
+    std::vector<Request> requests;
+    std::vector<BusAccess> bus;
+
+    Device* byId(int id);
+    Device* byName(const std::string& name);
+};
+
+// Globals of the one rig.
+std::mutex& rigLock();
+std::condition_variable& rigWake();
+std::unique_ptr<RigState>& rigSlot();
+uint32_t clockNow();
+void clockSleep(uint32_t ms);
+uint32_t rigNow(const RigState& rig);  // rig ms
+
+class Session {
+public:
+    Session();
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+    RigState* rig() { return rigSlot().get(); }
+    std::unique_lock<std::mutex>& lock() { return m_lock; }
+    std::vector<PlugEvent>& events() { return m_events; }
+    // Releases the lock early and delivers what was collected.
+    void finish();
+
+private:
+    std::unique_lock<std::mutex> m_lock;
+    std::vector<PlugEvent> m_events;
+    bool m_done = false;
+};
+
+// Applies one event now (under the lock); collects plug events.
+void applyEvent(RigState& rig, Device& d, const EventSpec& e, std::vector<PlugEvent>& out);
+void fireDue(RigState& rig, std::vector<PlugEvent>& out);
+void deliverPlugEvents(const std::vector<PlugEvent>& events);
+// Builds a rig from a parsed scenario; false with a message (eeprom files).
+bool buildRig(const Scenario& sc, RigState& rig, std::string& error);
+// A command line checked against the devices; false with a message.
+bool runCommand(RigState& rig, const std::string& line, std::vector<PlugEvent>& out,
+                std::string& error);
+
+}  // namespace scopesim
