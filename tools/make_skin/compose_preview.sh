@@ -10,6 +10,7 @@ set -eu
 res=${1:?usage: compose_preview.sh <build>/res <out-dir> [W H]}
 out=${2:?usage: compose_preview.sh <build>/res <out-dir> [W H]}
 mkdir -p "$out"
+convert "$res/video.bmp" -transparent black "$out/.video-keyed.png"
 
 # Tile sizes and places for a client size, as the window composes them; sets T<n>="w h x y".
 layout() {
@@ -80,7 +81,8 @@ strip() {  # the thumbnail strip with two photos and a video, the first selected
   done
   printf '%s\n' -fill none -stroke yellow -strokewidth 8 -draw "rectangle 974,157 1114,261" -stroke none
   printf '%s\n' -fill black -draw "rectangle 970,489 1117,600"
-  draw video.bmp $(( 970 + 34 )) $(( 153 + 112 * 2 + 16 )) 80 80
+  # The program keys out black when it pastes the video mark.
+  printf '%s\n' "-draw" "image over 1004,393 80,80 '$out/.video-keyed.png'"
 }
 
 labels() {  # status text and zoom label as the program draws them
@@ -153,5 +155,5 @@ for pair in tab1_up:tab1_focus tab2_up:tab2_focus tab3_up:tab3_focus snap_releas
 done
 # shellcheck disable=SC2086
 montage $sheet -tile 4x -geometry +4+4 -background '#0b0c0e' "$out/buttons.png"
-rm -f "$out"/.pair-*.png
+rm -f "$out"/.pair-*.png "$out/.video-keyed.png"
 echo "wrote $out/live.png browse.png setup.png tiles-${W}x${H}.png buttons.png"
