@@ -237,6 +237,7 @@ bool buildRig(const Scenario& sc, RigState& rig, std::string& error)
         d->id = ++id;
         d->spec = s;
         d->plugged = s.plugged;
+        d->plugCount = s.plugged ? 1 : 0;
         if (d->video()) {
             d->videoNumber = video++;
             d->sizes = offeredSizes(s);
@@ -301,6 +302,7 @@ void applyEvent(RigState& rig, Device& d, const EventSpec& e, std::vector<PlugEv
         if (!d.plugged) {
             // A fresh power-up: the bus devices reset, the EEPROM keeps its contents.
             d.plugged = true;
+            ++d.plugCount;
             d.framesOn = true;
             d.stalled = false;
             if (d.scope)
@@ -492,6 +494,8 @@ VideoInputInfo infoOf(const Device& d)
     v.width = d.size.width;
     v.height = d.size.height;
     v.fps = d.spec.fps;
+    v.plugged = d.plugged;
+    v.plugCount = d.plugCount;
     return v;
 }
 }  // namespace
@@ -540,6 +544,15 @@ std::optional<VideoInputInfo> findVideoInput(const std::string& name)
     Session s;
     Device* d = s.rig() ? s.rig()->byName(name) : nullptr;
     if (!d)
+        return std::nullopt;
+    return infoOf(*d);
+}
+
+std::optional<VideoInputInfo> videoInput(int id)
+{
+    Session s;
+    Device* d = s.rig() ? s.rig()->byId(id) : nullptr;
+    if (!d || !d->video())
         return std::nullopt;
     return infoOf(*d);
 }

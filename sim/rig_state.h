@@ -22,6 +22,7 @@ struct Device {
     DeviceSpec spec;
     int videoNumber = -1;  // position among the video inputs, -1 for plain USB devices
     bool plugged = true;
+    uint32_t plugCount = 1;
     bool framesOn = true;
     bool stalled = false;
     uint32_t stallUntil = 0;  // rig ms

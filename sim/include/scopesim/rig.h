@@ -54,6 +54,8 @@ struct VideoInputInfo {
     uint16_t vid = 0, pid = 0;
     int width = 0, height = 0;  // current frame size
     double fps = 0;
+    bool plugged = true;
+    uint32_t plugCount = 0;  // how often it was plugged in; a capture opened before is dead
 };
 
 struct UsbDeviceInfo {
@@ -73,6 +75,7 @@ std::vector<UsbDeviceInfo> usbDevices();
 // Any device of the rig by name, plugged or not.
 std::optional<VideoInputInfo> findVideoInput(const std::string& name);
 bool isPlugged(const std::string& name);
+std::optional<VideoInputInfo> videoInput(int id);
 // A registry value the rig offers (the EM28xx driver's configured name), if any.
 std::optional<std::string> registryValue(const std::string& key, const std::string& value);
 

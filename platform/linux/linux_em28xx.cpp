@@ -1,0 +1,216 @@
+// The EM28xx property interface on Linux: bridge registers through the V4L2 debug register
+// ioctls (kernels built with advanced debugging, and privilege), I2C through i2c-dev.
+#include "platform/linux/linux_backends.h"
+
+#include <linux/i2c-dev.h>
+#include <linux/i2c.h>
+#include <linux/videodev2.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <vector>
+
+namespace platform {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class LinuxEm28xxProperties : public Em28xxProperties {
+public:
+    LinuxEm28xxProperties(const LinuxContext& ctx, int fd, fs::path usbPath)
+        : m_ctx(ctx), m_fd(fd), m_usbPath(std::move(usbPath))
+    {
+    }
+    ~LinuxEm28xxProperties() override { m_ctx.ops.close(m_ctx.ops.ctx, m_fd); }
+
+    int32_t setProperty(uint32_t id, void* data) override
+    {
+        if (!data)
+            return kEmInvalidArg;
+        switch (id) {
+        case kEmPropRegSelect:
+            return selectRegister(*static_cast<Em28xxRegisterRequest*>(data));
+        case kEmPropRegData:
+            return registerData(static_cast<uint8_t*>(data), true);
+        case kEmPropI2cSelect:
+            return selectI2c(*static_cast<Em28xxI2cRequest*>(data));
+        case kEmPropI2cData:
+            return i2cData(static_cast<uint8_t*>(data), true);
+        default:
+            return kEmNotImplemented;
+        }
+    }
+
+    int32_t getProperty(uint32_t id, void* data) override
+    {
+        if (!data)
+            return kEmInvalidArg;
+        switch (id) {
+        case kEmPropRegData:
+            return registerData(static_cast<uint8_t*>(data), false);
+        case kEmPropI2cData:
+            return i2cData(static_cast<uint8_t*>(data), false);
+        default:
+            // The driver-information words of other systems have no counterpart here.
+            return kEmNotImplemented;
+        }
+    }
+
+private:
+    int32_t selectRegister(const Em28xxRegisterRequest& rq)
+    {
+        if (rq.selector == 0) {
+            m_regLen = 0;
+            return 0;
+        }
+        uint32_t len = rq.selector & 0xFF, reg = (rq.selector >> 8) & 0xFF;
+        if (len == 0 || len != rq.length || (rq.selector >> 16) || reg + len > 256)
+            return kEmInvalidArg;
+        m_reg = reg;
+        m_regLen = len;
+        return 0;
+    }
+
+    int32_t registerData(uint8_t* bytes, bool write)
+    {
+        if (!m_regLen)
+            return kEmNotSelected;
+        for (uint32_t i = 0; i < m_regLen; ++i) {
+            v4l2_dbg_register r{};
+            r.match.type = V4L2_CHIP_MATCH_BRIDGE;
+            r.match.addr = 0;
+            r.size = 1;
+            r.reg = m_reg + i;
+            if (write)
+                r.val = bytes[i];
+            unsigned long request = write ? VIDIOC_DBG_S_REGISTER : VIDIOC_DBG_G_REGISTER;
+            if (m_ctx.ops.ioctl(m_ctx.ops.ctx, m_fd, request, &r) < 0)
+                return emErrno(errno);
+            if (!write)
+                bytes[i] = static_cast<uint8_t>(r.val);
+        }
+        return 0;
+    }
+
+    int32_t selectI2c(const Em28xxI2cRequest& rq)
+    {
+        if (rq.selector == 0) {
+            m_i2cLen = 0;
+            return 0;
+        }
+        if ((rq.selector >> 24) != 0x01 || (rq.selector & 0xFF) == 0)
+            return kEmInvalidArg;
+        m_i2cAddr = static_cast<uint8_t>(rq.selector >> 16);
+        m_i2cReg = static_cast<uint8_t>(rq.selector >> 8);
+        m_i2cLen = rq.selector & 0xFF;
+        m_i2cWrite = rq.write == 1;
+        return 0;
+    }
+
+    // The bridge's first I2C adapter, as i2c-dev shows it.
+    fs::path i2cNode() const
+    {
+        std::error_code ec;
+        std::vector<fs::path> dirs{m_usbPath};
+        for (fs::directory_iterator it(m_usbPath, ec), end; !ec && it != end; it.increment(ec))
+            if (it->is_directory(ec))
+                dirs.push_back(it->path());
+        for (const fs::path& d : dirs) {
+            std::error_code ec2;
+            for (fs::directory_iterator it(d, ec2), end; !ec2 && it != end; it.increment(ec2)) {
+                std::string n = it->path().filename().string();
+                if (n.rfind("i2c-", 0) == 0 && n.size() > 4)
+                    return m_ctx.root.dev() / n;
+            }
+        }
+        return {};
+    }
+
+    int32_t i2cData(uint8_t* bytes, bool write)
+    {
+        if (!m_i2cLen)
+            return kEmNotSelected;
+        if (write != m_i2cWrite)
+            return kEmInvalidArg;
+        fs::path node = m_usbPath.empty() ? fs::path() : i2cNode();
+        if (node.empty())
+            return emErrno(ENODEV);
+        std::vector<uint8_t> out(1 + (write ? m_i2cLen : 0));
+        out[0] = m_i2cReg;
+        if (write)
+            std::memcpy(out.data() + 1, bytes, m_i2cLen);
+        i2c_msg msgs[2]{};
+        const uint16_t addr7 = static_cast<uint16_t>(m_i2cAddr >> 1);
+        msgs[0] = {addr7, 0, static_cast<uint16_t>(out.size()), out.data()};
+        msgs[1] = {addr7, I2C_M_RD, static_cast<uint16_t>(m_i2cLen), bytes};
+        i2c_rdwr_ioctl_data rq{msgs, write ? 1u : 2u};
+        int err = 0;
+        int r = withNode(m_ctx.ops, node.c_str(), O_RDWR, [&](int fd) {
+            int x = m_ctx.ops.ioctl(m_ctx.ops.ctx, fd, I2C_RDWR, &rq);
+            err = errno;
+            return x;
+        });
+        if (r < 0)
+            return emErrno(err ? err : errno);
+        return 0;
+    }
+
+    LinuxContext m_ctx;
+    int m_fd;
+    fs::path m_usbPath;
+    uint32_t m_reg = 0, m_regLen = 0;
+    uint8_t m_i2cAddr = 0, m_i2cReg = 0;
+    uint32_t m_i2cLen = 0;
+    bool m_i2cWrite = false;
+};
+
+class LinuxEm28xx : public Em28xxAccess {
+public:
+    explicit LinuxEm28xx(const LinuxContext& ctx) : m_ctx(ctx) {}
+
+    std::unique_ptr<Em28xxProperties> open(const VideoInput& input) override
+    {
+        if (input.devicePath.empty())
+            return nullptr;
+        int fd = m_ctx.ops.open(m_ctx.ops.ctx, input.devicePath.c_str(), O_RDWR | O_NONBLOCK);
+        if (fd < 0)
+            return nullptr;
+        // Without debug-register support (ENOTTY) or privilege (EPERM) the bridge cannot be
+        // reached: report that it cannot be opened.
+        v4l2_dbg_register probe{};
+        probe.match.type = V4L2_CHIP_MATCH_BRIDGE;
+        probe.match.addr = 0;
+        probe.size = 1;
+        probe.reg = 0;
+        if (m_ctx.ops.ioctl(m_ctx.ops.ctx, fd, VIDIOC_DBG_G_REGISTER, &probe) < 0) {
+            m_ctx.ops.close(m_ctx.ops.ctx, fd);
+            return nullptr;
+        }
+        return std::make_unique<LinuxEm28xxProperties>(m_ctx, fd, input.usbPath);
+    }
+
+private:
+    LinuxContext m_ctx;
+};
+
+class LinuxRegistry : public Registry {
+public:
+    // Linux drivers leave no such values behind.
+    std::optional<std::string> readString(const std::string&, const std::string&) override
+    {
+        return std::nullopt;
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<Em28xxAccess> makeLinuxEm28xx(const LinuxContext& ctx)
+{
+    return std::make_unique<LinuxEm28xx>(ctx);
+}
+
+std::unique_ptr<Registry> makeLinuxRegistry() { return std::make_unique<LinuxRegistry>(); }
+
+}  // namespace platform

@@ -1,0 +1,63 @@
+#include "platform/opencv_capture.h"
+
+namespace platform {
+
+cv::Mat Capture::query()
+{
+    cv::Mat frame;
+    if (!grab() || !retrieve(frame))
+        return {};
+    return frame;
+}
+
+bool OpenCvCapture::grab()
+{
+    try {
+        return m_capture.grab();
+    } catch (const cv::Exception&) {
+        return false;  // a device that vanished mid-stream
+    }
+}
+
+bool OpenCvCapture::retrieve(cv::Mat& frame)
+{
+    try {
+        if (m_capture.retrieve(frame) && !frame.empty())
+            return true;
+    } catch (const cv::Exception&) {
+    }
+    frame.release();
+    return false;
+}
+
+double OpenCvCapture::get(int property)
+{
+    try {
+        return m_capture.get(property);
+    } catch (const cv::Exception&) {
+        return -1;
+    }
+}
+
+bool OpenCvCapture::set(int property, double value)
+{
+    try {
+        return m_capture.set(property, value);
+    } catch (const cv::Exception&) {
+        return false;
+    }
+}
+
+std::unique_ptr<Capture> openVideoFile(const std::string& path)
+{
+    try {
+        cv::VideoCapture c(path);
+        if (!c.isOpened())
+            return nullptr;
+        return std::make_unique<OpenCvCapture>(std::move(c));
+    } catch (const cv::Exception&) {
+        return nullptr;
+    }
+}
+
+}  // namespace platform

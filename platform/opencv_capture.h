@@ -1,0 +1,25 @@
+// Capture through the capture library's VideoCapture: real camera nodes and video files.
+#pragma once
+
+#include "platform/capture.h"
+
+#include <opencv2/videoio.hpp>
+
+namespace platform {
+
+class OpenCvCapture : public Capture {
+public:
+    explicit OpenCvCapture(cv::VideoCapture capture) : m_capture(std::move(capture)) {}
+    bool grab() override;
+    bool retrieve(cv::Mat& frame) override;
+    double get(int property) override;
+    bool set(int property, double value) override;
+
+private:
+    cv::VideoCapture m_capture;
+};
+
+// Null when the file cannot be opened.
+std::unique_ptr<Capture> openVideoFile(const std::string& path);
+
+}  // namespace platform
