@@ -120,8 +120,9 @@ TEST(DescriptorParser, RealCameraDumpsMatchTheirListing)
         ASSERT_FALSE(bytes.empty()) << file;
         auto d = parseExact(bytes, bytes.size());
         // One dump was captured a byte short: only a cut-off last descriptor may fail.
-        if (!d.ok())
+        if (!d.ok()) {
             EXPECT_NE(d.error.find("running past the end"), std::string::npos) << file << ": " << d.error;
+        }
         std::vector<std::string> lines;
         for (const auto& u : d.units)
             lines.push_back(formatUnitLine(u));
