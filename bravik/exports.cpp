@@ -8,13 +8,23 @@
 
 #define BV_EXPORT extern "C" __attribute__((visibility("default")))
 
-namespace {
+namespace
+{
 
-bravik::FilterHolder** holderSlot(BVFilterHolder** p) { return reinterpret_cast<bravik::FilterHolder**>(p); }
-bravik::CUVCXU** unitSlot(BVUnit** p) { return reinterpret_cast<bravik::CUVCXU**>(p); }
-bravik::CUVCXU* unitOf(BVUnit* p) { return reinterpret_cast<bravik::CUVCXU*>(p); }
+bravik::FilterHolder** holderSlot(BVFilterHolder** p)
+{
+    return reinterpret_cast<bravik::FilterHolder**>(p);
+}
+bravik::CUVCXU** unitSlot(BVUnit** p)
+{
+    return reinterpret_cast<bravik::CUVCXU**>(p);
+}
+bravik::CUVCXU* unitOf(BVUnit* p)
+{
+    return reinterpret_cast<bravik::CUVCXU*>(p);
+}
 
-}  // namespace
+} // namespace
 
 BV_EXPORT int BV_InitializeCOM(int)
 {

@@ -5,7 +5,8 @@
 
 #include <new>
 
-namespace bravik {
+namespace bravik
+{
 
 int uvcInitialize(IDevicePlatform& platform, FilterHolder** filterOut, CUVCXU** unitOut, int pid,
                   int vid, int* foundPid, int* foundVid, const XuOptions& options)
@@ -46,4 +47,4 @@ void uvcRelease(FilterHolder** filter, CUVCXU** unit)
     *filter = nullptr;
 }
 
-}  // namespace bravik
+} // namespace bravik

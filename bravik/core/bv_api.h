@@ -4,7 +4,8 @@
 #include "bravik/core/open_device.h"
 #include "bravik/core/uvc_xu.h"
 
-namespace bravik {
+namespace bravik
+{
 
 struct XuOptions {
     Guid configured = kConfiguredXuGuid;
@@ -15,4 +16,4 @@ int uvcInitialize(IDevicePlatform& platform, FilterHolder** filterOut, CUVCXU** 
                   int vid, int* foundPid, int* foundVid, const XuOptions& options = {});
 void uvcRelease(FilterHolder** filter, CUVCXU** unit);
 
-}  // namespace bravik
+} // namespace bravik

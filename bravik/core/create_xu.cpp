@@ -6,8 +6,10 @@
 #include <new>
 #include <thread>
 
-namespace bravik {
-namespace {
+namespace bravik
+{
+namespace
+{
 
 constexpr uint32_t kDefaultNodeCount = 16;
 constexpr uint32_t kScratchSize = 1024;
@@ -31,7 +33,7 @@ const XuClass kClasses[] = {
     {&XU_GUID_SKYPE, 4, build<CSkypeXU>},
 };
 
-}  // namespace
+} // namespace
 
 int DetectNodeId(IBaseFilter* filter, const Guid& guid)
 {
@@ -66,7 +68,8 @@ int DetectNodeId(IBaseFilter* filter, const Guid& guid)
     return kNoNodeAnswered;
 }
 
-int CreateXU(IBaseFilter* filter, CUVCXU** unitOut, const Guid& configured, BufferAllocator allocate)
+int CreateXU(IBaseFilter* filter, CUVCXU** unitOut, const Guid& configured,
+             BufferAllocator allocate)
 {
     int node = DetectNodeId(filter, configured);
     diagPrint("CreateXU : ");
@@ -98,4 +101,4 @@ int CreateXU(IBaseFilter* filter, CUVCXU** unitOut, const Guid& configured, Buff
     return result;
 }
 
-}  // namespace bravik
+} // namespace bravik

@@ -3,7 +3,8 @@
 
 #include "bravik/core/uvc_xu.h"
 
-namespace bravik {
+namespace bravik
+{
 
 constexpr int kNoFilterNode = -1;
 constexpr int kNoNodeAnswered = -10;
@@ -15,4 +16,4 @@ int DetectNodeId(IBaseFilter* filter, const Guid& guid = kConfiguredXuGuid);
 int CreateXU(IBaseFilter* filter, CUVCXU** unitOut, const Guid& configured = kConfiguredXuGuid,
              BufferAllocator allocate = allocateControlBuffer);
 
-}  // namespace bravik
+} // namespace bravik

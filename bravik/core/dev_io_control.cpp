@@ -6,7 +6,8 @@
 #include <algorithm>
 #include <cstring>
 
-namespace bravik {
+namespace bravik
+{
 
 int32_t MyDevIoControl(IKernelHandle* handle, const KSP_NODE& request, uint8_t* buffer,
                        uint32_t bufferSize, uint32_t* bytesReturned)
@@ -36,4 +37,4 @@ int32_t MyDevIoControl(IKernelHandle* handle, const KSP_NODE& request, uint8_t* 
     return result;
 }
 
-}  // namespace bravik
+} // namespace bravik

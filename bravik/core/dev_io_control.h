@@ -3,7 +3,8 @@
 
 #include "bravik/core/ks_interfaces.h"
 
-namespace bravik {
+namespace bravik
+{
 
 constexpr int kRequestWaitMs = 1000;
 
@@ -12,4 +13,4 @@ constexpr int kRequestWaitMs = 1000;
 int32_t MyDevIoControl(IKernelHandle* handle, const KSP_NODE& request, uint8_t* buffer,
                        uint32_t bufferSize, uint32_t* bytesReturned);
 
-}  // namespace bravik
+} // namespace bravik

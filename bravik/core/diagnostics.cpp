@@ -8,12 +8,14 @@
 #include <string>
 #include <syslog.h>
 
-namespace bravik {
-namespace {
+namespace bravik
+{
+namespace
+{
 
 std::mutex g_sinkMutex;
 DiagnosticSink g_sink;
-std::string g_pendingLine;  // syslog wants whole lines; prints arrive in pieces
+std::string g_pendingLine; // syslog wants whole lines; prints arrive in pieces
 
 bool wantsStderr()
 {
@@ -39,7 +41,7 @@ void defaultSink(std::string_view text)
     }
 }
 
-}  // namespace
+} // namespace
 
 void diagPrint(const char* format, ...)
 {
@@ -65,4 +67,4 @@ DiagnosticSink setDiagnosticSink(DiagnosticSink sink)
     return sink;
 }
 
-}  // namespace bravik
+} // namespace bravik

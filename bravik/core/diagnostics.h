@@ -4,7 +4,8 @@
 #include <functional>
 #include <string_view>
 
-namespace bravik {
+namespace bravik
+{
 
 // Formats like printf into 128 characters (cut at 127) and hands the text to the sink.
 void diagPrint(const char* format, ...) __attribute__((format(printf, 1, 2)));
@@ -15,4 +16,4 @@ using DiagnosticSink = std::function<void(std::string_view text)>;
 // The default goes to syslog at debug level, or to stderr when BRAVIK_DEBUG is set.
 DiagnosticSink setDiagnosticSink(DiagnosticSink sink);
 
-}  // namespace bravik
+} // namespace bravik

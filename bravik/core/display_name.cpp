@@ -2,8 +2,10 @@
 
 #include <cstdlib>
 
-namespace bravik {
-namespace {
+namespace bravik
+{
+namespace
+{
 
 // Up to 4 characters from pos, parsed as hex the way strtol does (0 when none is a digit).
 // A name that ends early gives fewer characters instead of a read past its end.
@@ -15,7 +17,7 @@ int hexField(const std::string& name, size_t pos)
     return int(std::strtol(field, nullptr, 16));
 }
 
-}  // namespace
+} // namespace
 
 void parseDisplayIds(std::string name, int* pid, int* vid)
 {
@@ -31,4 +33,4 @@ void parseDisplayIds(std::string name, int* pid, int* vid)
         *vid = hexField(name, v + 4);
 }
 
-}  // namespace bravik
+} // namespace bravik

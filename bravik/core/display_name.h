@@ -3,11 +3,12 @@
 
 #include <string>
 
-namespace bravik {
+namespace bravik
+{
 
 // Upper-cases the name; reads the 4 characters after the first "PID" and a separator as hex
 // into *pid and, only if "PID" was there, likewise after the first "VID" into *vid. Ids the
 // name does not carry keep their previous values.
 void parseDisplayIds(std::string name, int* pid, int* vid);
 
-}  // namespace bravik
+} // namespace bravik

@@ -3,7 +3,8 @@
 #include "bravik/core/dev_io_control.h"
 #include "bravik/core/hresult.h"
 
-namespace bravik {
+namespace bravik
+{
 
 IExtensionUnit::IExtensionUnit(const Guid& guid, uint32_t nodeId) : m_nodeId(nodeId), m_guid(guid)
 {
@@ -58,7 +59,10 @@ int IExtensionUnit::querySize(uint32_t id, uint32_t* size)
     return S_OK;
 }
 
-int IExtensionUnit::GetPropertySize(uint32_t id, uint32_t* size) { return querySize(id, size); }
+int IExtensionUnit::GetPropertySize(uint32_t id, uint32_t* size)
+{
+    return querySize(id, size);
+}
 
 int IExtensionUnit::GetProperty(uint32_t id, uint32_t size, uint8_t* buffer)
 {
@@ -76,11 +80,14 @@ int IExtensionUnit::GetInfo(uint32_t size, uint8_t* buffer)
     return send(0, kReadFlags, buffer, size, nullptr);
 }
 
-int IExtensionUnit::GetInfoSize(uint32_t* size) { return querySize(0, size); }
+int IExtensionUnit::GetInfoSize(uint32_t* size)
+{
+    return querySize(0, size);
+}
 
 int IExtensionUnit::ReservedOperation(uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t)
 {
     return S_OK;
 }
 
-}  // namespace bravik
+} // namespace bravik

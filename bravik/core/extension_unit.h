@@ -5,9 +5,11 @@
 
 #include <memory>
 
-namespace bravik {
+namespace bravik
+{
 
-class IExtensionUnit {
+class IExtensionUnit
+{
 public:
     IExtensionUnit(const Guid& guid, uint32_t nodeId);
     virtual ~IExtensionUnit() = default;
@@ -32,7 +34,7 @@ private:
     uint32_t m_nodeId;
     Guid m_guid;
     std::shared_ptr<IKsControl> m_control;
-    IKernelHandle* m_handle = nullptr;  // the filter's, never closed here
+    IKernelHandle* m_handle = nullptr; // the filter's, never closed here
 };
 
-}  // namespace bravik
+} // namespace bravik

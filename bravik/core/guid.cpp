@@ -2,7 +2,8 @@
 
 #include <cstdio>
 
-namespace bravik {
+namespace bravik
+{
 
 Guid guidFromBytes(const uint8_t* b)
 {
@@ -36,4 +37,4 @@ std::string guidToText(const Guid& g)
     return text;
 }
 
-}  // namespace bravik
+} // namespace bravik

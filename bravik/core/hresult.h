@@ -3,9 +3,13 @@
 
 #include <cstdint>
 
-namespace bravik {
+namespace bravik
+{
 
-constexpr int32_t hresult(uint32_t bits) { return static_cast<int32_t>(bits); }
+constexpr int32_t hresult(uint32_t bits)
+{
+    return static_cast<int32_t>(bits);
+}
 
 constexpr int32_t S_OK = 0;
 constexpr int32_t S_FALSE = 1;
@@ -16,7 +20,7 @@ constexpr int32_t E_POINTER = hresult(0x80004003);
 constexpr int32_t E_NOINTERFACE = hresult(0x80004002);
 constexpr int32_t E_INVALIDARG = hresult(0x80070057);
 constexpr int32_t E_OUTOFMEMORY = hresult(0x8007000E);
-constexpr int32_t kMoreData = hresult(0x800700EA);  // error 234: the size query's answer
+constexpr int32_t kMoreData = hresult(0x800700EA); // error 234: the size query's answer
 constexpr int32_t kIoPending = hresult(0x800703E5);
 
 // A positive system error code as a result; zero and negatives pass unchanged.
@@ -31,4 +35,4 @@ constexpr int32_t errorFromHresult(int32_t hr)
     return (static_cast<uint32_t>(hr) & 0xFFFF0000u) == 0x80070000u ? (hr & 0xFFFF) : hr;
 }
 
-}  // namespace bravik
+} // namespace bravik

@@ -1,6 +1,7 @@
 #include "bravik/core/ks_interfaces.h"
 
-namespace bravik {
+namespace bravik
+{
 
 IoRequest::IoRequest(const KSP_NODE& request, const uint8_t* data, uint32_t size)
     : m_request(request), m_data(size)
@@ -30,4 +31,4 @@ bool IoRequest::done()
     return m_done;
 }
 
-}  // namespace bravik
+} // namespace bravik

@@ -12,10 +12,12 @@
 #include <string>
 #include <vector>
 
-namespace bravik {
+namespace bravik
+{
 
 // Synchronous property requests on a filter.
-class IKsControl {
+class IKsControl
+{
 public:
     virtual ~IKsControl() = default;
     // data may be null with dataLength 0 (a size query). Set requests do not write data.
@@ -23,7 +25,8 @@ public:
                                uint32_t dataLength, uint32_t* bytesReturned) = 0;
 };
 
-class IKsTopologyInfo {
+class IKsTopologyInfo
+{
 public:
     virtual ~IKsTopologyInfo() = default;
     virtual int32_t numNodes(uint32_t* count) = 0;
@@ -31,7 +34,8 @@ public:
 
 // One request issued to a kernel handle: it owns its data, so it may complete after the
 // issuer stopped waiting for it.
-class IoRequest {
+class IoRequest
+{
 public:
     IoRequest(const KSP_NODE& request, const uint8_t* data, uint32_t size);
 
@@ -57,16 +61,18 @@ private:
 };
 
 // The filter's kernel handle: requests run on their own and complete later.
-class IKernelHandle {
+class IKernelHandle
+{
 public:
     virtual ~IKernelHandle() = default;
     // Null when the request could not be started.
-    virtual std::shared_ptr<IoRequest> deviceIoControl(const KSP_NODE& request,
-                                                       const uint8_t* data, uint32_t size) = 0;
+    virtual std::shared_ptr<IoRequest> deviceIoControl(const KSP_NODE& request, const uint8_t* data,
+                                                       uint32_t size) = 0;
 };
 
 // A bound video-input device.
-class IBaseFilter {
+class IBaseFilter
+{
 public:
     virtual ~IBaseFilter() = default;
     // Null when the filter has no topology.
@@ -76,14 +82,16 @@ public:
     virtual int32_t queryKsObjectHandle(IKernelHandle** handle) = 0;
 };
 
-class IDeviceMoniker {
+class IDeviceMoniker
+{
 public:
     virtual ~IDeviceMoniker() = default;
     virtual int32_t getDisplayName(std::string& name) = 0;
     virtual int32_t bindToObject(std::shared_ptr<IBaseFilter>& filter) = 0;
 };
 
-class IEnumMoniker {
+class IEnumMoniker
+{
 public:
     virtual ~IEnumMoniker() = default;
     // S_OK with the next device, S_FALSE at the end.
@@ -91,7 +99,8 @@ public:
 };
 
 // The system's video-input devices.
-class IDevicePlatform {
+class IDevicePlatform
+{
 public:
     virtual ~IDevicePlatform() = default;
     // A negative result when enumeration is impossible; S_OK with no enumerator when there
@@ -99,4 +108,4 @@ public:
     virtual int32_t createVideoInputEnumerator(std::unique_ptr<IEnumMoniker>& out) = 0;
 };
 
-}  // namespace bravik
+} // namespace bravik

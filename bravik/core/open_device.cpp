@@ -4,7 +4,8 @@
 #include "bravik/core/display_name.h"
 #include "bravik/core/hresult.h"
 
-namespace bravik {
+namespace bravik
+{
 
 int OpenDevice(IDevicePlatform& platform, int pid, int vid, FilterHolder* holder, int* foundPid,
                int* foundVid)
@@ -51,4 +52,4 @@ int OpenDevice(IDevicePlatform& platform, int pid, int vid, FilterHolder* holder
     return S_OK;
 }
 
-}  // namespace bravik
+} // namespace bravik

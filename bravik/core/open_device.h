@@ -3,12 +3,13 @@
 
 #include "bravik/core/ks_interfaces.h"
 
-namespace bravik {
+namespace bravik
+{
 
 constexpr int kFamilyVendorId = 0x05E3;
 
 struct FilterHolder {
-    std::shared_ptr<IBaseFilter> filter;  // empty when binding failed
+    std::shared_ptr<IBaseFilter> filter; // empty when binding failed
 };
 
 // pid or vid -1: the first device of the family vendor, else the last one enumerated.
@@ -16,4 +17,4 @@ struct FilterHolder {
 int OpenDevice(IDevicePlatform& platform, int pid, int vid, FilterHolder* holder, int* foundPid,
                int* foundVid);
 
-}  // namespace bravik
+} // namespace bravik

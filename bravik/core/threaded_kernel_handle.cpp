@@ -2,7 +2,8 @@
 
 #include <system_error>
 
-namespace bravik {
+namespace bravik
+{
 
 ThreadedKernelHandle::ThreadedKernelHandle(std::shared_ptr<IKsControl> channel)
     : m_channel(std::move(channel))
@@ -35,8 +36,8 @@ std::shared_ptr<IoRequest> ThreadedKernelHandle::deviceIoControl(const KSP_NODE&
     try {
         std::thread worker([io, channel = m_channel] {
             uint32_t bytes = 0;
-            int32_t result =
-                channel->ksProperty(io->request(), sizeof(KSP_NODE), io->data(), io->size(), &bytes);
+            int32_t result = channel->ksProperty(io->request(), sizeof(KSP_NODE), io->data(),
+                                                 io->size(), &bytes);
             io->complete(result, bytes);
         });
         m_workers.emplace_back(std::move(worker), io);
@@ -46,4 +47,4 @@ std::shared_ptr<IoRequest> ThreadedKernelHandle::deviceIoControl(const KSP_NODE&
     return io;
 }
 
-}  // namespace bravik
+} // namespace bravik

@@ -8,9 +8,11 @@
 #include <thread>
 #include <utility>
 
-namespace bravik {
+namespace bravik
+{
 
-class ThreadedKernelHandle : public IKernelHandle {
+class ThreadedKernelHandle : public IKernelHandle
+{
 public:
     explicit ThreadedKernelHandle(std::shared_ptr<IKsControl> channel);
     // Waits for requests still running: they use the channel.
@@ -26,4 +28,4 @@ private:
     std::vector<std::pair<std::thread, std::shared_ptr<IoRequest>>> m_workers;
 };
 
-}  // namespace bravik
+} // namespace bravik

@@ -6,8 +6,10 @@
 #include <cstring>
 #include <thread>
 
-namespace bravik {
-namespace {
+namespace bravik
+{
+namespace
+{
 
 enum Selector { kAddr8 = 1, kAddr16 = 2, kData8 = 3, kData16 = 4, kBlock = 5 };
 
@@ -39,16 +41,21 @@ bool usable(const CUVCXU& xu, int selector)
     return xu.present(selector) && xu.m_table[selector].size >= kLayoutBytes[selector];
 }
 
-uint8_t* bufferOf(CUVCXU& xu, int selector) { return xu.m_table[selector].buffer.get(); }
+uint8_t* bufferOf(CUVCXU& xu, int selector)
+{
+    return xu.m_table[selector].buffer.get();
+}
 
 int sendControl(CUVCXU& xu, int selector)
 {
-    return xu.m_unit->SetProperty(uint32_t(selector), xu.m_table[selector].size, bufferOf(xu, selector));
+    return xu.m_unit->SetProperty(uint32_t(selector), xu.m_table[selector].size,
+                                  bufferOf(xu, selector));
 }
 
 int readControl(CUVCXU& xu, int selector)
 {
-    return xu.m_unit->GetProperty(uint32_t(selector), xu.m_table[selector].size, bufferOf(xu, selector));
+    return xu.m_unit->GetProperty(uint32_t(selector), xu.m_table[selector].size,
+                                  bufferOf(xu, selector));
 }
 
 int sendAddress(CUVCXU& xu, int selector, uint8_t command, uint8_t device, int address)
@@ -70,7 +77,7 @@ void pause(int ms)
         std::this_thread::yield();
 }
 
-}  // namespace
+} // namespace
 
 int readRegister(CUVCXU& xu, int mode, int device, int address, uint16_t* value)
 {
@@ -169,4 +176,4 @@ int writeEepromBlock(CUVCXU& xu, int address, const uint8_t* data)
     return result;
 }
 
-}  // namespace bravik
+} // namespace bravik

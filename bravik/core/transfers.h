@@ -5,7 +5,8 @@
 
 #include <cstdint>
 
-namespace bravik {
+namespace bravik
+{
 
 enum class TransferMode { A16D16 = 0, A16D8 = 1, A8D16 = 2, A8D8 = 3 };
 
@@ -20,4 +21,4 @@ int readEepromBlock(CUVCXU& xu, int address, uint8_t* out);
 // Prepares the bridge for EEPROM writes first.
 int writeEepromBlock(CUVCXU& xu, int address, const uint8_t* data);
 
-}  // namespace bravik
+} // namespace bravik

@@ -5,9 +5,13 @@
 
 #include <new>
 
-namespace bravik {
+namespace bravik
+{
 
-uint8_t* allocateControlBuffer(uint32_t size) { return new (std::nothrow) uint8_t[size](); }
+uint8_t* allocateControlBuffer(uint32_t size)
+{
+    return new (std::nothrow) uint8_t[size]();
+}
 
 CUVCXU::CUVCXU(int nodeId, IBaseFilter* filter, int* result, const Guid& guid,
                BufferAllocator allocate)
@@ -37,8 +41,8 @@ bool CUVCXU::present(int selector) const
 
 int InitPropertySize(CUVCXU& xu, BufferAllocator allocate)
 {
-    diagPrint("prop GUID {%08X %04X %04X...}\n", unsigned(xu.m_guid.data1), unsigned(xu.m_guid.data2),
-              unsigned(xu.m_guid.data3));
+    diagPrint("prop GUID {%08X %04X %04X...}\n", unsigned(xu.m_guid.data1),
+              unsigned(xu.m_guid.data2), unsigned(xu.m_guid.data3));
     int remembered = 0;
     bool fatal = false;
     for (uint32_t s = 1; s < kSelectorRows; ++s) {
@@ -52,7 +56,8 @@ int InitPropertySize(CUVCXU& xu, BufferAllocator allocate)
             diagPrint("0x80070015 -- Delay time issue\n");
         }
         if (result != 0)
-            diagPrint(" prop %02u: size %lu [%08X]\n", s, (unsigned long)row.size, unsigned(result));
+            diagPrint(" prop %02u: size %lu [%08X]\n", s, (unsigned long)row.size,
+                      unsigned(result));
         else
             diagPrint(" prop %02u: size %lu\n", s, (unsigned long)row.size);
     }
@@ -72,4 +77,4 @@ int InitPropertySize(CUVCXU& xu, BufferAllocator allocate)
     return S_OK;
 }
 
-}  // namespace bravik
+} // namespace bravik

@@ -6,14 +6,15 @@
 #include <cstdint>
 #include <memory>
 
-namespace bravik {
+namespace bravik
+{
 
 constexpr int kSelectorRows = 16;
 constexpr uint32_t kMaxControlSize = 1024;
 
 struct SelectorEntry {
     uint32_t id = 0;
-    uint32_t size = 0;  // 0: not reported
+    uint32_t size = 0; // 0: not reported
     std::unique_ptr<uint8_t[]> buffer;
 };
 
@@ -21,7 +22,8 @@ struct SelectorEntry {
 using BufferAllocator = uint8_t* (*)(uint32_t size);
 uint8_t* allocateControlBuffer(uint32_t size);
 
-class CUVCXU {
+class CUVCXU
+{
 public:
     // Sizes the controls; *result is InitPropertySize's result.
     CUVCXU(int nodeId, IBaseFilter* filter, int* result, const Guid& guid = kConfiguredXuGuid,
@@ -38,19 +40,23 @@ public:
 };
 
 // The classes differ only in identity and in their default node id.
-class BVEEPXU : public CUVCXU {
+class BVEEPXU : public CUVCXU
+{
     using CUVCXU::CUVCXU;
 };
-class BVSPIXU : public CUVCXU {
+class BVSPIXU : public CUVCXU
+{
     using CUVCXU::CUVCXU;
 };
-class CreativeXU : public CUVCXU {
+class CreativeXU : public CUVCXU
+{
     using CUVCXU::CUVCXU;
 };
-class CSkypeXU : public CUVCXU {
+class CSkypeXU : public CUVCXU
+{
     using CUVCXU::CUVCXU;
 };
 
 int InitPropertySize(CUVCXU& xu, BufferAllocator allocate = allocateControlBuffer);
 
-}  // namespace bravik
+} // namespace bravik

@@ -3,7 +3,8 @@
 #include "bravik/uvc/sim_platform.h"
 #include "bravik/uvc/uvcvideo_platform.h"
 
-namespace bravik {
+namespace bravik
+{
 
 std::unique_ptr<DeviceListPlatform> defaultPlatform()
 {
@@ -12,4 +13,4 @@ std::unique_ptr<DeviceListPlatform> defaultPlatform()
     return std::make_unique<UvcvideoPlatform>();
 }
 
-}  // namespace bravik
+} // namespace bravik

@@ -5,8 +5,9 @@
 
 #include <memory>
 
-namespace bravik {
+namespace bravik
+{
 
 std::unique_ptr<DeviceListPlatform> defaultPlatform();
 
-}  // namespace bravik
+} // namespace bravik

@@ -3,16 +3,18 @@
 #include <algorithm>
 #include <cstdio>
 
-namespace bravik {
-namespace {
+namespace bravik
+{
+namespace
+{
 
 constexpr uint8_t kConfigurationType = 0x02;
 constexpr uint8_t kInterfaceType = 0x04;
 constexpr uint8_t kCsInterfaceType = 0x24;
 constexpr uint8_t kVideoClass = 0x0E;
 constexpr uint8_t kVideoControlSubclass = 0x01;
-constexpr uint8_t kFirstEntitySubtype = 0x02;  // input terminal
-constexpr uint8_t kLastEntitySubtype = 0x07;   // encoding unit
+constexpr uint8_t kFirstEntitySubtype = 0x02; // input terminal
+constexpr uint8_t kLastEntitySubtype = 0x07;  // encoding unit
 constexpr uint8_t kExtensionUnitSubtype = 0x06;
 
 std::string at(const char* what, size_t offset)
@@ -41,7 +43,7 @@ bool parseExtensionUnit(const uint8_t* p, size_t len, ExtensionUnitDescriptor& u
     return true;
 }
 
-}  // namespace
+} // namespace
 
 const ExtensionUnitDescriptor* UvcDescriptors::find(uint32_t unitId, const Guid& guid) const
 {
@@ -78,8 +80,8 @@ UvcDescriptors parseUvcDescriptors(const uint8_t* data, size_t size)
                 out.error = at("short configuration or interface descriptor", offset);
                 break;
             }
-            inVideoControl = type == kInterfaceType && p[5] == kVideoClass &&
-                             p[6] == kVideoControlSubclass;
+            inVideoControl =
+                type == kInterfaceType && p[5] == kVideoClass && p[6] == kVideoControlSubclass;
             out.hasVideoControl = out.hasVideoControl || inVideoControl;
         } else if (type == kCsInterfaceType && inVideoControl) {
             if (len < 3) {
@@ -126,9 +128,9 @@ std::string formatUnitLine(const ExtensionUnitDescriptor& unit)
     if (hex.empty())
         hex = "0";
     char head[96];
-    std::snprintf(head, sizeof head, "unit %u {%s} controls %u bmControls 0x", unsigned(unit.unitId),
-                  guidToText(unit.guid).c_str(), unsigned(unit.numControls));
+    std::snprintf(head, sizeof head, "unit %u {%s} controls %u bmControls 0x",
+                  unsigned(unit.unitId), guidToText(unit.guid).c_str(), unsigned(unit.numControls));
     return head + hex;
 }
 
-}  // namespace bravik
+} // namespace bravik

@@ -9,21 +9,22 @@
 #include <string>
 #include <vector>
 
-namespace bravik {
+namespace bravik
+{
 
 struct ExtensionUnitDescriptor {
     uint8_t unitId = 0;
     Guid guid;
     uint8_t numControls = 0;
-    std::vector<uint8_t> bmControls;  // little-endian, bControlSize bytes
-    std::vector<uint8_t> raw;         // the whole descriptor
+    std::vector<uint8_t> bmControls; // little-endian, bControlSize bytes
+    std::vector<uint8_t> raw;        // the whole descriptor
 };
 
 struct UvcDescriptors {
-    std::vector<ExtensionUnitDescriptor> units;  // in descriptor order
+    std::vector<ExtensionUnitDescriptor> units; // in descriptor order
     bool hasVideoControl = false;
-    int highestEntityId = -1;  // over the VideoControl terminals and units
-    std::string error;         // empty when the whole input was well formed
+    int highestEntityId = -1; // over the VideoControl terminals and units
+    std::string error;        // empty when the whole input was well formed
 
     bool ok() const { return error.empty(); }
     // Topology node count: unit ids index the nodes.
@@ -38,4 +39,4 @@ UvcDescriptors parseUvcDescriptors(const uint8_t* data, size_t size);
 // "unit 3 {69678EE4-410F-40DB-A850-7420D7D8240E} controls 8 bmControls 0x33f"
 std::string formatUnitLine(const ExtensionUnitDescriptor& unit);
 
-}  // namespace bravik
+} // namespace bravik

@@ -4,10 +4,13 @@
 
 #include <cstdio>
 
-namespace bravik {
-namespace {
+namespace bravik
+{
+namespace
+{
 
-class EntryMoniker : public IDeviceMoniker {
+class EntryMoniker : public IDeviceMoniker
+{
 public:
     explicit EntryMoniker(DeviceEntry entry) : m_entry(std::move(entry)) {}
     int32_t getDisplayName(std::string& name) override
@@ -24,7 +27,8 @@ private:
     DeviceEntry m_entry;
 };
 
-class EntryEnumerator : public IEnumMoniker {
+class EntryEnumerator : public IEnumMoniker
+{
 public:
     explicit EntryEnumerator(std::vector<DeviceEntry> entries) : m_entries(std::move(entries)) {}
     int32_t next(std::unique_ptr<IDeviceMoniker>& moniker) override
@@ -40,12 +44,12 @@ private:
     size_t m_next = 0;
 };
 
-}  // namespace
+} // namespace
 
 std::string composeDisplayName(int vid, int pid, const std::string& where)
 {
     char ids[32];
-    std::snprintf(ids, sizeof ids, "usb#vid_%04x&pid_%04x#", unsigned(vid) & 0xFFFF,
+    std::snprintf(ids, sizeof ids, "USB\\VID_%04X&PID_%04X\\", unsigned(vid) & 0xFFFF,
                   unsigned(pid) & 0xFFFF);
     return ids + where;
 }
@@ -59,4 +63,4 @@ int32_t DeviceListPlatform::createVideoInputEnumerator(std::unique_ptr<IEnumMoni
     return S_OK;
 }
 
-}  // namespace bravik
+} // namespace bravik

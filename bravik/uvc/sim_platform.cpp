@@ -6,10 +6,13 @@
 #include <cerrno>
 #include <dlfcn.h>
 
-namespace bravik {
-namespace {
+namespace bravik
+{
+namespace
+{
 
-class SimChannel : public IUvcChannel {
+class SimChannel : public IUvcChannel
+{
 public:
     SimChannel(SimRigApi rig, int id) : m_rig(rig), m_id(id) {}
     int query(uint8_t unit, uint8_t selector, uint8_t query, uint16_t size, uint8_t* data) override
@@ -38,22 +41,23 @@ bool readSimDescriptors(const SimRigApi& rig, int id, std::vector<uint8_t>& byte
     return true;
 }
 
-template <class F>
-bool resolve(F& slot, const char* name)
+template <class F> bool resolve(F& slot, const char* name)
 {
     slot = reinterpret_cast<F>(dlsym(RTLD_DEFAULT, name));
     return slot != nullptr;
 }
 
-}  // namespace
+} // namespace
 
 std::optional<SimRigApi> findSimRig()
 {
     SimRigApi rig{};
-    if (!resolve(rig.running, "scopesim_running") || !resolve(rig.deviceCount, "scopesim_xu_device_count") ||
+    if (!resolve(rig.running, "scopesim_running") ||
+        !resolve(rig.deviceCount, "scopesim_xu_device_count") ||
         !resolve(rig.deviceId, "scopesim_xu_device_id") ||
         !resolve(rig.usbIds, "scopesim_xu_device_usb_ids") ||
-        !resolve(rig.descriptors, "scopesim_xu_descriptors") || !resolve(rig.query, "scopesim_xu_query"))
+        !resolve(rig.descriptors, "scopesim_xu_descriptors") ||
+        !resolve(rig.query, "scopesim_xu_query"))
         return std::nullopt;
     if (rig.running() != 1)
         return std::nullopt;
@@ -71,7 +75,8 @@ std::vector<DeviceEntry> SimPlatform::listDevices()
         int vid = 0, pid = 0;
         const std::string where = "scopesim/" + std::to_string(id);
         DeviceEntry entry;
-        entry.displayName = m_rig.usbIds(id, &vid, &pid) == 0 ? composeDisplayName(vid, pid, where) : where;
+        entry.displayName =
+            m_rig.usbIds(id, &vid, &pid) == 0 ? composeDisplayName(vid, pid, where) : where;
         SimRigApi rig = m_rig;
         entry.readDescriptors = [rig, id](std::vector<uint8_t>& bytes) {
             return readSimDescriptors(rig, id, bytes);
@@ -89,4 +94,4 @@ std::vector<DeviceEntry> SimPlatform::listDevices()
     return entries;
 }
 
-}  // namespace bravik
+} // namespace bravik

@@ -5,7 +5,8 @@
 
 #include <optional>
 
-namespace bravik {
+namespace bravik
+{
 
 struct SimRigApi {
     int (*running)();
@@ -20,7 +21,8 @@ struct SimRigApi {
 // The rig's functions when the host process has loaded it (no link-time dependency).
 std::optional<SimRigApi> findSimRig();
 
-class SimPlatform : public DeviceListPlatform {
+class SimPlatform : public DeviceListPlatform
+{
 public:
     explicit SimPlatform(SimRigApi rig) : m_rig(rig) {}
     std::vector<DeviceEntry> listDevices() override;
@@ -29,4 +31,4 @@ private:
     SimRigApi m_rig;
 };
 
-}  // namespace bravik
+} // namespace bravik

@@ -3,14 +3,16 @@
 
 #include <cstdint>
 
-namespace bravik {
+namespace bravik
+{
 
 constexpr uint8_t kUvcSetCur = 0x01;
 constexpr uint8_t kUvcGetCur = 0x81;
 constexpr uint8_t kUvcGetLen = 0x85;
 constexpr uint8_t kUvcGetInfo = 0x86;
 
-class IUvcChannel {
+class IUvcChannel
+{
 public:
     virtual ~IUvcChannel() = default;
     // 0, or a positive errno. May be called from several threads.
@@ -18,4 +20,4 @@ public:
                       uint8_t* data) = 0;
 };
 
-}  // namespace bravik
+} // namespace bravik

@@ -2,10 +2,13 @@
 
 #include "bravik/core/hresult.h"
 
-namespace bravik {
-namespace {
+namespace bravik
+{
+namespace
+{
 
-class FixedTopology : public IKsTopologyInfo {
+class FixedTopology : public IKsTopologyInfo
+{
 public:
     explicit FixedTopology(uint32_t count) : m_count(count) {}
     int32_t numNodes(uint32_t* count) override
@@ -20,7 +23,7 @@ private:
     uint32_t m_count;
 };
 
-}  // namespace
+} // namespace
 
 UvcFilter::UvcFilter(std::shared_ptr<IUvcChannel> channel, UvcDescriptors descriptors)
     : m_device(std::make_shared<UvcKsDevice>(std::move(channel), std::move(descriptors))),
@@ -43,4 +46,4 @@ int32_t UvcFilter::queryKsObjectHandle(IKernelHandle** handle)
     return S_OK;
 }
 
-}  // namespace bravik
+} // namespace bravik

@@ -5,9 +5,11 @@
 #include "bravik/core/threaded_kernel_handle.h"
 #include "bravik/uvc/uvc_ks_device.h"
 
-namespace bravik {
+namespace bravik
+{
 
-class UvcFilter : public IBaseFilter {
+class UvcFilter : public IBaseFilter
+{
 public:
     UvcFilter(std::shared_ptr<IUvcChannel> channel, UvcDescriptors descriptors);
 
@@ -17,7 +19,7 @@ public:
 
 private:
     std::shared_ptr<UvcKsDevice> m_device;
-    ThreadedKernelHandle m_handle;  // declared last: joins its requests before the rest goes
+    ThreadedKernelHandle m_handle; // declared last: joins its requests before the rest goes
 };
 
-}  // namespace bravik
+} // namespace bravik

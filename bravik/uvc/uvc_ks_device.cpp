@@ -5,7 +5,8 @@
 #include <cerrno>
 #include <cstring>
 
-namespace bravik {
+namespace bravik
+{
 
 UvcKsDevice::UvcKsDevice(std::shared_ptr<IUvcChannel> channel, UvcDescriptors descriptors)
     : m_channel(std::move(channel)), m_descriptors(std::move(descriptors))
@@ -66,4 +67,4 @@ int32_t UvcKsDevice::ksProperty(const KSP_NODE& request, uint32_t requestLength,
     return S_OK;
 }
 
-}  // namespace bravik
+} // namespace bravik

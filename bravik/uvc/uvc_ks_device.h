@@ -8,9 +8,11 @@
 
 #include <memory>
 
-namespace bravik {
+namespace bravik
+{
 
-class UvcKsDevice : public IKsControl {
+class UvcKsDevice : public IKsControl
+{
 public:
     UvcKsDevice(std::shared_ptr<IUvcChannel> channel, UvcDescriptors descriptors);
 
@@ -28,4 +30,4 @@ private:
     const UvcDescriptors m_descriptors;
 };
 
-}  // namespace bravik
+} // namespace bravik

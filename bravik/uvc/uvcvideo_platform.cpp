@@ -14,12 +14,15 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-namespace bravik {
-namespace {
+namespace bravik
+{
+namespace
+{
 
 namespace fs = std::filesystem;
 
-class UvcvideoChannel : public IUvcChannel {
+class UvcvideoChannel : public IUvcChannel
+{
 public:
     UvcvideoChannel(int fd, IoctlFunction ioctl) : m_fd(fd), m_ioctl(std::move(ioctl)) {}
     ~UvcvideoChannel() override { ::close(m_fd); }
@@ -80,12 +83,12 @@ bool isCaptureNode(int fd, const IoctlFunction& ioctl)
     v4l2_capability cap{};
     if (ioctl(fd, VIDIOC_QUERYCAP, &cap) < 0)
         return false;
-    const uint32_t caps = (cap.capabilities & V4L2_CAP_DEVICE_CAPS) ? cap.device_caps
-                                                                      : cap.capabilities;
+    const uint32_t caps =
+        (cap.capabilities & V4L2_CAP_DEVICE_CAPS) ? cap.device_caps : cap.capabilities;
     return (caps & V4L2_CAP_VIDEO_CAPTURE) != 0;
 }
 
-}  // namespace
+} // namespace
 
 int systemIoctl(int fd, unsigned long request, void* arg)
 {
@@ -125,7 +128,8 @@ std::vector<DeviceEntry> UvcvideoPlatform::listDevices()
 
         // The node's parent is a USB interface; the device above it has ids and descriptors.
         fs::path usbDevice =
-            fs::canonical(m_paths.sysRoot / "class/video4linux" / name / "device", ec).parent_path();
+            fs::canonical(m_paths.sysRoot / "class/video4linux" / name / "device", ec)
+                .parent_path();
         int vid = 0, pid = 0;
         const bool usb = !ec && readHexFile(usbDevice / "idVendor", vid) &&
                          readHexFile(usbDevice / "idProduct", pid);
@@ -136,15 +140,16 @@ std::vector<DeviceEntry> UvcvideoPlatform::listDevices()
         entry.readDescriptors = [usb, descriptorsFile](std::vector<uint8_t>& bytes) {
             return usb && readBytes(descriptorsFile, bytes);
         };
-        entry.bind = [node, ioctl = m_ioctl,
-                      read = entry.readDescriptors](std::shared_ptr<IBaseFilter>& filter) -> int32_t {
+        entry.bind = [node, ioctl = m_ioctl, read = entry.readDescriptors](
+                         std::shared_ptr<IBaseFilter>& filter) -> int32_t {
             int fd = ::open(node.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
             if (fd < 0)
                 return hresultFromError(errno);
             std::vector<uint8_t> bytes;
             read(bytes);
             auto channel = std::make_shared<UvcvideoChannel>(fd, ioctl);
-            filter = std::make_shared<UvcFilter>(channel, parseUvcDescriptors(bytes.data(), bytes.size()));
+            filter = std::make_shared<UvcFilter>(channel,
+                                                 parseUvcDescriptors(bytes.data(), bytes.size()));
             return S_OK;
         };
         entries.push_back(std::move(entry));
@@ -152,4 +157,4 @@ std::vector<DeviceEntry> UvcvideoPlatform::listDevices()
     return entries;
 }
 
-}  // namespace bravik
+} // namespace bravik

@@ -6,7 +6,8 @@
 
 #include <filesystem>
 
-namespace bravik {
+namespace bravik
+{
 
 // The ioctl the transport issues, replaceable so that a fake device can answer.
 using IoctlFunction = std::function<int(int fd, unsigned long request, void* arg)>;
@@ -17,7 +18,8 @@ struct UvcvideoPaths {
     std::filesystem::path sysRoot = "/sys";
 };
 
-class UvcvideoPlatform : public DeviceListPlatform {
+class UvcvideoPlatform : public DeviceListPlatform
+{
 public:
     explicit UvcvideoPlatform(UvcvideoPaths paths = {}, IoctlFunction ioctl = systemIoctl);
 
@@ -29,4 +31,4 @@ private:
     IoctlFunction m_ioctl;
 };
 
-}  // namespace bravik
+} // namespace bravik

@@ -3,8 +3,10 @@
 #include <cctype>
 #include <cstdlib>
 
-namespace bravik::cli {
-namespace {
+namespace bravik::cli
+{
+namespace
+{
 
 const char* const kModes[] = {"A16D16", "A16D8", "A8D16", "A8D8"};
 
@@ -21,7 +23,7 @@ bool takeValue(const std::string& arg, const std::string& name, int& i, int argc
     return true;
 }
 
-}  // namespace
+} // namespace
 
 const char* const kUsage =
     "usage: bravik [--simulate[=SCENARIO]] [--vid HHHH --pid HHHH] COMMAND [ARGS]\n"
@@ -77,7 +79,10 @@ std::optional<int> parseMode(const std::string& text)
     return std::nullopt;
 }
 
-const char* modeName(int mode) { return mode >= 0 && mode < 4 ? kModes[mode] : "?"; }
+const char* modeName(int mode)
+{
+    return mode >= 0 && mode < 4 ? kModes[mode] : "?";
+}
 
 std::optional<Options> parseOptions(int argc, char** argv, std::string* error)
 {
@@ -121,4 +126,4 @@ std::optional<Options> parseOptions(int argc, char** argv, std::string* error)
     return o;
 }
 
-}  // namespace bravik::cli
+} // namespace bravik::cli

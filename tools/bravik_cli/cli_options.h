@@ -5,12 +5,13 @@
 #include <string>
 #include <vector>
 
-namespace bravik::cli {
+namespace bravik::cli
+{
 
 struct Options {
     bool help = false;
     bool simulate = false;
-    std::string scenario;  // empty: the default rig
+    std::string scenario; // empty: the default rig
     int vid = 0x05E3;
     int pid = 0x0510;
     std::string command;
@@ -28,4 +29,4 @@ const char* modeName(int mode);
 
 extern const char* const kUsage;
 
-}  // namespace bravik::cli
+} // namespace bravik::cli

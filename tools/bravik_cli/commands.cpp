@@ -9,8 +9,10 @@
 #include <fstream>
 #include <iterator>
 
-namespace bravik::cli {
-namespace {
+namespace bravik::cli
+{
+namespace
+{
 
 constexpr int kTubeDevice = 0x7A;
 constexpr int kDefaultCheckAddress = 0x1F00;
@@ -41,7 +43,8 @@ int printUnits(const std::vector<uint8_t>& bytes, const std::string& origin)
     for (const auto& u : d.units)
         std::printf("%s\n", formatUnitLine(u).c_str());
     if (!d.ok()) {
-        std::fprintf(stderr, "bravik: %s: malformed descriptors: %s\n", origin.c_str(), d.error.c_str());
+        std::fprintf(stderr, "bravik: %s: malformed descriptors: %s\n", origin.c_str(),
+                     d.error.c_str());
         return kExitFailed;
     }
     return kExitOk;
@@ -62,7 +65,7 @@ bool registerArgs(const Options& o, size_t count, int& mode, int& device, int& a
     return true;
 }
 
-}  // namespace
+} // namespace
 
 int usageError(const std::string& message)
 {
@@ -81,7 +84,8 @@ bool openDevice(DeviceSession& session, const Options& o)
     const int result = session.open(o.vid, o.pid);
     if (!session.unit()) {
         char what[64];
-        std::snprintf(what, sizeof what, "opening device %04x:%04x", unsigned(o.vid), unsigned(o.pid));
+        std::snprintf(what, sizeof what, "opening device %04x:%04x", unsigned(o.vid),
+                      unsigned(o.pid));
         failure(what, result < 0 ? result : BV_E_FAIL);
         return false;
     }
@@ -127,7 +131,8 @@ int runUnits(const Options& o)
         if (ids.vid != o.vid || ids.pid != o.pid)
             continue;
         if (!d.readDescriptors || !d.readDescriptors(bytes)) {
-            std::fprintf(stderr, "bravik: cannot read the descriptors of %s\n", d.displayName.c_str());
+            std::fprintf(stderr, "bravik: cannot read the descriptors of %s\n",
+                         d.displayName.c_str());
             return kExitFailed;
         }
         return printUnits(bytes, d.displayName);
@@ -217,4 +222,4 @@ int runCheck(const Options& o, const BravikApi& api)
     return same && restored && tube != 0xFFFF ? kExitOk : kExitFailed;
 }
 
-}  // namespace bravik::cli
+} // namespace bravik::cli

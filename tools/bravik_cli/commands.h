@@ -5,7 +5,8 @@
 #include "tools/bravik_cli/cli_options.h"
 #include "tools/bravik_cli/library_api.h"
 
-namespace bravik::cli {
+namespace bravik::cli
+{
 
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
@@ -25,4 +26,4 @@ int failure(const std::string& what, int result);
 // Opens the device of the options; false after printing why.
 bool openDevice(DeviceSession& session, const Options& o);
 
-}  // namespace bravik::cli
+} // namespace bravik::cli

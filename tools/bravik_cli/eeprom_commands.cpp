@@ -9,13 +9,16 @@
 #include <unistd.h>
 #include <vector>
 
-namespace bravik::cli {
-namespace {
+namespace bravik::cli
+{
+namespace
+{
 
 constexpr int kEepromSpace = 0x10000;
 
 // Reads length bytes from address on, a block at a time.
-int readRange(const BravikApi& api, BVUnit* unit, int address, int length, std::vector<uint8_t>& out)
+int readRange(const BravikApi& api, BVUnit* unit, int address, int length,
+              std::vector<uint8_t>& out)
 {
     out.clear();
     for (int at = address; at < address + length; at += BV_EEPROM_BLOCK) {
@@ -37,7 +40,8 @@ std::string saveBackup(int address, const std::vector<uint8_t>& bytes)
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", std::localtime(&now));
     for (int n = 0; n < 100; ++n) {
         char name[96];
-        std::snprintf(name, sizeof name, n ? "bravik-eeprom-%04x-%s-%d.bin" : "bravik-eeprom-%04x-%s.bin",
+        std::snprintf(name, sizeof name,
+                      n ? "bravik-eeprom-%04x-%s-%d.bin" : "bravik-eeprom-%04x-%s.bin",
                       unsigned(address), stamp, n);
         const int fd = ::open(name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         if (fd < 0)
@@ -51,7 +55,7 @@ std::string saveBackup(int address, const std::vector<uint8_t>& bytes)
     return {};
 }
 
-}  // namespace
+} // namespace
 
 int runEepromRead(const Options& o, const BravikApi& api)
 {
@@ -104,12 +108,14 @@ int runEepromWrite(const Options& o, const BravikApi& api)
         return failure("reading the blocks to back up", result);
     const std::string backup = saveBackup(*address, previous);
     if (backup.empty()) {
-        std::fprintf(stderr, "bravik: cannot write a backup file in the working directory; nothing written\n");
+        std::fprintf(
+            stderr,
+            "bravik: cannot write a backup file in the working directory; nothing written\n");
         return kExitFailed;
     }
     std::printf("backup of 0x%04x..0x%04x saved to %s (undo: bravik eeprom-write 0x%04x %s)\n",
-                unsigned(*address), unsigned(*address + span - 1), backup.c_str(), unsigned(*address),
-                backup.c_str());
+                unsigned(*address), unsigned(*address + span - 1), backup.c_str(),
+                unsigned(*address), backup.c_str());
 
     // A last partial block keeps the bytes it does not cover.
     std::vector<uint8_t> wanted = previous;
@@ -135,4 +141,4 @@ int runEepromWrite(const Options& o, const BravikApi& api)
     return kExitOk;
 }
 
-}  // namespace bravik::cli
+} // namespace bravik::cli

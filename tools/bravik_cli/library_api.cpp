@@ -3,11 +3,12 @@
 #include <dlfcn.h>
 #include <filesystem>
 
-namespace bravik::cli {
-namespace {
+namespace bravik::cli
+{
+namespace
+{
 
-template <class F>
-bool resolve(void* handle, F& slot, const char* name, std::string* error)
+template <class F> bool resolve(void* handle, F& slot, const char* name, std::string* error)
 {
     slot = reinterpret_cast<F>(dlsym(handle, name));
     if (!slot)
@@ -15,7 +16,7 @@ bool resolve(void* handle, F& slot, const char* name, std::string* error)
     return slot != nullptr;
 }
 
-}  // namespace
+} // namespace
 
 std::string programDir()
 {
@@ -48,7 +49,10 @@ bool BravikLibrary::load(const std::string& path, std::string* error)
            resolve(m_handle, m_api.writeEeprom, "BV_UvcWriteEEPCont", error);
 }
 
-DeviceSession::~DeviceSession() { m_api.release(&m_filter, &m_unit); }
+DeviceSession::~DeviceSession()
+{
+    m_api.release(&m_filter, &m_unit);
+}
 
 int DeviceSession::open(int vid, int pid)
 {
@@ -56,4 +60,4 @@ int DeviceSession::open(int vid, int pid)
     return m_api.initialize(&m_filter, &m_unit, pid, vid, &m_foundPid, &m_foundVid);
 }
 
-}  // namespace bravik::cli
+} // namespace bravik::cli

@@ -6,7 +6,8 @@
 
 #include <string>
 
-namespace bravik::cli {
+namespace bravik::cli
+{
 
 struct BravikApi {
     BV_InitializeCOM_fn initializeCom = nullptr;
@@ -22,7 +23,8 @@ struct BravikApi {
 // The folder of the running executable.
 std::string programDir();
 
-class BravikLibrary {
+class BravikLibrary
+{
 public:
     BravikLibrary() = default;
     ~BravikLibrary();
@@ -39,7 +41,8 @@ private:
 };
 
 // The unit of one device between initialise and release.
-class DeviceSession {
+class DeviceSession
+{
 public:
     explicit DeviceSession(const BravikApi& api) : m_api(api) {}
     ~DeviceSession();
@@ -60,4 +63,4 @@ private:
     int m_foundPid = -1;
 };
 
-}  // namespace bravik::cli
+} // namespace bravik::cli

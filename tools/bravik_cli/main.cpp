@@ -8,7 +8,8 @@
 
 using namespace bravik::cli;
 
-namespace {
+namespace
+{
 
 int runDeviceCommand(const Options& o, const BravikApi& api)
 {
@@ -26,7 +27,7 @@ int runDeviceCommand(const Options& o, const BravikApi& api)
     return usageError("unknown command '" + c + "'");
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {

@@ -5,7 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
-namespace bravik::cli {
+namespace bravik::cli
+{
 
 std::string describeResult(int result)
 {
@@ -45,4 +46,4 @@ std::string describeResult(int result)
     return std::string(code) + " (" + what + ")";
 }
 
-}  // namespace bravik::cli
+} // namespace bravik::cli

@@ -3,9 +3,10 @@
 
 #include <string>
 
-namespace bravik::cli {
+namespace bravik::cli
+{
 
 // "0x80004005 (no matching device, no filter bound, or the request timed out)"
 std::string describeResult(int result);
 
-}  // namespace bravik::cli
+} // namespace bravik::cli

@@ -2,7 +2,8 @@
 
 #include <dlfcn.h>
 
-namespace bravik::cli {
+namespace bravik::cli
+{
 
 RigRunner::~RigRunner()
 {
@@ -35,4 +36,4 @@ bool RigRunner::start(const std::string& library, const std::string& scenario, s
     return true;
 }
 
-}  // namespace bravik::cli
+} // namespace bravik::cli

@@ -4,9 +4,11 @@
 
 #include <string>
 
-namespace bravik::cli {
+namespace bravik::cli
+{
 
-class RigRunner {
+class RigRunner
+{
 public:
     RigRunner() = default;
     ~RigRunner();
@@ -21,4 +23,4 @@ private:
     void (*m_stop)() = nullptr;
 };
 
-}  // namespace bravik::cli
+} // namespace bravik::cli

@@ -19,7 +19,7 @@ typedef struct BVUnit BVUnit;                 /* opaque: the extension-unit obje
 
 /* Results: 0 success, negative HRESULT-style failure, and two positive codes. */
 #define BV_OK 0
-#define BV_CONTROL_ABSENT 1     /* the unit lacks a control the transfer needs; nothing sent */
+#define BV_CONTROL_ABSENT 1         /* the unit lacks a control the transfer needs; nothing sent */
 #define BV_BUFFER_ALLOC_FAILED 1450 /* unit created, but some controls got no buffer */
 #define BV_E_INVALIDARG ((int)0x80070057)
 #define BV_E_FAIL ((int)0x80004005) /* no matching device, no filter bound, request timed out */

@@ -13,7 +13,8 @@
 using namespace bravik::test;
 namespace fs = std::filesystem;
 
-namespace {
+namespace
+{
 
 struct ToolRun {
     int status = -1;
@@ -23,7 +24,8 @@ struct ToolRun {
 // Runs the tool in dir with its stderr dropped, stdout kept.
 ToolRun tool(const std::string& args, const fs::path& dir = fs::temp_directory_path())
 {
-    const std::string command = "cd '" + dir.string() + "' && '" BRAVIK_CLI "' " + args + " 2>/dev/null";
+    const std::string command =
+        "cd '" + dir.string() + "' && '" BRAVIK_CLI "' " + args + " 2>/dev/null";
     ToolRun r;
     FILE* p = popen(command.c_str(), "r");
     if (!p)
@@ -49,7 +51,8 @@ fs::path scratchDir()
 
 void writeFile(const fs::path& p, const std::vector<uint8_t>& bytes)
 {
-    std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), long(bytes.size()));
+    std::ofstream(p, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), long(bytes.size()));
 }
 
 TEST(CliUnits, RealCameraDumpsPrintTheirListedUnits)
@@ -69,7 +72,8 @@ TEST(CliUnits, RealCameraDumpsPrintTheirListedUnits)
 TEST(CliUnits, FilesWithoutVideoControlOrMalformedOnes)
 {
     fs::path d = scratchDir();
-    writeFile(d / "plain.bin", {18, 1, 0, 2, 0, 0, 0, 64, 0x34, 0x12, 0x78, 0x56, 0, 1, 0, 0, 0, 0});
+    writeFile(d / "plain.bin",
+              {18, 1, 0, 2, 0, 0, 0, 64, 0x34, 0x12, 0x78, 0x56, 0, 1, 0, 0, 0, 0});
     ToolRun r = tool("units plain.bin", d);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "");
@@ -80,7 +84,7 @@ TEST(CliUnits, FilesWithoutVideoControlOrMalformedOnes)
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "unit 4 {5E5D360B-E45F-4581-9B0B-374669BA05D4} controls 5 bmControls 0x1f\n");
 
-    bytes.resize(bytes.size() - 20);  // cuts into the extension unit
+    bytes.resize(bytes.size() - 20); // cuts into the extension unit
     writeFile(d / "cut.bin", bytes);
     r = tool("units cut.bin", d);
     EXPECT_NE(r.status, 0);
@@ -118,7 +122,7 @@ TEST(CliSimulate, ListsDevicesAndReadsAndWritesRegisters)
     EXPECT_NE(r.out.find("* 05e3:0510"), std::string::npos) << r.out;
     r = tool("--simulate read a16d16 0x7a 0000");
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out.size(), 7u) << r.out;  // "0xHHHH\n"
+    EXPECT_EQ(r.out.size(), 7u) << r.out; // "0xHHHH\n"
     EXPECT_NE(r.out, "0xffff\n");
     r = tool("--simulate write 1 7A 8400 16");
     EXPECT_EQ(r.status, 0);
@@ -157,4 +161,4 @@ TEST(CliSimulate, EepromWriteSavesWhatItOverwritesFirst)
     fs::remove_all(d);
 }
 
-}  // namespace
+} // namespace

@@ -11,11 +11,13 @@
 using namespace bravik;
 using namespace bravik::test;
 
-namespace {
+namespace
+{
 
 // A filter with the family unit at one node, its controls of the given sizes.
 struct UnitAt {
-    explicit UnitAt(uint32_t node, std::map<uint32_t, uint32_t> sizes = {{1, 4}, {2, 4}, {3, 4}, {4, 4}, {5, 18}},
+    explicit UnitAt(uint32_t node,
+                    std::map<uint32_t, uint32_t> sizes = {{1, 4}, {2, 4}, {3, 4}, {4, 4}, {5, 18}},
                     uint32_t infoSize = 26)
     {
         filter.control->handler = [=](const KSP_NODE& r, uint8_t*, uint32_t n, uint32_t* bytes) {
@@ -71,7 +73,7 @@ TEST(DetectNodeId, FirstAnsweringNodeWinsAndItsInformationIsRead)
     u.filter.topologyNodes = 9;
     EXPECT_EQ(DetectNodeId(&u.filter), 6);
     auto seen = u.filter.control->seen();
-    ASSERT_EQ(seen.size(), 8u);  // nodes 0..6 sized, then node 6 read
+    ASSERT_EQ(seen.size(), 8u); // nodes 0..6 sized, then node 6 read
     EXPECT_EQ(seen[7].request.nodeId, 6u);
     EXPECT_EQ(seen[7].dataLength, 1024u);
 }
@@ -133,7 +135,7 @@ TEST(CreateXU, SelectorOneFailureOnNodeOneIsFatal)
     filter.control->handler = [](const KSP_NODE&, uint8_t*, uint32_t, uint32_t*) {
         return int32_t(0x80070492);
     };
-    CUVCXU* xu = reinterpret_cast<CUVCXU*>(0x1);  // must stay unwritten
+    CUVCXU* xu = reinterpret_cast<CUVCXU*>(0x1); // must stay unwritten
     EXPECT_EQ(CreateXU(&filter, &xu), int32_t(0x80070492));
     EXPECT_EQ(xu, reinterpret_cast<CUVCXU*>(0x1));
     EXPECT_TRUE(diag.contains("0x80070492 -- Node ID failed\n0x80070490 -- Prop ID failed\n"
@@ -191,10 +193,12 @@ TEST(CreateXU, ClassAndDefaultNodeFollowTheConfiguredGuid)
         Guid guid;
         int node;
     };
-    for (const auto& c : {Case{XU_GUID_SPI, 2}, Case{XU_GUID_CREATIVE, 3}, Case{XU_GUID_SKYPE, 4}}) {
+    for (const auto& c :
+         {Case{XU_GUID_SPI, 2}, Case{XU_GUID_CREATIVE, 3}, Case{XU_GUID_SKYPE, 4}}) {
         UnitAt u(c.node, {{1, 4}}, 0);
         auto inner = u.filter.control->handler;
-        u.filter.control->handler = [inner](const KSP_NODE& r, uint8_t* d, uint32_t n, uint32_t* b) {
+        u.filter.control->handler = [inner](const KSP_NODE& r, uint8_t* d, uint32_t n,
+                                            uint32_t* b) {
             return r.id == 0 ? hresultFromError(2) : inner(r, d, n, b);
         };
         CUVCXU* xu = nullptr;
@@ -213,4 +217,4 @@ TEST(CreateXU, ClassAndDefaultNodeFollowTheConfiguredGuid)
     EXPECT_EQ(xu, nullptr);
 }
 
-}  // namespace
+} // namespace

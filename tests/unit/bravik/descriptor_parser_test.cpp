@@ -14,7 +14,8 @@
 using namespace bravik;
 using namespace bravik::test;
 
-namespace {
+namespace
+{
 
 // A heap copy of exactly the given bytes, so that a read past the end is caught.
 UvcDescriptors parseExact(const std::vector<uint8_t>& bytes, size_t size)
@@ -43,14 +44,16 @@ TEST(DescriptorParser, ReadsTheExtensionUnitFields)
     EXPECT_EQ(d.nodeCount(), 10u);
     EXPECT_EQ(d.find(9, XU_GUID_SPI), &d.units[1]);
     EXPECT_EQ(d.find(9, XU_GUID_EEP), nullptr);
-    EXPECT_EQ(formatUnitLine(d.units[0]), "unit 5 {5E5D360B-E45F-4581-9B0B-374669BA05D4} controls 5 bmControls 0x1f");
-    EXPECT_EQ(formatUnitLine(d.units[1]), "unit 9 {ECDADF03-8FE3-4D27-893B-A18D25AEEE09} controls 17 bmControls 0x18000");
+    EXPECT_EQ(formatUnitLine(d.units[0]),
+              "unit 5 {5E5D360B-E45F-4581-9B0B-374669BA05D4} controls 5 bmControls 0x1f");
+    EXPECT_EQ(formatUnitLine(d.units[1]),
+              "unit 9 {ECDADF03-8FE3-4D27-893B-A18D25AEEE09} controls 17 bmControls 0x18000");
 }
 
 TEST(DescriptorParser, EveryTruncationIsReportedWithoutReadingPastTheEnd)
 {
     auto bytes = buildDescriptors(0x05E3, 0x0510, {XuSpec{}});
-    std::set<size_t> boundaries;  // a cut there leaves a shorter, well-formed file
+    std::set<size_t> boundaries; // a cut there leaves a shorter, well-formed file
     for (size_t at = 0; at < bytes.size(); at += bytes[at])
         boundaries.insert(at);
     for (size_t n = 1; n < bytes.size(); ++n) {
@@ -72,12 +75,12 @@ TEST(DescriptorParser, MalformedLengthsStopTheWalk)
     for (size_t i = 0; i + 2 < bytes.size(); ++i) {
         if (bytes[i + 1] == 0x24 && bytes[i + 2] == 0x06) {
             auto bad = bytes;
-            bad[i + 21] = 200;  // bNrInPins far beyond the descriptor
+            bad[i + 21] = 200; // bNrInPins far beyond the descriptor
             auto r = parseExact(bad, bad.size());
             EXPECT_NE(r.error.find("short extension unit"), std::string::npos) << r.error;
             EXPECT_TRUE(r.units.empty());
             bad = bytes;
-            bad[i + 23] = 40;  // bControlSize beyond the descriptor
+            bad[i + 23] = 40; // bControlSize beyond the descriptor
             EXPECT_FALSE(parseExact(bad, bad.size()).ok());
         }
     }
@@ -104,7 +107,8 @@ TEST(DescriptorParser, ControlBitmapPrintsWithoutLeadingZeros)
     ExtensionUnitDescriptor u;
     u.unitId = 3;
     u.bmControls = {0x00, 0x00};
-    EXPECT_EQ(formatUnitLine(u), "unit 3 {00000000-0000-0000-0000-000000000000} controls 0 bmControls 0x0");
+    EXPECT_EQ(formatUnitLine(u),
+              "unit 3 {00000000-0000-0000-0000-000000000000} controls 0 bmControls 0x0");
     u.bmControls = {0x05, 0x0A, 0x00};
     EXPECT_NE(formatUnitLine(u).find("bmControls 0xa05"), std::string::npos);
 }
@@ -121,7 +125,8 @@ TEST(DescriptorParser, RealCameraDumpsMatchTheirListing)
         auto d = parseExact(bytes, bytes.size());
         // One dump was captured a byte short: only a cut-off last descriptor may fail.
         if (!d.ok()) {
-            EXPECT_NE(d.error.find("running past the end"), std::string::npos) << file << ": " << d.error;
+            EXPECT_NE(d.error.find("running past the end"), std::string::npos)
+                << file << ": " << d.error;
         }
         std::vector<std::string> lines;
         for (const auto& u : d.units)
@@ -132,4 +137,4 @@ TEST(DescriptorParser, RealCameraDumpsMatchTheirListing)
     }
 }
 
-}  // namespace
+} // namespace

@@ -6,9 +6,11 @@
 #include <mutex>
 #include <string>
 
-namespace bravik::test {
+namespace bravik::test
+{
 
-class DiagCapture {
+class DiagCapture
+{
 public:
     DiagCapture()
     {
@@ -31,4 +33,4 @@ private:
     std::string m_text;
 };
 
-}  // namespace bravik::test
+} // namespace bravik::test

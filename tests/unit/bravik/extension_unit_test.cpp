@@ -11,7 +11,8 @@
 using namespace bravik;
 using namespace bravik::test;
 
-namespace {
+namespace
+{
 
 TEST(PropertyRequest, ReadAndWriteCarryGuidSelectorFlagsAndNode)
 {
@@ -28,7 +29,8 @@ TEST(PropertyRequest, ReadAndWriteCarryGuidSelectorFlagsAndNode)
         std::memcpy(raw, &seen[0].request, 32);
         const uint8_t expected[32] = {0x0B, 0x36, 0x5D, 0x5E, 0x5F, 0xE4, 0x81, 0x45,
                                       0x9B, 0x0B, 0x37, 0x46, 0x69, 0xBA, 0x05, 0xD4,
-                                      3, 0, 0, 0, 0x01, 0, 0, 0x10, 4, 0, 0, 0, 0, 0, 0, 0};
+                                      3,    0,    0,    0,    0x01, 0,    0,    0x10,
+                                      4,    0,    0,    0,    0,    0,    0,    0};
         EXPECT_EQ(std::memcmp(raw, expected, 32), 0) << "handle " << handle;
         EXPECT_EQ(seen[0].dataLength, 4u);
         EXPECT_EQ(seen[1].request.id, 5u);
@@ -132,4 +134,4 @@ TEST(PropertyRequest, HandleResultsArePrintedWithTheSystemCode)
     EXPECT_EQ(diag.text(), "MyDevIoControl : devio ok\nMyDevIoControl : devio err=32 [80070020]\n");
 }
 
-}  // namespace
+} // namespace

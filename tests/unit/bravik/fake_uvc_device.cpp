@@ -6,8 +6,10 @@
 #include <cerrno>
 #include <cstring>
 
-namespace bravik::test {
-namespace {
+namespace bravik::test
+{
+namespace
+{
 
 void put16(std::vector<uint8_t>& v, uint16_t x)
 {
@@ -15,11 +17,11 @@ void put16(std::vector<uint8_t>& v, uint16_t x)
     v.push_back(uint8_t(x >> 8));
 }
 
-}  // namespace
+} // namespace
 
 std::vector<uint8_t> buildDescriptors(uint16_t vid, uint16_t pid, const std::vector<XuSpec>& units)
 {
-    std::vector<uint8_t> vc;  // class-specific VideoControl descriptors after the header
+    std::vector<uint8_t> vc; // class-specific VideoControl descriptors after the header
     const uint8_t terminal[] = {18, 0x24, 0x02, 1, 0x01, 0x02, 0, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0};
     vc.insert(vc.end(), terminal, terminal + sizeof terminal);
     const uint8_t processing[] = {11, 0x24, 0x05, 2, 1, 0, 0, 2, 0, 0, 0};
@@ -30,11 +32,11 @@ std::vector<uint8_t> buildDescriptors(uint16_t vid, uint16_t pid, const std::vec
         guidToBytes(u.guid, g);
         x.insert(x.end(), g, g + 16);
         x.push_back(u.numControls);
-        x.push_back(1);  // one input pin
-        x.push_back(2);  // fed by the processing unit
+        x.push_back(1); // one input pin
+        x.push_back(2); // fed by the processing unit
         x.push_back(uint8_t(u.bmControls.size()));
         x.insert(x.end(), u.bmControls.begin(), u.bmControls.end());
-        x.push_back(0);  // iExtension
+        x.push_back(0); // iExtension
         vc.insert(vc.end(), x.begin(), x.end());
     }
     const uint8_t output[] = {9, 0x24, 0x03, 3, 0x01, 0x01, 0, 2, 0};
@@ -45,7 +47,7 @@ std::vector<uint8_t> buildDescriptors(uint16_t vid, uint16_t pid, const std::vec
     const uint8_t rest[] = {0x00, 0x6C, 0xDC, 0x02, 1, 1};
     header.insert(header.end(), rest, rest + sizeof rest);
 
-    std::vector<uint8_t> config = {8, 0x0B, 0, 2, 0x0E, 0x03, 0, 0};  // interface association
+    std::vector<uint8_t> config = {8, 0x0B, 0, 2, 0x0E, 0x03, 0, 0}; // interface association
     const uint8_t vcInterface[] = {9, 0x04, 0, 0, 0, 0x0E, 0x01, 0x00, 0};
     config.insert(config.end(), vcInterface, vcInterface + 9);
     config.insert(config.end(), header.begin(), header.end());
@@ -69,7 +71,8 @@ std::vector<uint8_t> buildDescriptors(uint16_t vid, uint16_t pid, const std::vec
 
 FakeUvcDevice::FakeUvcDevice() : lengths{{1, 4}, {2, 4}, {3, 4}, {4, 4}, {5, 18}} {}
 
-int FakeUvcDevice::query(uint8_t unit, uint8_t selector, uint8_t query, uint16_t size, uint8_t* data)
+int FakeUvcDevice::query(uint8_t unit, uint8_t selector, uint8_t query, uint16_t size,
+                         uint8_t* data)
 {
     std::lock_guard lock(m_mutex);
     FakeQuery q{unit, selector, query, size, {}, std::chrono::steady_clock::now()};
@@ -154,4 +157,4 @@ FakeDevice scopeDevice(std::shared_ptr<FakeUvcDevice> channel)
             buildDescriptors(0x05E3, 0x0510, {XuSpec{}})};
 }
 
-}  // namespace bravik::test
+} // namespace bravik::test

@@ -12,7 +12,8 @@
 #include <mutex>
 #include <vector>
 
-namespace bravik::test {
+namespace bravik::test
+{
 
 struct XuSpec {
     uint8_t unitId = 4;
@@ -28,11 +29,12 @@ std::vector<uint8_t> buildDescriptors(uint16_t vid, uint16_t pid, const std::vec
 struct FakeQuery {
     uint8_t unit = 0, selector = 0, query = 0;
     uint16_t size = 0;
-    std::vector<uint8_t> data;  // as sent (SET_CUR) or as answered (GET_CUR)
+    std::vector<uint8_t> data; // as sent (SET_CUR) or as answered (GET_CUR)
     std::chrono::steady_clock::time_point at;
 };
 
-class FakeUvcDevice : public IUvcChannel {
+class FakeUvcDevice : public IUvcChannel
+{
 public:
     // The scope bridge's mailbox: selectors 1-4 carry 4 bytes, 5 carries 18.
     FakeUvcDevice();
@@ -45,9 +47,9 @@ public:
     std::vector<FakeQuery> transfers();
 
     uint8_t unitId = 4;
-    std::map<int, uint16_t> lengths;      // selector → length; missing: ENOENT
-    std::map<int, int> failCur;           // selector → errno for GET_CUR/SET_CUR
-    std::map<int, int> failLen;           // selector → errno for GET_LEN
+    std::map<int, uint16_t> lengths; // selector → length; missing: ENOENT
+    std::map<int, int> failCur;      // selector → errno for GET_CUR/SET_CUR
+    std::map<int, int> failLen;      // selector → errno for GET_LEN
     // Fills a GET_CUR answer (bytes 0 and 1 arrive as the caller set them).
     std::function<void(uint8_t selector, uint8_t* data, uint16_t size)> answer;
 
@@ -58,11 +60,12 @@ private:
 
 struct FakeDevice {
     std::string displayName;
-    std::shared_ptr<FakeUvcDevice> channel;  // null: binding fails
+    std::shared_ptr<FakeUvcDevice> channel; // null: binding fails
     std::vector<uint8_t> descriptors;
 };
 
-class FakePlatform : public DeviceListPlatform {
+class FakePlatform : public DeviceListPlatform
+{
 public:
     std::vector<DeviceEntry> listDevices() override;
     std::vector<FakeDevice> devices;
@@ -72,4 +75,4 @@ public:
 // A scope at 05E3:0510 with the family unit at id 4.
 FakeDevice scopeDevice(std::shared_ptr<FakeUvcDevice> channel = std::make_shared<FakeUvcDevice>());
 
-}  // namespace bravik::test
+} // namespace bravik::test

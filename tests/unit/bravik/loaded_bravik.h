@@ -8,9 +8,13 @@
 
 #include <string>
 
-namespace bravik::test {
+namespace bravik::test
+{
 
-inline std::string builtLibrary() { return std::string(ORVEX_BINARY_DIR) + "/libBravik.so"; }
+inline std::string builtLibrary()
+{
+    return std::string(ORVEX_BINARY_DIR) + "/libBravik.so";
+}
 
 struct LoadedBravik {
     LoadedBravik()
@@ -32,8 +36,7 @@ struct LoadedBravik {
         if (handle)
             dlclose(handle);
     }
-    template <class F>
-    F resolve(const char* name)
+    template <class F> F resolve(const char* name)
     {
         return reinterpret_cast<F>(dlsym(handle, name));
     }
@@ -54,4 +57,4 @@ struct LoadedBravik {
     BV_UvcWriteEEPCont_fn writeEeprom = nullptr;
 };
 
-}  // namespace bravik::test
+} // namespace bravik::test

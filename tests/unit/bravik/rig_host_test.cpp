@@ -14,12 +14,14 @@
 using namespace bravik::test;
 using ::testing::ElementsAre;
 
-namespace {
+namespace
+{
 
 const std::string kScope = "USB Inspection Camera";
 constexpr uint8_t kSetCur = 0x01, kGetCur = 0x81;
 
-class Rig : public ::testing::Test {
+class Rig : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -67,9 +69,10 @@ TEST(BuiltLibrary, ExportsTheEightFunctionsAndNothingElse)
             names.insert(name);
     }
     ASSERT_EQ(pclose(p), 0) << command;
-    EXPECT_EQ(names, (std::set<std::string>{"BV_InitializeCOM", "BV_UninitializeCOM", "BV_UVCInitialize",
-                                            "BV_UVCRelease", "BV_UvcReadReg", "BV_UvcWriteReg",
-                                            "BV_UvcReadEEPCont", "BV_UvcWriteEEPCont"}));
+    EXPECT_EQ(names,
+              (std::set<std::string>{"BV_InitializeCOM", "BV_UninitializeCOM", "BV_UVCInitialize",
+                                     "BV_UVCRelease", "BV_UvcReadReg", "BV_UvcWriteReg",
+                                     "BV_UvcReadEEPCont", "BV_UvcWriteEEPCont"}));
     EXPECT_TRUE(LoadedBravik().complete());
 }
 
@@ -224,7 +227,8 @@ TEST_F(Rig, StalledDeviceTimesOutAfterOneSecondAndAnswersAgainLater)
     EXPECT_LT(waited, std::chrono::milliseconds(4000));
     EXPECT_EQ(v, 0);
     scopesim::wait(2500);
-    EXPECT_EQ(bv.readReg(unit, BV_MODE_A16D16, 0x7A, 0, &v), 0) << "a failed transfer leaves the unit usable";
+    EXPECT_EQ(bv.readReg(unit, BV_MODE_A16D16, 0x7A, 0, &v), 0)
+        << "a failed transfer leaves the unit usable";
     EXPECT_NE(v, 0xFFFF);
 }
 
@@ -236,4 +240,4 @@ TEST_F(Rig, UnpluggedScopeIsNotFound)
     EXPECT_EQ(foundVid, 0x2A3C) << "only the webcam was examined";
 }
 
-}  // namespace
+} // namespace

@@ -8,7 +8,8 @@
 #include <mutex>
 #include <optional>
 
-namespace bravik::test {
+namespace bravik::test
+{
 
 struct SeenRequest {
     KSP_NODE request;
@@ -16,7 +17,8 @@ struct SeenRequest {
     bool withData = false;
 };
 
-class ScriptedControl : public IKsControl {
+class ScriptedControl : public IKsControl
+{
 public:
     using Handler = std::function<int32_t(const KSP_NODE&, uint8_t* data, uint32_t dataLength,
                                           uint32_t* bytesReturned)>;
@@ -41,7 +43,8 @@ private:
     std::vector<SeenRequest> m_seen;
 };
 
-class ScriptedFilter : public IBaseFilter {
+class ScriptedFilter : public IBaseFilter
+{
 public:
     // withHandle: requests go through the threaded handle, else straight to the control.
     explicit ScriptedFilter(bool withHandle = true)
@@ -64,7 +67,10 @@ public:
         };
         return std::make_shared<Topology>(*topologyNodes);
     }
-    std::shared_ptr<IKsControl> queryKsControl() override { return offerControl ? control : nullptr; }
+    std::shared_ptr<IKsControl> queryKsControl() override
+    {
+        return offerControl ? control : nullptr;
+    }
     int32_t queryKsObjectHandle(IKernelHandle** handle) override
     {
         if (!m_withHandle)
@@ -82,4 +88,4 @@ private:
     ThreadedKernelHandle m_handle;
 };
 
-}  // namespace bravik::test
+} // namespace bravik::test

@@ -12,16 +12,26 @@
 using namespace bravik;
 using namespace bravik::test;
 
-namespace {
+namespace
+{
 
 // Device 7: a webcam without ids; device 9: the scope.
 std::shared_ptr<FakeUvcDevice> g_scope;
 std::vector<uint8_t> g_scopeDescriptors;
 int g_lastQueryId = 0;
 
-int running() { return 1; }
-int deviceCount() { return 2; }
-int deviceId(int index) { return index == 0 ? 7 : index == 1 ? 9 : 0; }
+int running()
+{
+    return 1;
+}
+int deviceCount()
+{
+    return 2;
+}
+int deviceId(int index)
+{
+    return index == 0 ? 7 : index == 1 ? 9 : 0;
+}
 int usbIds(int id, int* vid, int* pid)
 {
     if (id != 9)
@@ -34,7 +44,8 @@ int descriptors(int id, unsigned char* buf, int cap)
 {
     if (id != 9)
         return -1;
-    std::memcpy(buf, g_scopeDescriptors.data(), std::min<size_t>(size_t(cap), g_scopeDescriptors.size()));
+    std::memcpy(buf, g_scopeDescriptors.data(),
+                std::min<size_t>(size_t(cap), g_scopeDescriptors.size()));
     return int(g_scopeDescriptors.size());
 }
 int query(int id, unsigned char unit, unsigned char selector, unsigned char q, unsigned short size,
@@ -44,7 +55,10 @@ int query(int id, unsigned char unit, unsigned char selector, unsigned char q, u
     return id == 9 ? g_scope->query(unit, selector, q, size, data) : ENODEV;
 }
 
-SimRigApi fakeRig() { return {running, deviceCount, deviceId, usbIds, descriptors, query}; }
+SimRigApi fakeRig()
+{
+    return {running, deviceCount, deviceId, usbIds, descriptors, query};
+}
 
 TEST(SimPlatform, ListsRigDevicesWithTheirIds)
 {
@@ -53,7 +67,7 @@ TEST(SimPlatform, ListsRigDevicesWithTheirIds)
     auto list = p.listDevices();
     ASSERT_EQ(list.size(), 2u);
     EXPECT_EQ(list[0].displayName, "scopesim/7");
-    EXPECT_EQ(list[1].displayName, "usb#vid_05e3&pid_0510#scopesim/9");
+    EXPECT_EQ(list[1].displayName, "USB\\VID_05E3&PID_0510\\scopesim/9");
     std::vector<uint8_t> bytes;
     EXPECT_FALSE(list[0].readDescriptors(bytes));
     EXPECT_TRUE(list[1].readDescriptors(bytes));
@@ -95,4 +109,4 @@ TEST(SimPlatform, RequestsReachTheRigDeviceTheUnitWasOpenedOn)
     g_scope.reset();
 }
 
-}  // namespace
+} // namespace

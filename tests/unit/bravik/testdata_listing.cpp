@@ -3,8 +3,10 @@
 #include <fstream>
 #include <sstream>
 
-namespace bravik::test {
-namespace {
+namespace bravik::test
+{
+namespace
+{
 
 std::string trim(std::string s)
 {
@@ -14,9 +16,12 @@ std::string trim(std::string s)
     return s;
 }
 
-}  // namespace
+} // namespace
 
-std::string testdataDir() { return std::string(ORVEX_TESTDATA_DIR) + "/uvc-descriptors"; }
+std::string testdataDir()
+{
+    return std::string(ORVEX_TESTDATA_DIR) + "/uvc-descriptors";
+}
 
 std::map<std::string, std::vector<std::string>> readTestdataListing()
 {
@@ -30,7 +35,8 @@ std::map<std::string, std::vector<std::string>> readTestdataListing()
         std::string cell;
         while (std::getline(row, cell, '|'))
             cells.push_back(trim(cell));
-        if (cells.size() < 4 || cells[1].size() < 5 || cells[1].substr(cells[1].size() - 4) != ".bin")
+        if (cells.size() < 4 || cells[1].size() < 5 ||
+            cells[1].substr(cells[1].size() - 4) != ".bin")
             continue;
         std::vector<std::string>& lines = out[cells[1]];
         if (cells[3] == "none")
@@ -41,10 +47,11 @@ std::map<std::string, std::vector<std::string>> readTestdataListing()
             std::stringstream f(trim(unit));
             std::string id, guid, count, bits;
             f >> id >> guid >> count >> bits;
-            lines.push_back("unit " + id + " " + guid + " controls " + count + " bmControls " + bits);
+            lines.push_back("unit " + id + " " + guid + " controls " + count + " bmControls " +
+                            bits);
         }
     }
     return out;
 }
 
-}  // namespace bravik::test
+} // namespace bravik::test

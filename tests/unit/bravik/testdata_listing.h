@@ -5,10 +5,11 @@
 #include <string>
 #include <vector>
 
-namespace bravik::test {
+namespace bravik::test
+{
 
 std::string testdataDir();
 // file name → expected lines; empty when the dumps are absent.
 std::map<std::string, std::vector<std::string>> readTestdataListing();
 
-}  // namespace bravik::test
+} // namespace bravik::test

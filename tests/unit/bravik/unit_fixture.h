@@ -6,7 +6,8 @@
 
 #include <gtest/gtest.h>
 
-namespace bravik::test {
+namespace bravik::test
+{
 
 struct OpenScope {
     explicit OpenScope(std::shared_ptr<FakeUvcDevice> dev = std::make_shared<FakeUvcDevice>(),
@@ -35,4 +36,4 @@ inline std::vector<uint8_t> bytes(std::initializer_list<int> list)
     return out;
 }
 
-}  // namespace bravik::test
+} // namespace bravik::test

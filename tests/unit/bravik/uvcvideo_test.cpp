@@ -21,7 +21,8 @@ using namespace bravik;
 using namespace bravik::test;
 namespace fs = std::filesystem;
 
-namespace {
+namespace
+{
 
 struct FakeNode {
     bool metadata = false;
@@ -30,12 +31,14 @@ struct FakeNode {
 
 // /dev and /sys of a machine with a webcam (capture + metadata node), a non-USB node and
 // the scope, plus an ioctl that answers for them.
-class FakeTree : public ::testing::Test {
+class FakeTree : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
-        root = fs::temp_directory_path() / ("bravik-tree-" + std::to_string(::getpid()) + "-" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        root = fs::temp_directory_path() /
+               ("bravik-tree-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(root);
         fs::create_directories(root / "dev");
         addUsb("usb1/1-1", 0x046D, 0x0825, buildDescriptors(0x046D, 0x0825, {}));
@@ -73,7 +76,8 @@ protected:
     int ioctl(int fd, unsigned long request, void* arg)
     {
         char path[512] = {};
-        ssize_t n = ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), path, sizeof path - 1);
+        ssize_t n =
+            ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), path, sizeof path - 1);
         auto it = nodes.find(std::string(path, n > 0 ? size_t(n) : 0));
         if (it == nodes.end()) {
             errno = ENOTTY;
@@ -81,7 +85,8 @@ protected:
         }
         if (request == VIDIOC_QUERYCAP) {
             auto* cap = static_cast<v4l2_capability*>(arg);
-            cap->capabilities = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_META_CAPTURE | V4L2_CAP_DEVICE_CAPS;
+            cap->capabilities =
+                V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_META_CAPTURE | V4L2_CAP_DEVICE_CAPS;
             cap->device_caps = it->second.metadata ? V4L2_CAP_META_CAPTURE : V4L2_CAP_VIDEO_CAPTURE;
             return 0;
         }
@@ -121,8 +126,9 @@ protected:
 
     UvcvideoPlatform platform()
     {
-        return UvcvideoPlatform({root / "dev", root / "sys"},
-                                [this](int fd, unsigned long r, void* a) { return ioctl(fd, r, a); });
+        return UvcvideoPlatform(
+            {root / "dev", root / "sys"},
+            [this](int fd, unsigned long r, void* a) { return ioctl(fd, r, a); });
     }
 
     fs::path root;
@@ -139,9 +145,9 @@ TEST_F(FakeTree, ListsCaptureNodesInNumberOrderWithTheirIds)
     auto p = platform();
     auto devices = p.listDevices();
     ASSERT_EQ(devices.size(), 3u) << "the metadata node is no video input";
-    EXPECT_EQ(devices[0].displayName, "usb#vid_046d&pid_0825#" + (root / "dev/video0").string());
+    EXPECT_EQ(devices[0].displayName, "USB\\VID_046D&PID_0825\\" + (root / "dev/video0").string());
     EXPECT_EQ(devices[1].displayName, (root / "dev/video2").string());
-    EXPECT_EQ(devices[2].displayName, "usb#vid_05e3&pid_0510#" + (root / "dev/video10").string());
+    EXPECT_EQ(devices[2].displayName, "USB\\VID_05E3&PID_0510\\" + (root / "dev/video10").string());
     std::vector<uint8_t> bytes;
     EXPECT_TRUE(devices[2].readDescriptors(bytes));
     EXPECT_EQ(bytes, buildDescriptors(0x05E3, 0x0510, {XuSpec{}}));
@@ -177,7 +183,8 @@ TEST_F(FakeTree, CameraWithoutTheFamilyUnitIsRefused)
     auto p = platform();
     FilterHolder* holder = nullptr;
     CUVCXU* unit = nullptr;
-    EXPECT_EQ(uvcInitialize(p, &holder, &unit, 0x0825, 0x046D, nullptr, nullptr), hresultFromError(ENOENT));
+    EXPECT_EQ(uvcInitialize(p, &holder, &unit, 0x0825, 0x046D, nullptr, nullptr),
+              hresultFromError(ENOENT));
     EXPECT_NE(holder, nullptr);
     EXPECT_EQ(unit, nullptr);
     uvcRelease(&holder, &unit);
@@ -202,10 +209,10 @@ TEST_F(FakeTree, RequestNotDoneInOneSecondFailsAndFinishesOnItsOwnCopy)
     EXPECT_LT(waited, std::chrono::milliseconds(4000));
     EXPECT_TRUE(diag.contains("MyDevIoControl : wait timeout!!\n"));
     EXPECT_EQ(buffer[0], 1) << "a late answer must not reach the caller's buffer";
-    delete[] buffer;  // the late completion below must not touch it
+    delete[] buffer; // the late completion below must not touch it
     release();
-    uvcRelease(&holder, &unit);  // waits for the late request
+    uvcRelease(&holder, &unit); // waits for the late request
     EXPECT_EQ(held, 1);
 }
 
-}  // namespace
+} // namespace
