@@ -51,7 +51,9 @@ bool OpenCvCapture::set(int property, double value)
 std::unique_ptr<Capture> openVideoFile(const std::string& path)
 {
     try {
-        cv::VideoCapture c(path);
+        // Files go to the file reader alone: probing the other backends touches camera
+        // buses and image-sequence patterns.
+        cv::VideoCapture c(path, cv::CAP_FFMPEG);
         if (!c.isOpened())
             return nullptr;
         return std::make_unique<OpenCvCapture>(std::move(c));

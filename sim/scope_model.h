@@ -23,6 +23,7 @@ constexpr uint16_t kBoostOn = 0x017A;
 constexpr int kEepromMinSize = 8192;
 constexpr int kEepromMaxSize = 65536;
 constexpr int kControlCount = 5;
+constexpr int kLedPowerOnLevel = 8;  // the controller lights the head at power-up
 
 // One register transfer as a bus device saw it.
 struct BusTransfer {
@@ -83,7 +84,7 @@ private:
     std::map<uint16_t, uint16_t> m_tube;
     uint8_t m_bridge[256] = {};
     std::vector<uint8_t> m_eeprom;
-    int m_ledLevel = 0;
+    int m_ledLevel = kLedPowerOnLevel;
     bool m_ledSwitch = false;
     int m_button = 0;
     uint32_t m_buttonUntil = 0;

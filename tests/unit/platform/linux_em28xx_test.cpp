@@ -1,0 +1,129 @@
+// The EM28xx property interface over the V4L2 debug-register and i2c-dev ioctls.
+#include "fake_system.h"
+
+using namespace platformtest;
+using platform::Em28xxI2cRequest;
+using platform::Em28xxRegisterRequest;
+
+namespace {
+
+struct Bridge {
+    FakeTree tree;
+    FakeIoctls io;
+    platform::VideoInput input;
+    fs::path usb;
+
+    explicit Bridge(int dbgErrno)
+    {
+        usb = tree.usbDevice("1-3", "eb1a", "2861");
+        tree.videoNode(0, usb);
+        tree.file(usb / "1-3:1.0" / "i2c-7" / "name", "em28xx #0 #0\n");
+        auto& n = io.capture(tree.root() / "dev/video0", "EM2860", "usb-3",
+                             V4L2_CAP_VIDEO_CAPTURE);
+        n.dbgErrno = dbgErrno;
+        io.nodes[(tree.root() / "dev/i2c-7").string()];
+        input = platform::makeLinuxVideoInputs(context(tree, io))->enumerate().at(0);
+    }
+    std::unique_ptr<platform::Em28xxProperties> open()
+    {
+        return platform::makeLinuxEm28xx(context(tree, io))->open(input);
+    }
+};
+
+}  // namespace
+
+TEST(LinuxEm28xx, CannotOpenWhereTheKernelRefusesDebugRegisters)
+{
+    for (int e : {ENOTTY, EPERM, EINVAL}) {
+        Bridge b(e);
+        EXPECT_EQ(b.open(), nullptr);
+        EXPECT_TRUE(b.io.open.empty()) << "the node is closed again";
+        ASSERT_EQ(b.io.dbgCalls.size(), 1u);
+        EXPECT_EQ(b.io.dbgCalls[0].match.type, V4L2_CHIP_MATCH_BRIDGE);
+        EXPECT_EQ(b.io.dbgCalls[0].match.addr, 0u);
+    }
+    Bridge b(0);
+    platform::VideoInput nowhere;
+    EXPECT_EQ(platform::makeLinuxEm28xx(context(b.tree, b.io))->open(nowhere), nullptr);
+}
+
+TEST(LinuxEm28xx, RegisterRequestsBecomeOneDebugRegisterCallPerByte)
+{
+    Bridge b(0);
+    auto p = b.open();
+    ASSERT_NE(p, nullptr);
+    b.io.dbgCalls.clear();
+    b.io.dbgRequests.clear();
+    uint8_t data[2] = {0x5F, 0x00};
+    Em28xxRegisterRequest rq{0x40u << 8 | 2u, 2, data};
+    ASSERT_EQ(p->setProperty(platform::kEmPropRegSelect, &rq), 0);
+    ASSERT_EQ(p->setProperty(platform::kEmPropRegData, data), 0);
+    ASSERT_EQ(b.io.dbgCalls.size(), 2u);
+    EXPECT_EQ(b.io.dbgRequests[0], VIDIOC_DBG_S_REGISTER);
+    EXPECT_EQ(b.io.dbgCalls[0].reg, 0x40u);
+    EXPECT_EQ(b.io.dbgCalls[0].val, 0x5Fu);
+    EXPECT_EQ(b.io.dbgCalls[0].size, 1u);
+    EXPECT_EQ(b.io.dbgCalls[1].reg, 0x41u);
+    EXPECT_EQ(b.io.dbgCalls[1].match.type, V4L2_CHIP_MATCH_BRIDGE);
+
+    b.io.nodes[(b.tree.root() / "dev/video0").string()].regs[0x0C] = 0x25;
+    uint8_t v = 0;
+    Em28xxRegisterRequest one{0x0Cu << 8 | 1u, 1, &v};
+    ASSERT_EQ(p->setProperty(platform::kEmPropRegSelect, &one), 0);
+    ASSERT_EQ(p->getProperty(platform::kEmPropRegData, &v), 0);
+    EXPECT_EQ(v, 0x25);
+    EXPECT_EQ(b.io.dbgRequests.back(), VIDIOC_DBG_G_REGISTER);
+
+    // Refusals come back as failure codes carrying the error number.
+    b.io.nodes[(b.tree.root() / "dev/video0").string()].dbgErrno = EIO;
+    EXPECT_EQ(p->getProperty(platform::kEmPropRegData, &v), platform::emErrno(EIO));
+}
+
+TEST(LinuxEm28xx, SelectionsAreCheckedBeforeAnyIoctl)
+{
+    Bridge b(0);
+    auto p = b.open();
+    ASSERT_NE(p, nullptr);
+    b.io.dbgCalls.clear();
+    uint8_t v = 0;
+    EXPECT_EQ(p->getProperty(platform::kEmPropRegData, &v), platform::kEmNotSelected);
+    Em28xxRegisterRequest bad{0x0Cu << 8 | 1u, 4, &v};
+    EXPECT_EQ(p->setProperty(platform::kEmPropRegSelect, &bad), platform::kEmInvalidArg);
+    Em28xxRegisterRequest past{0xFFu << 8 | 2u, 2, &v};
+    EXPECT_EQ(p->setProperty(platform::kEmPropRegSelect, &past), platform::kEmInvalidArg);
+    EXPECT_EQ(p->setProperty(platform::kEmPropRegSelect, nullptr), platform::kEmInvalidArg);
+    uint32_t info = 0;
+    EXPECT_EQ(p->getProperty(platform::kEmPropInfo1, &info), platform::kEmNotImplemented);
+    EXPECT_TRUE(b.io.dbgCalls.empty());
+}
+
+TEST(LinuxEm28xx, I2cGoesThroughTheBridgesAdapterWithSevenBitAddresses)
+{
+    Bridge b(0);
+    auto p = b.open();
+    ASSERT_NE(p, nullptr);
+    uint8_t byte = 0x20;
+    Em28xxI2cRequest rq{0x01000000u | 0xB8u << 16 | 7u << 8 | 1u, &byte, 1};
+    ASSERT_EQ(p->setProperty(platform::kEmPropI2cSelect, &rq), 0);
+    ASSERT_EQ(p->setProperty(platform::kEmPropI2cData, &byte), 0);
+    ASSERT_EQ(b.io.i2cCalls.size(), 1u);
+    const auto& w = b.io.i2cCalls[0];
+    EXPECT_EQ(w.node, (b.tree.root() / "dev/i2c-7").string());
+    ASSERT_EQ(w.msgs.size(), 1u);
+    EXPECT_EQ(w.msgs[0].addr, 0x5C);
+    EXPECT_EQ(w.msgs[0].flags, 0);
+    EXPECT_EQ(w.bytes[0], (std::vector<uint8_t>{0x07, 0x20}));
+
+    uint8_t back[2] = {};
+    Em28xxI2cRequest read{0x01000000u | 0xB8u << 16 | 3u << 8 | 2u, back, 0};
+    ASSERT_EQ(p->setProperty(platform::kEmPropI2cSelect, &read), 0);
+    EXPECT_EQ(p->setProperty(platform::kEmPropI2cData, back), platform::kEmInvalidArg);
+    ASSERT_EQ(p->getProperty(platform::kEmPropI2cData, back), 0);
+    const auto& r = b.io.i2cCalls.back();
+    ASSERT_EQ(r.msgs.size(), 2u);
+    EXPECT_EQ(r.bytes[0], (std::vector<uint8_t>{0x03}));
+    EXPECT_EQ(r.msgs[1].flags, I2C_M_RD);
+    EXPECT_EQ(r.msgs[1].len, 2);
+    EXPECT_EQ(back[0], 0x42);
+    EXPECT_TRUE(b.io.open.size() == 1) << "only the video node stays open";
+}
