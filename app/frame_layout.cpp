@@ -115,6 +115,10 @@ void COrvexFrame::relayoutFrame()
             m_screen->Show();
     }
     m_background->Show();
+    // Hiding the background took the keyboard focus with it; keys must keep working.
+    wxWindow* focus = wxWindow::FindFocus();
+    if (!focus || !focus->IsShownOnScreen())
+        takeFocus();
 }
 
 void COrvexFrame::layoutStatusLabel()

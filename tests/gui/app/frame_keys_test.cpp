@@ -1,0 +1,132 @@
+#include "frame_fixture.h"
+
+#include "app/background_window.h"
+
+
+#include <cstdlib>
+
+namespace {
+
+class FrameKeys : public FrameWithProbePanel {
+protected:
+    void SetUp() override
+    {
+        FrameWithProbePanel::SetUp();
+        // Keys go where the pointer and the focus are: over the frame, focus on its background.
+        frame->Raise();
+        if (!xinput::available())
+            GTEST_SKIP() << "no XTEST on this display";
+        const wxPoint c = screenCentre(frame->background());
+        xinput::moveTo(c.x, c.y);
+        pumpEvents(50);
+        frame->takeFocus();
+        pumpEvents(50);
+    }
+    size_t noted() const { return preview->calls.size() + panel->calls.size(); }
+    // Presses a key and waits until it has been handled (or, for a key that does
+    // nothing, long enough for it to have arrived).
+    void press(const char* keys)
+    {
+        const size_t before = noted();
+        const bool full = g_FullScreen;
+        const COrvexState* current = g_CurrentState;
+        ASSERT_TRUE(xinput::key(keys));
+        pumpUntil([&] { return noted() != before || g_FullScreen != full || g_CurrentState != current; }, 400);
+        pumpEvents(10);
+    }
+    std::vector<std::string> take()
+    {
+        std::vector<std::string> all = preview->calls;
+        all.insert(all.end(), panel->calls.begin(), panel->calls.end());
+        preview->calls.clear();
+        panel->calls.clear();
+        return all;
+    }
+};
+
+using Calls = std::vector<std::string>;
+
+}  // namespace
+
+TEST_F(FrameKeys, RealKeyPressesReachTheCurrentState)
+{
+    press("Return");
+    press("ctrl+p");
+    press("ctrl+r");
+    press("ctrl+s");
+    press("Escape");
+    press("space");
+    EXPECT_EQ(take(), (Calls{"enter", "ctrlP", "ctrlR", "ctrlS", "escape", "space"}));
+
+    press("Left");
+    press("Up");
+    press("Right");
+    press("Down");
+    press("F1");
+    press("F2");
+    press("F3");
+    EXPECT_EQ(take(), (Calls{"left", "wheel-1", "right", "wheel1", "F1", "F2", "F3"}));
+}
+
+TEST_F(FrameKeys, BrowseKeysGoToTheStripInAnyTab)
+{
+    press("1");
+    press("4");
+    press("5");
+    press("alt+a");
+    press("alt+p");
+    press("alt+v");
+    press("a");
+    press("p");
+    press("Prior");
+    press("Next");
+    EXPECT_EQ(take(), (Calls{"select0", "select3", "scan2", "scan3", "scan4", "prev", "next"}));
+
+    press("Delete");
+    EXPECT_EQ(take(), Calls{});
+    panel->viewing = true;
+    press("Delete");
+    EXPECT_EQ(take(), Calls{"delete2"});
+}
+
+TEST_F(FrameKeys, F11TogglesFullScreenExceptInSetup)
+{
+    press("F11");
+    EXPECT_TRUE(g_FullScreen);
+    press("F11");
+    EXPECT_FALSE(g_FullScreen);
+
+    switchState(StateSetup);
+    ASSERT_EQ(g_CurrentState->id(), StateSetup);
+    press("F11");
+    EXPECT_FALSE(g_FullScreen);
+    press("Escape");
+    EXPECT_EQ(g_CurrentState->id(), StatePreview);
+}
+
+TEST_F(FrameKeys, WheelAnywhereOverTheFrameStepsTheState)
+{
+    // GTK hands the wheel to the window under the pointer; each must reach the frame.
+    auto wheelOver = [](wxWindow* w, int rotation) {
+        wxMouseEvent e(wxEVT_MOUSEWHEEL);
+        e.SetEventObject(w);
+        e.m_wheelRotation = rotation;
+        e.m_wheelDelta = 120;
+        e.m_wheelAxis = wxMOUSE_WHEEL_VERTICAL;
+        w->GetEventHandler()->ProcessEvent(e);
+    };
+    wheelOver(screen, 120);
+    wheelOver(frame->statusLabel(), -240);
+    wheelOver(g_States[2]->tabButton(), 60);  // less than a notch
+    EXPECT_EQ(take(), (Calls{"wheel-1", "wheel2", "wheel0"}));
+}
+
+TEST_F(FrameKeys, FullScreenButtonsToggleByMouse)
+{
+    ASSERT_TRUE(clickOnWindow(frame->fullScreenButton()));
+    pumpUntil([] { return g_FullScreen; }, 1000);
+    EXPECT_TRUE(g_FullScreen);
+    ASSERT_TRUE(clickOnWindow(frame->exitButton()));
+    pumpUntil([] { return !g_FullScreen; }, 1000);
+    EXPECT_FALSE(g_FullScreen);
+}

@@ -1,0 +1,69 @@
+// Small helpers for tests that drive real windows.
+#pragma once
+
+#include <wx/app.h>
+#include <wx/bitmap.h>
+#include <wx/image.h>
+#include <wx/utils.h>
+#include <wx/window.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <functional>
+#include <thread>
+
+// Lets the toolkit and the X server catch up: handles pending events for about ms.
+inline void pumpEvents(int ms = 50)
+{
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    do {
+        while (wxTheApp->Pending())
+            wxTheApp->Dispatch();
+        wxTheApp->ProcessPendingEvents();
+        wxTheApp->ProcessIdle();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    } while (std::chrono::steady_clock::now() < until);
+}
+
+// Pumps until cond holds or about ms have passed; returns cond.
+inline bool pumpUntil(const std::function<bool()>& cond, int ms = 3000)
+{
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!cond()) {
+        if (std::chrono::steady_clock::now() > until)
+            return false;
+        pumpEvents(10);
+    }
+    return true;
+}
+
+inline wxRect rectOf(const wxWindow* w)
+{
+    return wxRect(w->GetPosition(), w->GetSize());
+}
+
+// Pixel-for-pixel equality of two bitmaps.
+inline bool sameBitmap(const wxBitmap& a, const wxBitmap& b)
+{
+    if (!a.IsOk() || !b.IsOk())
+        return a.IsOk() == b.IsOk();
+    if (a.GetSize() != b.GetSize())
+        return false;
+    wxImage ia = a.ConvertToImage(), ib = b.ConvertToImage();
+    return std::equal(ia.GetData(), ia.GetData() + ia.GetWidth() * ia.GetHeight() * 3, ib.GetData());
+}
+
+// Screen position of a window's centre (for simulated mouse input).
+inline wxPoint screenCentre(const wxWindow* w)
+{
+    return w->ClientToScreen(wxPoint(w->GetSize().x / 2, w->GetSize().y / 2));
+}
+
+#include "support/x_input.h"
+
+inline bool clickOnWindow(const wxWindow* w)
+{
+    const wxPoint p = screenCentre(w);
+    return xinput::moveTo(p.x, p.y) && xinput::click();
+}
