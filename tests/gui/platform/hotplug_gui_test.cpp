@@ -9,7 +9,6 @@
 
 #include <wx/app.h>
 #include <wx/evtloop.h>
-#include <wx/init.h>
 
 #include <chrono>
 #include <deque>
@@ -18,15 +17,11 @@
 
 namespace {
 
-class TestApp : public wxApp {
-public:
-    bool OnInit() override { return true; }
-};
-
-std::thread::id g_guiThread;
+// Tests run on the thread that made the application object.
+const std::thread::id g_guiThread = std::this_thread::get_id();
 
 // Runs the event loop until pred holds or a (real-time) limit passes.
-template <typename P> bool pumpUntil(P pred, int limitMs = 3000)
+template <typename P> bool pumpLoopUntil(P pred, int limitMs = 3000)
 {
     wxGUIEventLoop loop;
     wxEventLoopActivator active(&loop);
@@ -41,7 +36,7 @@ template <typename P> bool pumpUntil(P pred, int limitMs = 3000)
 
 void pumpFor(int ms)
 {
-    pumpUntil([] { return false; }, ms);
+    pumpLoopUntil([] { return false; }, ms);
 }
 
 struct Seen {
@@ -100,7 +95,7 @@ TEST_F(SimHotplug, RigEventsArriveOnTheGuiThreadWithTheBridgeIdsInTheName)
 
     clock->advance(1000);
     scopesim::poll();
-    ASSERT_TRUE(pumpUntil([&] { return seen.changes.size() == 1; }));
+    ASSERT_TRUE(pumpLoopUntil([&] { return seen.changes.size() == 1; }));
     EXPECT_FALSE(seen.changes[0].arrived);
     EXPECT_NE(seen.changes[0].interfaceName.find("VID_05E3"), std::string::npos);
     EXPECT_NE(seen.changes[0].interfaceName.find("PID_0510"), std::string::npos);
@@ -108,12 +103,12 @@ TEST_F(SimHotplug, RigEventsArriveOnTheGuiThreadWithTheBridgeIdsInTheName)
     // An event fired from another thread (a worker asking the rig) still arrives here.
     clock->advance(1000);
     std::thread([] { scopesim::poll(); }).join();
-    ASSERT_TRUE(pumpUntil([&] { return seen.changes.size() == 2; }));
+    ASSERT_TRUE(pumpLoopUntil([&] { return seen.changes.size() == 2; }));
     EXPECT_TRUE(seen.changes[1].arrived);
 
     clock->advance(1000);
     scopesim::poll();
-    ASSERT_TRUE(pumpUntil([&] { return seen.changes.size() == 3; }));
+    ASSERT_TRUE(pumpLoopUntil([&] { return seen.changes.size() == 3; }));
     EXPECT_EQ(seen.changes[2].interfaceName.find("VID_05E3"), std::string::npos);
     EXPECT_FALSE(seen.offThread);
 }
@@ -124,7 +119,7 @@ TEST_F(SimHotplug, TheMonitorAsksTheRigByItselfWhenNobodyElseDoes)
     auto monitor = platform::hotplug().watch(seen.handler());
     ASSERT_NE(monitor, nullptr);
     clock->advance(1000);  // nothing calls the rig: the monitor's own poll fires the event
-    ASSERT_TRUE(pumpUntil([&] { return !seen.changes.empty(); }));
+    ASSERT_TRUE(pumpLoopUntil([&] { return !seen.changes.empty(); }));
     EXPECT_FALSE(seen.changes[0].arrived);
 }
 
@@ -191,7 +186,7 @@ TEST(UdevHotplug, EventsFromTheMonitorFdReachTheHandlerComposed)
     feed->send({"add", "/devices/pci0000:00/usb1/1-2/1-2:1.0/video4linux/video0", "05e3", "0510"});
     feed->send({"change", "/devices/pci0000:00/usb1/1-2/1-2:1.0/video4linux/video0", "05e3", "0510"});
     feed->send({"remove", "/devices/pci0000:00/usb1/1-5/1-5:1.0/video4linux/video2", "2a3c", "0001"});
-    ASSERT_TRUE(pumpUntil([&] { return seen.changes.size() == 2; }));
+    ASSERT_TRUE(pumpLoopUntil([&] { return seen.changes.size() == 2; }));
     pumpFor(30);
     ASSERT_EQ(seen.changes.size(), 2u);
     EXPECT_TRUE(seen.changes[0].arrived);
@@ -212,22 +207,4 @@ TEST(UdevHotplug, TheRealMonitorJoinsTheLoop)
         GTEST_SKIP() << "no udev netlink socket here";
     pumpFor(20);  // this machine's quiet bus: nothing to report, nothing to break
     EXPECT_TRUE(seen.changes.empty());
-}
-
-wxIMPLEMENT_APP_NO_MAIN(TestApp);
-
-int main(int argc, char** argv)
-{
-    ::testing::InitGoogleTest(&argc, argv);
-    g_guiThread = std::this_thread::get_id();
-    int wxArgc = 1;
-    char* wxArgv[] = {argv[0], nullptr};
-    if (!wxEntryStart(wxArgc, wxArgv) || !wxTheApp || !wxTheApp->CallOnInit()) {
-        std::fprintf(stderr, "no display: skipping\n");
-        return 77;
-    }
-    int rc = RUN_ALL_TESTS();
-    wxTheApp->OnExit();
-    wxEntryCleanup();
-    return rc;
 }
