@@ -1,16 +1,132 @@
-// The live-view tab.
+// The live-view tab: finds and opens the camera, pumps its frames to the screen, watches the
+// family camera's tube and the camera buttons, and routes the tab's tools and keys.
 #pragma once
 
 #include "app/orvex_state.h"
+#include "platform/capture.h"
+#include "platform/clock.h"
+
+#include <array>
+#include <memory>
+#include <vector>
+
+class COrvexIOControlBox;
+class SkinBitmap;
+class wxComboBox;
+class wxScrollBar;
+class wxScrollEvent;
+
+enum CameraKind { KindNone = 0, KindKelmo = 1, KindK1100 = 2, KindTelCap = 3, KindGeneric = 4 };
+
+enum ModelSlot {
+    SlotKelmo,
+    SlotK1100,
+    SlotTelCap,
+    SlotChip,
+    SlotHd1080,
+    SlotHd720,
+    SlotWide360,
+    SlotSquare800,
+    SlotSquare400,
+    SlotVga480,
+    kModelSlots
+};
 
 class COrvexPreviewState : public COrvexState {
 public:
     COrvexPreviewState(wxWindow* parent, const wxPoint& origin);
+    ~COrvexPreviewState() override;
 
     void enter() override;
     void leave() override;
+    void deviceArrived(bool isHandle) override;
+    void deviceRemoved(bool isHandle) override;
+    void onTimer() override;
+    void snapshotPress() override;
+    void snapshotRelease() override;
+    void toggleRecord() override;
+    void releaseFrame() override;
     void relayout(wxBitmap topLeft, wxBitmap side, wxBitmap topBar, wxBitmap bottomBar) override;
     void layoutTab(wxBitmap topLeft) override;
+    void layoutSide(wxBitmap side) override;
+    void layoutBars(wxBitmap side, wxBitmap topBar) override;
     void hideAll() override;
     void showAll() override;
+    void wheelStep(int delta) override;
+    void keyLeft() override;
+    void keyRight() override;
+    void keySpace() override;
+    void keyCtrlR() override;
+    void keyEnter() override;
+    void keyF1() override;
+    void keyF2() override;
+    void keyF3() override;
+    wxString statusText() override;
+    wxColour statusColour() override;
+    cv::Mat* grabFrame() override;
+
+    // The camera search: afterwards m_capture, m_cameraKind and m_modelIndex tell the outcome.
+    void refreshCamera();
+
+    // Looks of the capture buttons, set by the snapshot and recording operations.
+    void showSnapshotLook(bool held);
+    void showRecordLook(bool recording);
+
+    CameraKind cameraKind() const { return m_cameraKind; }
+    platform::Capture* capture() const { return m_capture; }
+    int modelIndex(ModelSlot slot) const { return m_modelIndex[slot]; }
+    COrvexIOControlBox* ioBox() const { return m_ioBox; }
+    size_t cameraCount() const { return m_captures.size(); }
+    platform::Capture* cameraAt(size_t i) const { return i < m_captures.size() ? m_captures[i].get() : nullptr; }
+    bool recording() const { return m_toolLook[0]; }
+    SkinBitmap* toolButton(int i) const { return m_tools[static_cast<size_t>(i)]; }
+    wxScrollBar* zoomBar() const { return m_zoomBar; }
+    SkinBitmap* zoomLabel() const { return m_zoomLabel; }
+    bool ioPresent() const { return m_ioPresent; }
+
+private:
+    void onToolDown(wxMouseEvent& event);
+    void onToolUp(wxMouseEvent& event);
+    void onZoomScroll(wxScrollEvent& event);
+    void mirrorToggle();
+    void updateRotateLook();
+    void tubeWatch();
+    void buttonPoll();
+    void dropCamera(int index);
+    void clearCameraList();
+    void addCamera(int index, std::unique_ptr<platform::Capture> capture);
+    void showZoomLabel();
+    void loadToolPictures(int w, int h);
+
+    // Camera search
+    platform::Capture* m_capture = nullptr;
+    cv::Mat m_frame;
+    cv::Mat m_work;
+    CameraKind m_cameraKind = KindNone;
+    std::array<int, kModelSlots> m_modelIndex;
+    bool m_rotateShown = false;
+    wxComboBox* m_cameraList = nullptr;
+    std::vector<std::unique_ptr<platform::Capture>> m_captures;  // one per device index
+
+    // Tools: snapshot, record, mirror, rotate; pictures release/click per tool
+    std::array<SkinBitmap*, 4> m_tools{};
+    std::array<wxBitmap, 8> m_toolPictures;
+    wxScrollBar* m_zoomBar = nullptr;
+    SkinBitmap* m_zoomLabel = nullptr;
+    wxBitmap m_zoomLabelBackground;
+    wxPoint m_panel{0, 0};  // the tool panel's origin as laid out
+    int m_topBarHeight = 52;
+    COrvexIOControlBox* m_ioBox = nullptr;
+
+    // Recording in progress
+    wxString m_recordFile;
+    platform::LocalTime m_recordStart;
+
+    uint8_t m_initState = 1;
+    bool m_laidOut = false;
+    bool m_tubeIn = true;
+    uint32_t m_tickCount = 0;
+    bool m_ioPresent = false;
+
+    friend class PreviewCaptureFiles;
 };
