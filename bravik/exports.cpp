@@ -6,6 +6,8 @@
 #include "bravik/core/transfers.h"
 #include "bravik/uvc/default_platform.h"
 
+#include <new>
+
 #define BV_EXPORT extern "C" __attribute__((visibility("default")))
 
 namespace
@@ -24,6 +26,19 @@ bravik::CUVCXU* unitOf(BVUnit* p)
     return reinterpret_cast<bravik::CUVCXU*>(p);
 }
 
+// Nothing may unwind into a C host.
+template <class F>
+int guarded(F&& call) noexcept
+{
+    try {
+        return call();
+    } catch (const std::bad_alloc&) {
+        return bravik::E_OUTOFMEMORY;
+    } catch (...) {
+        return bravik::E_FAIL;
+    }
+}
+
 } // namespace
 
 BV_EXPORT int BV_InitializeCOM(int)
@@ -36,14 +51,19 @@ BV_EXPORT void BV_UninitializeCOM(void) {}
 BV_EXPORT int BV_UVCInitialize(BVFilterHolder** filterOut, BVUnit** unitOut, int pid, int vid,
                                int* foundPid, int* foundVid)
 {
-    auto platform = bravik::defaultPlatform();
-    return bravik::uvcInitialize(*platform, holderSlot(filterOut), unitSlot(unitOut), pid, vid,
-                                 foundPid, foundVid);
+    return guarded([&] {
+        auto platform = bravik::defaultPlatform();
+        return bravik::uvcInitialize(*platform, holderSlot(filterOut), unitSlot(unitOut), pid, vid,
+                                     foundPid, foundVid);
+    });
 }
 
 BV_EXPORT void BV_UVCRelease(BVFilterHolder** filter, BVUnit** unit)
 {
-    bravik::uvcRelease(holderSlot(filter), unitSlot(unit));
+    guarded([&] {
+        bravik::uvcRelease(holderSlot(filter), unitSlot(unit));
+        return 0;
+    });
 }
 
 // A null unit or buffer would only crash the host; refuse it instead.
@@ -51,26 +71,28 @@ BV_EXPORT int BV_UvcReadReg(BVUnit* unit, int mode, int device, int address, uin
 {
     if (!unit || !value)
         return bravik::E_INVALIDARG;
-    return bravik::readRegister(*unitOf(unit), mode, device, address, value);
+    return guarded(
+        [&] { return bravik::readRegister(*unitOf(unit), mode, device, address, value); });
 }
 
 BV_EXPORT int BV_UvcWriteReg(BVUnit* unit, int mode, int device, int address, const uint16_t* value)
 {
     if (!unit || !value)
         return bravik::E_INVALIDARG;
-    return bravik::writeRegister(*unitOf(unit), mode, device, address, value);
+    return guarded(
+        [&] { return bravik::writeRegister(*unitOf(unit), mode, device, address, value); });
 }
 
 BV_EXPORT int BV_UvcReadEEPCont(BVUnit* unit, int address, uint8_t* out)
 {
     if (!unit || !out)
         return bravik::E_INVALIDARG;
-    return bravik::readEepromBlock(*unitOf(unit), address & 0xFFFF, out);
+    return guarded([&] { return bravik::readEepromBlock(*unitOf(unit), address & 0xFFFF, out); });
 }
 
 BV_EXPORT int BV_UvcWriteEEPCont(BVUnit* unit, int address, const uint8_t* data)
 {
     if (!unit || !data)
         return bravik::E_INVALIDARG;
-    return bravik::writeEepromBlock(*unitOf(unit), address & 0xFFFF, data);
+    return guarded([&] { return bravik::writeEepromBlock(*unitOf(unit), address & 0xFFFF, data); });
 }

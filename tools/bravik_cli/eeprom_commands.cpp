@@ -122,7 +122,7 @@ int runEepromWrite(const Options& o, const BravikApi& api)
     std::copy(data.begin(), data.end(), wanted.begin());
     for (int b = 0; b < blocks; ++b) {
         const int at = *address + b * BV_EEPROM_BLOCK;
-        result = api.writeEeprom(session.unit(), at, wanted.data() + b * BV_EEPROM_BLOCK);
+        result = api.writeEeprom(session.unit(), at, wanted.data() + size_t(b) * BV_EEPROM_BLOCK);
         if (result != BV_OK) {
             char what[64];
             std::snprintf(what, sizeof what, "writing the EEPROM block at 0x%04x", unsigned(at));
