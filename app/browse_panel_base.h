@@ -17,6 +17,8 @@ public:
     virtual void scanFolder(int filter) = 0;
     virtual void selectSlot(int slot) = 0;
     virtual void deleteFile(int slot) = 0;
+    // A capture that was just written joins the list.
+    virtual void addFile(const wxString& path) = 0;
     // A file is shown in the picture area (the Delete key acts on it only then).
     virtual bool isViewing() const = 0;
     virtual int selectedSlot() const = 0;

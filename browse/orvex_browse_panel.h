@@ -34,7 +34,7 @@ public:
 
     void fillPage();
     void showDeleteIcons();
-    void addFile(const wxString& path);
+    void addFile(const wxString& path) override;
     void setViewing(bool on);
 
     const std::vector<std::string>& files() const { return m_files; }
