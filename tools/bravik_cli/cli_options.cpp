@@ -49,7 +49,10 @@ const char* const kUsage =
     "  --simulate[=SCENARIO]  run on the simulated rig (default rig, or a scenario file);\n"
     "                         without a command it runs 'check'\n"
     "  --vid HHHH, --pid HHHH the device's USB vendor and product id\n"
-    "  --help                 this text\n";
+    "  --help                 this text\n"
+    "\n"
+    "The library's own diagnostics go to syslog at debug level; BRAVIK_DEBUG=1 sends them to\n"
+    "stderr instead.\n";
 
 std::optional<int> parseHex(const std::string& text, int max)
 {
