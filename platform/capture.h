@@ -7,7 +7,8 @@
 #include <memory>
 #include <string>
 
-namespace platform {
+namespace platform
+{
 
 // Property ids are the capture library's (cv::CAP_PROP_*).
 enum CaptureProperty {
@@ -19,7 +20,8 @@ enum CaptureProperty {
     kPropFrameCount = 7,
 };
 
-class Capture {
+class Capture
+{
 public:
     virtual ~Capture() = default;
     virtual bool grab() = 0;
@@ -32,7 +34,8 @@ public:
     virtual bool set(int property, double value) = 0;
 };
 
-class CaptureFactory {
+class CaptureFactory
+{
 public:
     virtual ~CaptureFactory() = default;
     // Null when there is no such input or it cannot be opened.
@@ -40,4 +43,4 @@ public:
     virtual std::unique_ptr<Capture> openFile(const std::string& path) = 0;
 };
 
-}  // namespace platform
+} // namespace platform

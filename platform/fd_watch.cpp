@@ -4,7 +4,8 @@
 #include <wx/evtloop.h>
 #include <wx/evtloopsrc.h>
 
-namespace platform {
+namespace platform
+{
 
 struct FdWatch::Impl : public wxEventLoopSourceHandler {
     std::function<void()> onReadable;
@@ -22,8 +23,14 @@ FdWatch::FdWatch(int fd, std::function<void()> onReadable) : m_impl(std::make_un
         m_impl->source = wxEventLoopBase::AddSourceForFD(fd, m_impl.get(), wxEVENT_SOURCE_INPUT);
 }
 
-FdWatch::~FdWatch() { delete m_impl->source; }
+FdWatch::~FdWatch()
+{
+    delete m_impl->source;
+}
 
-bool FdWatch::active() const { return m_impl->source != nullptr; }
+bool FdWatch::active() const
+{
+    return m_impl->source != nullptr;
+}
 
-}  // namespace platform
+} // namespace platform

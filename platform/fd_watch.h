@@ -5,9 +5,11 @@
 #include <functional>
 #include <memory>
 
-namespace platform {
+namespace platform
+{
 
-class FdWatch {
+class FdWatch
+{
 public:
     // Needs the application object; active() tells whether the fd joined the loop.
     FdWatch(int fd, std::function<void()> onReadable);
@@ -21,4 +23,4 @@ private:
     std::unique_ptr<Impl> m_impl;
 };
 
-}  // namespace platform
+} // namespace platform

@@ -2,7 +2,8 @@
 
 #include <cstdio>
 
-namespace platform {
+namespace platform
+{
 
 std::string composeInterfaceName(const std::string& devicePath, bool hasIds, uint16_t vid,
                                  uint16_t pid)
@@ -14,4 +15,4 @@ std::string composeInterfaceName(const std::string& devicePath, bool hasIds, uin
     return devicePath + ids;
 }
 
-}  // namespace platform
+} // namespace platform

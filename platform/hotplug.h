@@ -7,7 +7,8 @@
 #include <memory>
 #include <string>
 
-namespace platform {
+namespace platform
+{
 
 struct DeviceChange {
     bool arrived = false;
@@ -22,16 +23,19 @@ std::string composeInterfaceName(const std::string& devicePath, bool hasIds, uin
                                  uint16_t pid);
 
 // Alive while it watches; destroying it stops the notifications.
-class HotplugMonitor {
+class HotplugMonitor
+{
 public:
     virtual ~HotplugMonitor() = default;
 };
 
-class HotplugService {
+class HotplugService
+{
 public:
     virtual ~HotplugService() = default;
     // Needs the application object (the event loop's sources). Null when it cannot watch.
-    virtual std::unique_ptr<HotplugMonitor> watch(std::function<void(const DeviceChange&)> handler) = 0;
+    virtual std::unique_ptr<HotplugMonitor>
+    watch(std::function<void(const DeviceChange&)> handler) = 0;
 };
 
-}  // namespace platform
+} // namespace platform

@@ -1,21 +1,14 @@
 #include "platform/opencv_capture.h"
 
-namespace platform {
-
-cv::Mat Capture::query()
+namespace platform
 {
-    cv::Mat frame;
-    if (!grab() || !retrieve(frame))
-        return {};
-    return frame;
-}
 
 bool OpenCvCapture::grab()
 {
     try {
         return m_capture.grab();
     } catch (const cv::Exception&) {
-        return false;  // a device that vanished mid-stream
+        return false; // a device that vanished mid-stream
     }
 }
 
@@ -62,4 +55,4 @@ std::unique_ptr<Capture> openVideoFile(const std::string& path)
     }
 }
 
-}  // namespace platform
+} // namespace platform

@@ -5,9 +5,11 @@
 
 #include <opencv2/videoio.hpp>
 
-namespace platform {
+namespace platform
+{
 
-class OpenCvCapture : public Capture {
+class OpenCvCapture : public Capture
+{
 public:
     explicit OpenCvCapture(cv::VideoCapture capture) : m_capture(std::move(capture)) {}
     bool grab() override;
@@ -22,4 +24,4 @@ private:
 // Null when the file cannot be opened.
 std::unique_ptr<Capture> openVideoFile(const std::string& path);
 
-}  // namespace platform
+} // namespace platform

@@ -4,9 +4,11 @@
 #include <optional>
 #include <string>
 
-namespace platform {
+namespace platform
+{
 
-class Registry {
+class Registry
+{
 public:
     virtual ~Registry() = default;
     // A string value under a key (e.g. "Software\USB2800\TwainDS", "RealDSName").
@@ -14,4 +16,4 @@ public:
                                                   const std::string& value) = 0;
 };
 
-}  // namespace platform
+} // namespace platform

@@ -3,9 +3,11 @@
 #include "platform/linux/linux_backends.h"
 #include "platform/sim/sim_backends.h"
 
-namespace platform {
+namespace platform
+{
 
-namespace {
+namespace
+{
 
 struct Services {
     Backend backend = Backend::Linux;
@@ -38,16 +40,37 @@ Services& current()
     return s;
 }
 
-}  // namespace
+} // namespace
 
-VideoInputList& videoInputs() { return *current().videoInputs; }
-CaptureFactory& captures() { return *current().captures; }
-UsbScan& usbScan() { return *current().usbScan; }
-HotplugService& hotplug() { return *current().hotplug; }
-Em28xxAccess& em28xx() { return *current().em28xx; }
-Registry& registry() { return *current().registry; }
+VideoInputList& videoInputs()
+{
+    return *current().videoInputs;
+}
+CaptureFactory& captures()
+{
+    return *current().captures;
+}
+UsbScan& usbScan()
+{
+    return *current().usbScan;
+}
+HotplugService& hotplug()
+{
+    return *current().hotplug;
+}
+Em28xxAccess& em28xx()
+{
+    return *current().em28xx;
+}
+Registry& registry()
+{
+    return *current().registry;
+}
 
-void useLinuxBackends(const std::string& root) { current() = makeLinux(root); }
+void useLinuxBackends(const std::string& root)
+{
+    current() = makeLinux(root);
+}
 
 void useSimBackends()
 {
@@ -62,6 +85,9 @@ void useSimBackends()
     current() = std::move(s);
 }
 
-Backend backend() { return current().backend; }
+Backend backend()
+{
+    return current().backend;
+}
 
-}  // namespace platform
+} // namespace platform

@@ -11,7 +11,8 @@
 
 #include <string>
 
-namespace platform {
+namespace platform
+{
 
 enum class Backend { Linux, Sim };
 
@@ -27,4 +28,4 @@ void useLinuxBackends(const std::string& root = "/");
 void useSimBackends();
 Backend backend();
 
-}  // namespace platform
+} // namespace platform

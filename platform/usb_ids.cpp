@@ -2,7 +2,8 @@
 
 #include <cstdio>
 
-namespace platform {
+namespace platform
+{
 
 void composeUsbIds(UsbDevice& d)
 {
@@ -28,4 +29,4 @@ void composeUsbIds(UsbDevice& d)
         d.compatibleIds.push_back("USB\\COMPOSITE");
 }
 
-}  // namespace platform
+} // namespace platform

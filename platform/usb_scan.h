@@ -7,18 +7,20 @@
 #include <string>
 #include <vector>
 
-namespace platform {
+namespace platform
+{
 
 struct UsbDevice {
     std::string path;
     uint16_t vid = 0, pid = 0, rev = 0;
     uint8_t deviceClass = 0, subClass = 0, protocol = 0;
     int interfaces = 1;
-    std::vector<std::string> hardwareIds;    // most specific first
-    std::vector<std::string> compatibleIds;  // most specific first
+    std::vector<std::string> hardwareIds;   // most specific first
+    std::vector<std::string> compatibleIds; // most specific first
 };
 
-class UsbScan {
+class UsbScan
+{
 public:
     virtual ~UsbScan() = default;
     virtual std::vector<UsbDevice> scan() = 0;
@@ -27,4 +29,4 @@ public:
 // Fills hardwareIds and compatibleIds from the numeric fields.
 void composeUsbIds(UsbDevice& d);
 
-}  // namespace platform
+} // namespace platform

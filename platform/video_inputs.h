@@ -5,23 +5,25 @@
 #include <string>
 #include <vector>
 
-namespace platform {
+namespace platform
+{
 
 struct VideoInput {
     std::string friendlyName;
     std::string description;
-    std::string devicePath;  // what the capture service opens
+    std::string devicePath; // what the capture service opens
     bool hasUsbIds = false;
     uint16_t vid = 0;
     uint16_t pid = 0;
-    std::string usbPath;  // the USB device's sysfs folder (Linux), empty when not USB
+    std::string usbPath; // the USB device's sysfs folder (Linux), empty when not USB
 };
 
-class VideoInputList {
+class VideoInputList
+{
 public:
     virtual ~VideoInputList() = default;
     // Every capture-capable input, in device order; position = capture index.
     virtual std::vector<VideoInput> enumerate() = 0;
 };
 
-}  // namespace platform
+} // namespace platform

@@ -18,9 +18,15 @@ int scopesim_start(const char* scenario)
     return 0;
 }
 
-void scopesim_stop(void) { scopesim::stop(); }
+void scopesim_stop(void)
+{
+    scopesim::stop();
+}
 
-int scopesim_running(void) { return scopesim::running() ? 1 : 0; }
+int scopesim_running(void)
+{
+    return scopesim::running() ? 1 : 0;
+}
 
 int scopesim_command(const char* line)
 {
@@ -49,10 +55,19 @@ void scopesim_set_clock(unsigned (*now)(void*), void (*sleep)(void*, unsigned), 
     scopesim::setTimeSource(n, s);
 }
 
-unsigned scopesim_time(void) { return scopesim::rigTime(); }
+unsigned scopesim_time(void)
+{
+    return scopesim::rigTime();
+}
 
-void scopesim_poll(void) { scopesim::poll(); }
+void scopesim_poll(void)
+{
+    scopesim::poll();
+}
 
-void scopesim_wait(unsigned ms) { scopesim::wait(ms); }
+void scopesim_wait(unsigned ms)
+{
+    scopesim::wait(ms);
+}
 
-}  // extern "C"
+} // extern "C"

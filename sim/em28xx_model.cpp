@@ -4,18 +4,23 @@
 
 #include <cstring>
 
-namespace scopesim {
+namespace scopesim
+{
 
-namespace {
-constexpr int kBusyReadsPerWrite = 2;  // the window stays busy for a couple of polls
-bool due(uint32_t now, uint32_t until) { return static_cast<int32_t>(until - now) > 0; }
-}  // namespace
+namespace
+{
+constexpr int kBusyReadsPerWrite = 2; // the window stays busy for a couple of polls
+bool due(uint32_t now, uint32_t until)
+{
+    return static_cast<int32_t>(until - now) > 0;
+}
+} // namespace
 
 Em28xxModel::Em28xxModel()
 {
     m_regs[0x08] = 0xFF;
-    m_regs[kEmGpioReg] = 0xFF;  // buttons up (active low)
-    m_regs[0x0A] = 0x27;        // chip id
+    m_regs[kEmGpioReg] = 0xFF; // buttons up (active low)
+    m_regs[0x0A] = 0x27;       // chip id
 }
 
 void Em28xxModel::pressRecord(uint32_t until)
@@ -72,7 +77,7 @@ uint8_t Em28xxModel::readReg(uint8_t r, uint32_t now)
 void Em28xxModel::writeReg(uint8_t r, uint8_t v)
 {
     if (r == kEmIndirectBusyReg)
-        return;  // status, read only
+        return; // status, read only
     if (r == 0x42) {
         m_regs[r] = v;
         // Writing the index starts the indirect write of the value held in 0x40/0x41;
@@ -133,7 +138,7 @@ int32_t Em28xxModel::setProperty(uint32_t property, void* data, uint32_t now)
         if (!m_i2cSelected)
             return kEmNotSelected;
         if (!m_i2cWrite)
-            return kEmInvalidArg;  // selected for a read
+            return kEmInvalidArg; // selected for a read
         auto* bytes = static_cast<const uint8_t*>(data);
         for (uint32_t i = 0; i < m_i2cLen; ++i)
             m_i2c[static_cast<uint16_t>(m_i2cAddr << 8 | static_cast<uint8_t>(m_i2cReg + i))] =
@@ -163,7 +168,7 @@ int32_t Em28xxModel::getProperty(uint32_t property, void* data, uint32_t now)
         if (!m_i2cSelected)
             return kEmNotSelected;
         if (m_i2cWrite)
-            return kEmInvalidArg;  // selected for a write
+            return kEmInvalidArg; // selected for a write
         auto* bytes = static_cast<uint8_t*>(data);
         for (uint32_t i = 0; i < m_i2cLen; ++i)
             bytes[i] = i2c(m_i2cAddr, static_cast<uint8_t>(m_i2cReg + i));
@@ -181,4 +186,4 @@ int32_t Em28xxModel::getProperty(uint32_t property, void* data, uint32_t now)
     }
 }
 
-}  // namespace scopesim
+} // namespace scopesim

@@ -6,15 +6,17 @@
 #include <map>
 #include <vector>
 
-namespace scopesim {
+namespace scopesim
+{
 
 constexpr uint8_t kEmSnapLatchReg = 0x0C;
 constexpr uint8_t kEmSnapLatchBit = 0x20;
 constexpr uint8_t kEmGpioReg = 0x09;
-constexpr uint8_t kEmRecordBit = 0x04;  // active low
+constexpr uint8_t kEmRecordBit = 0x04; // active low
 constexpr uint8_t kEmIndirectBusyReg = 0x43;
 
-class Em28xxModel {
+class Em28xxModel
+{
 public:
     Em28xxModel();
 
@@ -39,7 +41,7 @@ private:
 
     uint8_t m_regs[256] = {};
     std::map<uint8_t, uint16_t> m_indirect;
-    std::map<uint16_t, uint8_t> m_i2c;  // (address << 8) | register
+    std::map<uint16_t, uint8_t> m_i2c; // (address << 8) | register
     int m_busyReads = 0;
     bool m_recordHeld = false;
     uint32_t m_recordUntil = 0;
@@ -53,4 +55,4 @@ private:
     bool m_i2cWrite = false;
 };
 
-}  // namespace scopesim
+} // namespace scopesim

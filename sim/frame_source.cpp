@@ -7,12 +7,14 @@
 #include <mutex>
 #include <vector>
 
-namespace scopesim {
+namespace scopesim
+{
 
-namespace {
+namespace
+{
 
-constexpr int kTexAround = 512;  // texels round the pipe
-constexpr int kTexAlong = 512;   // texels along it (wraps)
+constexpr int kTexAround = 512; // texels round the pipe
+constexpr int kTexAlong = 512;  // texels along it (wraps)
 constexpr double kTexelsPerUnit = 96.0;
 constexpr double kFocal = 0.9;
 
@@ -33,7 +35,8 @@ double noise(int x, int y, int cell, uint32_t seed)
     fy = fy * fy * (3 - 2 * fy);
     auto at = [&](int cx, int cy) {
         return (hash(static_cast<uint32_t>(cx % gx), static_cast<uint32_t>(cy % gy), seed) &
-                0xFFFF) / 65535.0;
+                0xFFFF) /
+               65535.0;
     };
     double a = at(x0, y0), b = at(x0 + 1, y0), c = at(x0, y0 + 1), d = at(x0 + 1, y0 + 1);
     return (a * (1 - fx) + b * fx) * (1 - fy) + (c * (1 - fx) + d * fx) * fy;
@@ -46,8 +49,8 @@ std::vector<cv::Vec3f> makeTexture()
     std::vector<cv::Vec3f> tex(static_cast<size_t>(kTexAround) * kTexAlong);
     for (int v = 0; v < kTexAlong; ++v) {
         for (int u = 0; u < kTexAround; ++u) {
-            double grain = 0.5 * noise(u, v, 64, 1) + 0.3 * noise(u, v, 16, 2) +
-                           0.2 * noise(u, v, 4, 3);
+            double grain =
+                0.5 * noise(u, v, 64, 1) + 0.3 * noise(u, v, 16, 2) + 0.2 * noise(u, v, 4, 3);
             double rust = std::clamp((noise(u, v, 32, 7) - 0.55) * 4.0, 0.0, 1.0);
             cv::Vec3f steel(100.0f, 108.0f, 112.0f);
             cv::Vec3f brown(38.0f, 78.0f, 140.0f);
@@ -55,7 +58,7 @@ std::vector<cv::Vec3f> makeTexture()
             c *= static_cast<float>(0.7 + 0.6 * grain);
             int seam = v % 128;
             if (seam < 5)
-                c *= seam == 2 ? 1.5f : 0.45f;  // weld bead between two dark grooves
+                c *= seam == 2 ? 1.5f : 0.45f; // weld bead between two dark grooves
             if (std::abs(u - kTexAround * 4 / 5) < 2)
                 c *= 0.6f;
             double bottom = std::abs(u - kTexAround / 4) / (kTexAround / 10.0);
@@ -117,9 +120,12 @@ std::shared_ptr<const Geometry> geometry(int w, int h)
     return slot;
 }
 
-uint8_t sat(double v) { return static_cast<uint8_t>(std::clamp(v, 0.0, 255.0)); }
+uint8_t sat(double v)
+{
+    return static_cast<uint8_t>(std::clamp(v, 0.0, 255.0));
+}
 
-}  // namespace
+} // namespace
 
 void renderPipe(cv::Mat& out, int width, int height, double seconds, double light, double gain)
 {
@@ -162,12 +168,24 @@ void renderGradient(cv::Mat& out, int width, int height, double seconds)
             double f = hue - std::floor(hue);
             double r, g, b;
             switch (static_cast<int>(hue) % 6) {
-            case 0: r = 1, g = f, b = 0; break;
-            case 1: r = 1 - f, g = 1, b = 0; break;
-            case 2: r = 0, g = 1, b = f; break;
-            case 3: r = 0, g = 1 - f, b = 1; break;
-            case 4: r = f, g = 0, b = 1; break;
-            default: r = 1, g = 0, b = 1 - f; break;
+            case 0:
+                r = 1, g = f, b = 0;
+                break;
+            case 1:
+                r = 1 - f, g = 1, b = 0;
+                break;
+            case 2:
+                r = 0, g = 1, b = f;
+                break;
+            case 3:
+                r = 0, g = 1 - f, b = 1;
+                break;
+            case 4:
+                r = f, g = 0, b = 1;
+                break;
+            default:
+                r = 1, g = 0, b = 1 - f;
+                break;
             }
             bool inBar = x >= bar && x < bar + 20;
             row[3 * x + 0] = inBar ? 255 : sat(255.0 * b * shadeY);
@@ -188,7 +206,7 @@ void renderColourBars(cv::Mat& out, int width, int height)
     static const uint8_t bars[8][3] = {
         {0xFF, 0xFF, 0xFF}, {0x00, 0xFF, 0xFF}, {0xFF, 0xFF, 0x00}, {0x00, 0xFF, 0x00},
         {0xFF, 0x00, 0xFF}, {0x00, 0x00, 0xFF}, {0xFF, 0x00, 0x00}, {0x00, 0x00, 0x00},
-    };  // B, G, R
+    }; // B, G, R
     out.create(height, width, CV_8UC3);
     for (int y = 0; y < height; ++y) {
         uint8_t* row = out.ptr<uint8_t>(y);
@@ -201,4 +219,4 @@ void renderColourBars(cv::Mat& out, int width, int height)
     }
 }
 
-}  // namespace scopesim
+} // namespace scopesim

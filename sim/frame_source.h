@@ -5,7 +5,8 @@
 
 #include <cstdint>
 
-namespace scopesim {
+namespace scopesim
+{
 
 // A lit pipe interior seen from its axis: textured wall, weld seams, slow travel along the
 // pipe. light (0..1) is the LED's output, gain the sensor gain (boost raises it).
@@ -17,4 +18,4 @@ void renderBlack(cv::Mat& out, int width, int height);
 // blue, black.
 void renderColourBars(cv::Mat& out, int width, int height);
 
-}  // namespace scopesim
+} // namespace scopesim

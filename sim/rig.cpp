@@ -10,11 +10,13 @@
 #include <strings.h>
 #include <thread>
 
-namespace scopesim {
+namespace scopesim
+{
 
 // ---- Globals ----------------------------------------------------------------------------
 
-namespace {
+namespace
+{
 
 struct TimeSource {
     NowFn now;
@@ -127,7 +129,7 @@ bool startWith(const ParseResult& parsed, std::string* error)
     return true;
 }
 
-}  // namespace
+} // namespace
 
 std::mutex& rigLock()
 {
@@ -164,7 +166,10 @@ void clockSleep(uint32_t ms)
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-uint32_t rigNow(const RigState& rig) { return clockNow() - rig.startTick; }
+uint32_t rigNow(const RigState& rig)
+{
+    return clockNow() - rig.startTick;
+}
 
 // ---- Devices ----------------------------------------------------------------------------
 
@@ -267,7 +272,10 @@ Session::Session() : m_lock(rigLock())
         fireDue(*r, m_events);
 }
 
-Session::~Session() { finish(); }
+Session::~Session()
+{
+    finish();
+}
 
 void Session::finish()
 {
@@ -370,9 +378,9 @@ bool runCommand(RigState& rig, const std::string& line, std::vector<PlugEvent>& 
     }
     const EventSpec& e = r.event;
     bool fits = true;
-    if (e.kind == EventKind::Tube || (e.kind == EventKind::Button &&
-                                      (e.button == ButtonKind::LedUp ||
-                                       e.button == ButtonKind::LedDown)))
+    if (e.kind == EventKind::Tube ||
+        (e.kind == EventKind::Button &&
+         (e.button == ButtonKind::LedUp || e.button == ButtonKind::LedDown)))
         fits = d->spec.kind == SpecKind::Scope;
     else if (e.kind == EventKind::Button)
         fits = d->spec.kind == SpecKind::Scope || d->spec.kind == SpecKind::Em28xx;
@@ -423,7 +431,7 @@ bool startFile(const std::string& path, std::string* error)
     ParseResult parsed = parseScenario(text, path, base);
     bool ok = startWith(parsed, error);
     if (!ok && error && parsed.ok)
-        *error = path + ":" + *error;  // eeprom problems carry "N: ..."
+        *error = path + ":" + *error; // eeprom problems carry "N: ..."
     return ok;
 }
 
@@ -436,7 +444,10 @@ bool startText(const std::string& text, const std::string& origin, std::string* 
     return ok;
 }
 
-bool startDefault() { return startText(defaultScenario(), "<default rig>"); }
+bool startDefault()
+{
+    return startText(defaultScenario(), "<default rig>");
+}
 
 void stop()
 {
@@ -461,7 +472,10 @@ bool command(const std::string& line, std::string* error)
     return ok;
 }
 
-void poll() { Session s; }
+void poll()
+{
+    Session s;
+}
 
 void wait(uint32_t ms)
 {
@@ -479,7 +493,8 @@ void wait(uint32_t ms)
 
 // ---- What is plugged ----------------------------------------------------------------------
 
-namespace {
+namespace
+{
 VideoInputInfo infoOf(const Device& d)
 {
     VideoInputInfo v;
@@ -498,7 +513,7 @@ VideoInputInfo infoOf(const Device& d)
     v.plugCount = d.plugCount;
     return v;
 }
-}  // namespace
+} // namespace
 
 std::vector<VideoInputInfo> videoInputs()
 {
@@ -530,7 +545,7 @@ std::vector<UsbDeviceInfo> usbDevices()
         u.deviceClass = d->spec.deviceClass;
         u.subClass = d->spec.subClass;
         u.protocol = d->spec.protocol;
-        u.interfaces = d->spec.kind == SpecKind::Usb ? d->spec.interfaces
+        u.interfaces = d->spec.kind == SpecKind::Usb      ? d->spec.interfaces
                        : d->spec.kind == SpecKind::Em28xx ? 1
                                                           : 2;
         u.sysPath = d->usbSysPath();
@@ -593,7 +608,8 @@ void removePlugListener(int token)
 
 // ---- Acting on devices --------------------------------------------------------------------
 
-namespace {
+namespace
+{
 bool act(const std::string& name, const EventSpec& e)
 {
     Session s;
@@ -610,7 +626,7 @@ EventSpec event(EventKind kind)
     e.kind = kind;
     return e;
 }
-}  // namespace
+} // namespace
 
 bool pressButton(const std::string& name, Button button, uint32_t holdMs)
 {
@@ -749,4 +765,4 @@ std::vector<BusAccess> busLog()
     return s.rig() ? s.rig()->bus : std::vector<BusAccess>{};
 }
 
-}  // namespace scopesim
+} // namespace scopesim

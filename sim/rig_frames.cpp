@@ -5,9 +5,11 @@
 #include <cmath>
 #include <cstdlib>
 
-namespace scopesim {
+namespace scopesim
+{
 
-namespace {
+namespace
+{
 
 enum class Picture { Pipe, Gradient, Black, Bars };
 
@@ -27,7 +29,7 @@ double ledLight(int level, bool second)
     return l;
 }
 
-}  // namespace
+} // namespace
 
 bool grabFrame(int id, cv::Mat& out)
 {
@@ -121,4 +123,4 @@ std::vector<std::pair<int, int>> frameSizes(int id)
     return out;
 }
 
-}  // namespace scopesim
+} // namespace scopesim

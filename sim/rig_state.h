@@ -15,17 +15,18 @@
 #include <string>
 #include <vector>
 
-namespace scopesim {
+namespace scopesim
+{
 
 struct Device {
     int id = 0;
     DeviceSpec spec;
-    int videoNumber = -1;  // position among the video inputs, -1 for plain USB devices
+    int videoNumber = -1; // position among the video inputs, -1 for plain USB devices
     bool plugged = true;
     uint32_t plugCount = 1;
     bool framesOn = true;
     bool stalled = false;
-    uint32_t stallUntil = 0;  // rig ms
+    uint32_t stallUntil = 0; // rig ms
     FrameSize size;
     std::vector<FrameSize> sizes;
     std::set<int> absent;
@@ -35,15 +36,15 @@ struct Device {
     bool video() const { return spec.kind != SpecKind::Usb; }
     DeviceKind kind() const;
     std::string devicePath() const;
-    std::string sysPath() const;      // the video node (video inputs)
-    std::string usbSysPath() const;   // the USB device
+    std::string sysPath() const;    // the video node (video inputs)
+    std::string usbSysPath() const; // the USB device
     std::string description() const;
     bool stalledAt(uint32_t now) const;
 };
 
 struct RigState {
     std::vector<std::unique_ptr<Device>> devices;
-    std::vector<EventSpec> events;  // sorted by time, file order kept
+    std::vector<EventSpec> events; // sorted by time, file order kept
     size_t nextEvent = 0;
     std::optional<std::string> registryName;
     uint32_t startTick = 0;
@@ -61,9 +62,10 @@ std::condition_variable& rigWake();
 std::unique_ptr<RigState>& rigSlot();
 uint32_t clockNow();
 void clockSleep(uint32_t ms);
-uint32_t rigNow(const RigState& rig);  // rig ms
+uint32_t rigNow(const RigState& rig); // rig ms
 
-class Session {
+class Session
+{
 public:
     Session();
     ~Session();
@@ -91,4 +93,4 @@ bool buildRig(const Scenario& sc, RigState& rig, std::string& error);
 bool runCommand(RigState& rig, const std::string& line, std::vector<PlugEvent>& out,
                 std::string& error);
 
-}  // namespace scopesim
+} // namespace scopesim

@@ -8,12 +8,14 @@
 #include <chrono>
 #include <cstring>
 
-namespace scopesim {
+namespace scopesim
+{
 
-namespace {
+namespace
+{
 
-constexpr uint8_t kSetCur = 0x01, kGetCur = 0x81, kGetMin = 0x82, kGetMax = 0x83,
-                  kGetRes = 0x84, kGetLen = 0x85, kGetInfo = 0x86, kGetDef = 0x87;
+constexpr uint8_t kSetCur = 0x01, kGetCur = 0x81, kGetMin = 0x82, kGetMax = 0x83, kGetRes = 0x84,
+                  kGetLen = 0x85, kGetInfo = 0x86, kGetDef = 0x87;
 constexpr auto kKernelControlTimeout = std::chrono::milliseconds(5000);
 
 uint16_t bmControls(const Device& d)
@@ -110,7 +112,7 @@ int query(Session& s, Device& d, uint8_t unit, uint8_t selector, uint8_t q, uint
         data[1] = static_cast<uint8_t>(len >> 8);
         break;
     case kGetInfo:
-        data[0] = 0x03;  // GET and SET supported
+        data[0] = 0x03; // GET and SET supported
         break;
     case kGetMin:
     case kGetDef:
@@ -139,9 +141,12 @@ int query(Session& s, Device& d, uint8_t unit, uint8_t selector, uint8_t q, uint
     return r;
 }
 
-void logRequest(RigState& rig, Request rq) { rig.requests.push_back(std::move(rq)); }
+void logRequest(RigState& rig, Request rq)
+{
+    rig.requests.push_back(std::move(rq));
+}
 
-}  // namespace
+} // namespace
 
 bool isEm28xx(int id)
 {
@@ -150,7 +155,8 @@ bool isEm28xx(int id)
     return d && d->em;
 }
 
-namespace {
+namespace
+{
 // The bytes a property request carries, for the log.
 std::vector<uint8_t> propertyBytes(uint32_t property, const void* data, uint32_t dataLen)
 {
@@ -205,7 +211,7 @@ int32_t emRequest(int id, uint32_t property, void* data, bool set)
     logRequest(*rig, std::move(rq));
     return r;
 }
-}  // namespace
+} // namespace
 
 int32_t em28xxSetProperty(int id, uint32_t property, void* data)
 {
@@ -217,7 +223,7 @@ int32_t em28xxGetProperty(int id, uint32_t property, void* data)
     return emRequest(id, property, data, false);
 }
 
-}  // namespace scopesim
+} // namespace scopesim
 
 using namespace scopesim;
 
@@ -310,4 +316,4 @@ int scopesim_xu_query(int id, unsigned char unit, unsigned char selector, unsign
     return r;
 }
 
-}  // extern "C"
+} // extern "C"

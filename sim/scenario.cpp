@@ -5,9 +5,11 @@
 #include <map>
 #include <sstream>
 
-namespace scopesim {
+namespace scopesim
+{
 
-namespace {
+namespace
+{
 
 struct Word {
     std::string text;
@@ -99,7 +101,8 @@ bool parseSize(const std::string& s, FrameSize& out)
 }
 
 // Reads the words of one line in order, with uniform messages.
-class Cursor {
+class Cursor
+{
 public:
     explicit Cursor(const std::vector<Word>& words) : m_words(words) {}
     bool done() const { return m_pos >= m_words.size(); }
@@ -405,7 +408,8 @@ bool parseEventWords(Cursor& c, EventSpec& e, std::string& problem)
         else if (w.text == "led-down")
             e.button = ButtonKind::LedDown;
         else {
-            problem = "unknown button '" + w.text + "' (expected snapshot, record, led-up or led-down)";
+            problem =
+                "unknown button '" + w.text + "' (expected snapshot, record, led-up or led-down)";
             return false;
         }
         if (!c.done()) {
@@ -474,7 +478,7 @@ const char* kindWord(SpecKind k)
     return "usb";
 }
 
-}  // namespace
+} // namespace
 
 const char* eventWord(EventKind kind)
 {
@@ -512,7 +516,7 @@ ParseResult parseScenario(const std::string& text, const std::string& origin,
                           const std::string& baseDir)
 {
     ParseResult r;
-    std::map<std::string, std::pair<int, SpecKind>> names;  // name -> line, kind
+    std::map<std::string, std::pair<int, SpecKind>> names; // name -> line, kind
     int registryLine = 0;
     std::istringstream in(text);
     int lineNo = 0;
@@ -585,4 +589,4 @@ ParseResult parseScenario(const std::string& text, const std::string& origin,
     return r;
 }
 
-}  // namespace scopesim
+} // namespace scopesim

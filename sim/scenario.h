@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-namespace scopesim {
+namespace scopesim
+{
 
 enum class SpecKind { Camera, Scope, Em28xx, Usb };
 enum class Scene { Pipe, Gradient, Black };
@@ -24,13 +25,13 @@ struct DeviceSpec {
     std::string description;
     uint16_t vid = 0, pid = 0, rev = 0x0100;
     uint8_t deviceClass = 0, subClass = 0, protocol = 0;
-    std::vector<FrameSize> sizes;  // first: the default
+    std::vector<FrameSize> sizes; // first: the default
     double fps = 30;
     Scene scene = Scene::Gradient;
     bool tubeIn = true;
-    std::string eepromFile;  // resolved against the scenario's folder
+    std::string eepromFile; // resolved against the scenario's folder
     std::vector<int> absentControls;
-    int interfaces = 1;  // plain USB devices
+    int interfaces = 1; // plain USB devices
     bool plugged = true;
     int line = 0;
 };
@@ -42,21 +43,21 @@ struct EventSpec {
     uint32_t atMs = 0;
     EventKind kind = EventKind::Plug;
     std::string name;
-    bool on = false;  // tube in, frames on
+    bool on = false; // tube in, frames on
     ButtonKind button = ButtonKind::Snapshot;
-    uint32_t ms = 0;  // button hold or stall length
+    uint32_t ms = 0; // button hold or stall length
     int line = 0;
 };
 
 struct Scenario {
-    std::vector<DeviceSpec> devices;  // in line order
-    std::vector<EventSpec> events;    // in line order
+    std::vector<DeviceSpec> devices; // in line order
+    std::vector<EventSpec> events;   // in line order
     std::optional<std::string> registryName;
 };
 
 struct ParseResult {
     bool ok = false;
-    std::string error;  // "ORIGIN:LINE: problem"
+    std::string error; // "ORIGIN:LINE: problem"
     Scenario scenario;
 };
 
@@ -74,4 +75,4 @@ EventResult parseEventLine(const std::string& line);
 
 const char* eventWord(EventKind kind);
 
-}  // namespace scopesim
+} // namespace scopesim

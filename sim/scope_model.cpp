@@ -4,9 +4,11 @@
 #include <cerrno>
 #include <cstring>
 
-namespace scopesim {
+namespace scopesim
+{
 
-namespace {
+namespace
+{
 // Transfer commands: address width and data width of a register transfer.
 constexpr uint8_t kA16D16 = 3, kA16D8 = 7, kA8D16 = 6, kA8D8 = 2;
 constexpr uint8_t kBlockData = 7;
@@ -15,10 +17,16 @@ constexpr uint8_t kBlockData = 7;
 constexpr uint8_t kBridgeReset0 = 0x48;
 constexpr uint8_t kBridgeReset6 = 0x01;
 
-bool wideData(uint8_t command) { return command == kA16D16 || command == kA8D16; }
+bool wideData(uint8_t command)
+{
+    return command == kA16D16 || command == kA8D16;
+}
 
-bool due(uint32_t now, uint32_t until) { return static_cast<int32_t>(until - now) > 0; }
-}  // namespace
+bool due(uint32_t now, uint32_t until)
+{
+    return static_cast<int32_t>(until - now) > 0;
+}
+} // namespace
 
 ScopeModel::ScopeModel(bool tubeIn, std::vector<uint8_t> eeprom)
     : m_tubeIn(tubeIn), m_eeprom(std::move(eeprom))
@@ -26,7 +34,7 @@ ScopeModel::ScopeModel(bool tubeIn, std::vector<uint8_t> eeprom)
     size_t size = kEepromMinSize;
     while (size < m_eeprom.size())
         size *= 2;
-    m_eeprom.resize(size, 0xFF);  // unwritten EEPROM cells read erased
+    m_eeprom.resize(size, 0xFF); // unwritten EEPROM cells read erased
     m_bridge[0x00] = kBridgeReset0;
     m_bridge[0x06] = kBridgeReset6;
     resetTube();
@@ -110,7 +118,7 @@ uint16_t ScopeModel::peek(uint8_t device, uint16_t address, uint32_t now) const
     case kBusEeprom:
         return m_eeprom[address % m_eeprom.size()];
     default:
-        return 0xFFFF;  // nobody answers: the bus reads all ones
+        return 0xFFFF; // nobody answers: the bus reads all ones
     }
 }
 
@@ -184,8 +192,8 @@ int ScopeModel::setCur(int selector, const uint8_t* data, uint16_t size, uint32_
         return EPIPE;
     if (selector == 1 || selector == 2) {
         const uint8_t c = data[0];
-        const bool okCommand = selector == 1 ? (c == kA8D8 || c == kA8D16)
-                                             : (c == kA16D16 || c == kA16D8);
+        const bool okCommand =
+            selector == 1 ? (c == kA8D8 || c == kA8D16) : (c == kA16D16 || c == kA16D8);
         if (!okCommand)
             return EPIPE;
         Latch l;
@@ -214,8 +222,7 @@ int ScopeModel::setCur(int selector, const uint8_t* data, uint16_t size, uint32_
         t.blockData.assign(data + 2, data + 18);
         if (t.device == kBusEeprom && eepromWritable())
             for (int i = 0; i < 16; ++i)
-                m_eeprom[(t.address + static_cast<unsigned>(i)) % m_eeprom.size()] =
-                    data[2 + i];
+                m_eeprom[(t.address + static_cast<unsigned>(i)) % m_eeprom.size()] = data[2 + i];
     } else {
         const bool wide = selector == 4;
         t.value = wide ? static_cast<uint16_t>(data[2] | data[3] << 8) : data[2];
@@ -269,4 +276,4 @@ int ScopeModel::getCur(int selector, uint8_t* data, uint16_t size, uint32_t now,
     return 0;
 }
 
-}  // namespace scopesim
+} // namespace scopesim

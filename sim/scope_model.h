@@ -7,14 +7,15 @@
 #include <optional>
 #include <vector>
 
-namespace scopesim {
+namespace scopesim
+{
 
 constexpr uint8_t kBusBridge = 0x00;
 constexpr uint8_t kBusTube = 0x7A;
 constexpr uint8_t kBusEeprom = 0xA0;
 constexpr uint8_t kBusController = 0xDC;
 
-constexpr uint16_t kTubeChipId = 0x5A10;  // what 0x0000 reads while the tube is in
+constexpr uint16_t kTubeChipId = 0x5A10; // what 0x0000 reads while the tube is in
 constexpr uint16_t kTubePicture = 0x8400;
 constexpr uint16_t kTubeBoost = 0xA070;
 constexpr uint16_t kPictureBars = 0x16;
@@ -23,7 +24,7 @@ constexpr uint16_t kBoostOn = 0x017A;
 constexpr int kEepromMinSize = 8192;
 constexpr int kEepromMaxSize = 65536;
 constexpr int kControlCount = 5;
-constexpr int kLedPowerOnLevel = 8;  // the controller lights the head at power-up
+constexpr int kLedPowerOnLevel = 8; // the controller lights the head at power-up
 
 // One register transfer as a bus device saw it.
 struct BusTransfer {
@@ -35,7 +36,8 @@ struct BusTransfer {
     std::vector<uint8_t> blockData;
 };
 
-class ScopeModel {
+class ScopeModel
+{
 public:
     ScopeModel(bool tubeIn, std::vector<uint8_t> eeprom);
 
@@ -91,4 +93,4 @@ private:
     std::optional<Latch> m_latch;
 };
 
-}  // namespace scopesim
+} // namespace scopesim

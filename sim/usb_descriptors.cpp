@@ -2,17 +2,20 @@
 
 #include <cmath>
 
-namespace scopesim {
+namespace scopesim
+{
 
 const uint8_t kXuGuidBytes[16] = {0x0B, 0x36, 0x5D, 0x5E, 0x5F, 0xE4, 0x81, 0x45,
                                   0x9B, 0x0B, 0x37, 0x46, 0x69, 0xBA, 0x05, 0xD4};
 
-namespace {
+namespace
+{
 
 constexpr uint8_t kCsInterface = 0x24;
 constexpr uint8_t kTerminalCamera = 1, kTerminalProcessing = 2, kTerminalOutput = 3;
 
-class Bytes {
+class Bytes
+{
 public:
     std::vector<uint8_t> v;
     Bytes& u8(unsigned x)
@@ -55,7 +58,14 @@ Bytes videoControl(const DescriptorSpec& s)
         units.u16(s.bmControls).u8(0);
         outputSource = kXuUnitId;
     }
-    units.u8(9).u8(kCsInterface).u8(0x03).u8(kTerminalOutput).u16(0x0101).u8(0).u8(outputSource).u8(0);
+    units.u8(9)
+        .u8(kCsInterface)
+        .u8(0x03)
+        .u8(kTerminalOutput)
+        .u16(0x0101)
+        .u8(0)
+        .u8(outputSource)
+        .u8(0);
 
     Bytes header;
     const unsigned total = 13 + static_cast<unsigned>(units.size());
@@ -99,7 +109,7 @@ Bytes videoStreaming(const DescriptorSpec& s)
     return b;
 }
 
-}  // namespace
+} // namespace
 
 std::vector<uint8_t> buildDescriptors(const DescriptorSpec& s)
 {
@@ -126,4 +136,4 @@ std::vector<uint8_t> buildDescriptors(const DescriptorSpec& s)
     return d.v;
 }
 
-}  // namespace scopesim
+} // namespace scopesim

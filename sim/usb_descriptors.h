@@ -7,7 +7,8 @@
 #include <cstdint>
 #include <vector>
 
-namespace scopesim {
+namespace scopesim
+{
 
 // {5E5D360B-E45F-4581-9B0B-374669BA05D4} in the descriptor's byte order (Data1..Data3
 // little-endian, Data4 as written).
@@ -17,14 +18,14 @@ constexpr uint8_t kXuUnitId = 4;
 struct DescriptorSpec {
     uint16_t vid = 0, pid = 0, rev = 0;
     uint8_t deviceClass = 0, subClass = 0, protocol = 0;
-    bool video = false;          // a UVC function: VideoControl and VideoStreaming
-    bool extensionUnit = false;  // the bridge's register unit in the VideoControl
-    uint16_t bmControls = 0;     // bit s-1: selector s present
+    bool video = false;         // a UVC function: VideoControl and VideoStreaming
+    bool extensionUnit = false; // the bridge's register unit in the VideoControl
+    uint16_t bmControls = 0;    // bit s-1: selector s present
     std::vector<FrameSize> sizes;
     double fps = 30;
-    int interfaces = 1;  // plain devices: how many vendor interfaces
+    int interfaces = 1; // plain devices: how many vendor interfaces
 };
 
 std::vector<uint8_t> buildDescriptors(const DescriptorSpec& spec);
 
-}  // namespace scopesim
+} // namespace scopesim

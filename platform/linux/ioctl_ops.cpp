@@ -5,11 +5,19 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-namespace platform {
+namespace platform
+{
 
-namespace {
-int sysOpen(void*, const char* path, int flags) { return ::open(path, flags | O_CLOEXEC); }
-int sysClose(void*, int fd) { return ::close(fd); }
+namespace
+{
+int sysOpen(void*, const char* path, int flags)
+{
+    return ::open(path, flags | O_CLOEXEC);
+}
+int sysClose(void*, int fd)
+{
+    return ::close(fd);
+}
 int sysIoctl(void*, int fd, unsigned long request, void* arg)
 {
     int r;
@@ -18,7 +26,7 @@ int sysIoctl(void*, int fd, unsigned long request, void* arg)
     while (r == -1 && errno == EINTR);
     return r;
 }
-}  // namespace
+} // namespace
 
 const IoctlOps& kernelIoctls()
 {
@@ -26,4 +34,4 @@ const IoctlOps& kernelIoctls()
     return ops;
 }
 
-}  // namespace platform
+} // namespace platform

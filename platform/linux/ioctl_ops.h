@@ -2,7 +2,8 @@
 // code runs on the kernel or on a fake that checks the marshalling.
 #pragma once
 
-namespace platform {
+namespace platform
+{
 
 struct IoctlOps {
     void* ctx = nullptr;
@@ -25,4 +26,4 @@ template <typename F> int withNode(const IoctlOps& ops, const char* path, int fl
     return r;
 }
 
-}  // namespace platform
+} // namespace platform

@@ -9,7 +9,8 @@
 #include <memory>
 #include <optional>
 
-namespace platform {
+namespace platform
+{
 
 struct LinuxContext {
     LinuxRoot root;
@@ -32,7 +33,8 @@ struct UdevEvent {
 };
 
 // Where the events come from: a readable fd and a non-blocking receive.
-class UdevEventSource {
+class UdevEventSource
+{
 public:
     virtual ~UdevEventSource() = default;
     virtual int fd() const = 0;
@@ -47,4 +49,4 @@ std::optional<DeviceChange> toDeviceChange(const UdevEvent& e);
 std::unique_ptr<HotplugMonitor> watchUdevSource(std::unique_ptr<UdevEventSource> source,
                                                 std::function<void(const DeviceChange&)> handler);
 
-}  // namespace platform
+} // namespace platform

@@ -2,11 +2,14 @@
 #include "platform/linux/linux_backends.h"
 #include "platform/opencv_capture.h"
 
-namespace platform {
+namespace platform
+{
 
-namespace {
+namespace
+{
 
-class LinuxCaptures : public CaptureFactory {
+class LinuxCaptures : public CaptureFactory
+{
 public:
     explicit LinuxCaptures(const LinuxContext& ctx) : m_inputs(makeLinuxVideoInputs(ctx)) {}
 
@@ -34,11 +37,11 @@ private:
     std::unique_ptr<VideoInputList> m_inputs;
 };
 
-}  // namespace
+} // namespace
 
 std::unique_ptr<CaptureFactory> makeLinuxCaptures(const LinuxContext& ctx)
 {
     return std::make_unique<LinuxCaptures>(ctx);
 }
 
-}  // namespace platform
+} // namespace platform

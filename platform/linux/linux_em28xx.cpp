@@ -11,13 +11,16 @@
 #include <fcntl.h>
 #include <vector>
 
-namespace platform {
+namespace platform
+{
 
 namespace fs = std::filesystem;
 
-namespace {
+namespace
+{
 
-class LinuxEm28xxProperties : public Em28xxProperties {
+class LinuxEm28xxProperties : public Em28xxProperties
+{
 public:
     LinuxEm28xxProperties(const LinuxContext& ctx, int fd, fs::path usbPath)
         : m_ctx(ctx), m_fd(fd), m_usbPath(std::move(usbPath))
@@ -166,7 +169,8 @@ private:
     bool m_i2cWrite = false;
 };
 
-class LinuxEm28xx : public Em28xxAccess {
+class LinuxEm28xx : public Em28xxAccess
+{
 public:
     explicit LinuxEm28xx(const LinuxContext& ctx) : m_ctx(ctx) {}
 
@@ -195,7 +199,8 @@ private:
     LinuxContext m_ctx;
 };
 
-class LinuxRegistry : public Registry {
+class LinuxRegistry : public Registry
+{
 public:
     // Linux drivers leave no such values behind.
     std::optional<std::string> readString(const std::string&, const std::string&) override
@@ -204,13 +209,16 @@ public:
     }
 };
 
-}  // namespace
+} // namespace
 
 std::unique_ptr<Em28xxAccess> makeLinuxEm28xx(const LinuxContext& ctx)
 {
     return std::make_unique<LinuxEm28xx>(ctx);
 }
 
-std::unique_ptr<Registry> makeLinuxRegistry() { return std::make_unique<LinuxRegistry>(); }
+std::unique_ptr<Registry> makeLinuxRegistry()
+{
+    return std::make_unique<LinuxRegistry>();
+}
 
-}  // namespace platform
+} // namespace platform

@@ -6,9 +6,11 @@
 
 #include <charconv>
 
-namespace platform {
+namespace platform
+{
 
-namespace {
+namespace
+{
 
 std::optional<uint16_t> hexId(const std::string& s)
 {
@@ -21,9 +23,13 @@ std::optional<uint16_t> hexId(const std::string& s)
     return static_cast<uint16_t>(v);
 }
 
-std::string text(const char* s) { return s ? s : ""; }
+std::string text(const char* s)
+{
+    return s ? s : "";
+}
 
-class UdevSource : public UdevEventSource {
+class UdevSource : public UdevEventSource
+{
 public:
     UdevSource(udev* u, udev_monitor* m) : m_udev(u), m_monitor(m) {}
     ~UdevSource() override
@@ -45,7 +51,8 @@ public:
         e.vendorId = text(udev_device_get_property_value(d, "ID_VENDOR_ID"));
         e.modelId = text(udev_device_get_property_value(d, "ID_MODEL_ID"));
         if (e.vendorId.empty() || e.modelId.empty()) {
-            udev_device* usb = udev_device_get_parent_with_subsystem_devtype(d, "usb", "usb_device");
+            udev_device* usb =
+                udev_device_get_parent_with_subsystem_devtype(d, "usb", "usb_device");
             if (usb) {
                 e.vendorId = text(udev_device_get_sysattr_value(usb, "idVendor"));
                 e.modelId = text(udev_device_get_sysattr_value(usb, "idProduct"));
@@ -60,7 +67,8 @@ private:
     udev_monitor* m_monitor;
 };
 
-class UdevMonitor : public HotplugMonitor {
+class UdevMonitor : public HotplugMonitor
+{
 public:
     UdevMonitor(std::unique_ptr<UdevEventSource> source,
                 std::function<void(const DeviceChange&)> handler)
@@ -83,7 +91,8 @@ private:
     FdWatch m_watch;
 };
 
-class LinuxHotplug : public HotplugService {
+class LinuxHotplug : public HotplugService
+{
 public:
     std::unique_ptr<HotplugMonitor> watch(std::function<void(const DeviceChange&)> handler) override
     {
@@ -94,7 +103,7 @@ public:
     }
 };
 
-}  // namespace
+} // namespace
 
 std::unique_ptr<UdevEventSource> openUdevSource()
 {
@@ -140,6 +149,9 @@ std::unique_ptr<HotplugMonitor> watchUdevSource(std::unique_ptr<UdevEventSource>
     return m;
 }
 
-std::unique_ptr<HotplugService> makeLinuxHotplug() { return std::make_unique<LinuxHotplug>(); }
+std::unique_ptr<HotplugService> makeLinuxHotplug()
+{
+    return std::make_unique<LinuxHotplug>();
+}
 
-}  // namespace platform
+} // namespace platform

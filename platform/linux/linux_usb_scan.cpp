@@ -3,18 +3,21 @@
 
 #include <algorithm>
 
-namespace platform {
+namespace platform
+{
 
 namespace fs = std::filesystem;
 
-namespace {
+namespace
+{
 
 // "1-2.10" after "1-2.9": compare digit runs by value.
 bool naturalLess(const std::string& a, const std::string& b)
 {
     size_t i = 0, j = 0;
     while (i < a.size() && j < b.size()) {
-        if (isdigit(static_cast<unsigned char>(a[i])) && isdigit(static_cast<unsigned char>(b[j]))) {
+        if (isdigit(static_cast<unsigned char>(a[i])) &&
+            isdigit(static_cast<unsigned char>(b[j]))) {
             size_t i2 = i, j2 = j;
             while (i2 < a.size() && isdigit(static_cast<unsigned char>(a[i2])))
                 ++i2;
@@ -39,7 +42,8 @@ bool naturalLess(const std::string& a, const std::string& b)
     return a.size() - i < b.size() - j;
 }
 
-class LinuxUsbScan : public UsbScan {
+class LinuxUsbScan : public UsbScan
+{
 public:
     explicit LinuxUsbScan(const LinuxContext& ctx) : m_ctx(ctx) {}
 
@@ -87,11 +91,11 @@ private:
     LinuxContext m_ctx;
 };
 
-}  // namespace
+} // namespace
 
 std::unique_ptr<UsbScan> makeLinuxUsbScan(const LinuxContext& ctx)
 {
     return std::make_unique<LinuxUsbScan>(ctx);
 }
 
-}  // namespace platform
+} // namespace platform

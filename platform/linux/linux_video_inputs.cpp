@@ -7,11 +7,13 @@
 #include <cstring>
 #include <fcntl.h>
 
-namespace platform {
+namespace platform
+{
 
 namespace fs = std::filesystem;
 
-namespace {
+namespace
+{
 
 std::string fixedString(const uint8_t* s, size_t n)
 {
@@ -27,7 +29,8 @@ bool isNumber(const std::string& s)
            std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-class LinuxVideoInputs : public VideoInputList {
+class LinuxVideoInputs : public VideoInputList
+{
 public:
     explicit LinuxVideoInputs(const LinuxContext& ctx) : m_ctx(ctx) {}
 
@@ -63,8 +66,8 @@ private:
             return false;
         // device_caps describes this node; capabilities the whole device (a camera's
         // metadata node carries VIDEO_CAPTURE there too).
-        uint32_t caps = (cap.capabilities & V4L2_CAP_DEVICE_CAPS) ? cap.device_caps
-                                                                  : cap.capabilities;
+        uint32_t caps =
+            (cap.capabilities & V4L2_CAP_DEVICE_CAPS) ? cap.device_caps : cap.capabilities;
         if (!(caps & (V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_VIDEO_CAPTURE_MPLANE)))
             return false;
         v.friendlyName = fixedString(cap.card, sizeof cap.card);
@@ -87,11 +90,11 @@ private:
     LinuxContext m_ctx;
 };
 
-}  // namespace
+} // namespace
 
 std::unique_ptr<VideoInputList> makeLinuxVideoInputs(const LinuxContext& ctx)
 {
     return std::make_unique<LinuxVideoInputs>(ctx);
 }
 
-}  // namespace platform
+} // namespace platform

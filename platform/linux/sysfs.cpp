@@ -3,7 +3,8 @@
 #include <charconv>
 #include <fstream>
 
-namespace platform {
+namespace platform
+{
 
 namespace fs = std::filesystem;
 
@@ -22,12 +23,13 @@ std::optional<std::string> readAttribute(const fs::path& file)
     return line;
 }
 
-namespace {
+namespace
+{
 std::optional<uint32_t> parse(const std::string& s, int base, size_t maxDigits)
 {
     size_t start = 0;
     while (start < s.size() && s[start] == ' ')
-        ++start;  // sysfs right-aligns some numbers ("bNumInterfaces" is " 1")
+        ++start; // sysfs right-aligns some numbers ("bNumInterfaces" is " 1")
     std::string t = s.substr(start);
     if (t.empty() || t.size() > maxDigits)
         return std::nullopt;
@@ -37,7 +39,7 @@ std::optional<uint32_t> parse(const std::string& s, int base, size_t maxDigits)
         return std::nullopt;
     return v;
 }
-}  // namespace
+} // namespace
 
 std::optional<uint32_t> readHexAttribute(const fs::path& file, int maxDigits)
 {
@@ -73,4 +75,4 @@ fs::path usbDeviceAbove(const fs::path& start, const fs::path& limit)
     return {};
 }
 
-}  // namespace platform
+} // namespace platform

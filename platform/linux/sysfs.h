@@ -2,11 +2,12 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
-#include <filesystem>
 
-namespace platform {
+namespace platform
+{
 
 // The file's first line without trailing blanks; nullopt when unreadable.
 std::optional<std::string> readAttribute(const std::filesystem::path& file);
@@ -25,4 +26,4 @@ struct LinuxRoot {
     std::filesystem::path dev() const { return root / "dev"; }
 };
 
-}  // namespace platform
+} // namespace platform

@@ -5,7 +5,8 @@
 
 #include <memory>
 
-namespace platform {
+namespace platform
+{
 
 std::unique_ptr<VideoInputList> makeSimVideoInputs();
 std::unique_ptr<CaptureFactory> makeSimCaptures();
@@ -14,4 +15,4 @@ std::unique_ptr<HotplugService> makeSimHotplug();
 std::unique_ptr<Em28xxAccess> makeSimEm28xx();
 std::unique_ptr<Registry> makeSimRegistry();
 
-}  // namespace platform
+} // namespace platform

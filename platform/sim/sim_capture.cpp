@@ -6,11 +6,14 @@
 
 #include <cmath>
 
-namespace platform {
+namespace platform
+{
 
-namespace {
+namespace
+{
 
-class SimCapture : public Capture {
+class SimCapture : public Capture
+{
 public:
     SimCapture(int id, uint32_t plugCount) : m_id(id), m_plugCount(plugCount) {}
 
@@ -54,7 +57,7 @@ public:
         case kPropPosFrames:
             return m_frames;
         default:
-            return -1;  // a live camera has no frame count
+            return -1; // a live camera has no frame count
         }
     }
 
@@ -94,7 +97,8 @@ private:
     int m_wantWidth = 0, m_wantHeight = 0;
 };
 
-class SimCaptures : public CaptureFactory {
+class SimCaptures : public CaptureFactory
+{
 public:
     std::unique_ptr<Capture> openCamera(int index) override
     {
@@ -111,8 +115,11 @@ public:
     }
 };
 
-}  // namespace
+} // namespace
 
-std::unique_ptr<CaptureFactory> makeSimCaptures() { return std::make_unique<SimCaptures>(); }
+std::unique_ptr<CaptureFactory> makeSimCaptures()
+{
+    return std::make_unique<SimCaptures>();
+}
 
-}  // namespace platform
+} // namespace platform

@@ -3,11 +3,14 @@
 
 #include <scopesim/rig.h>
 
-namespace platform {
+namespace platform
+{
 
-namespace {
+namespace
+{
 
-class SimEm28xxProperties : public Em28xxProperties {
+class SimEm28xxProperties : public Em28xxProperties
+{
 public:
     explicit SimEm28xxProperties(int id) : m_id(id) {}
 
@@ -35,7 +38,8 @@ private:
     int m_id;
 };
 
-class SimEm28xx : public Em28xxAccess {
+class SimEm28xx : public Em28xxAccess
+{
 public:
     std::unique_ptr<Em28xxProperties> open(const VideoInput& input) override
     {
@@ -46,8 +50,11 @@ public:
     }
 };
 
-}  // namespace
+} // namespace
 
-std::unique_ptr<Em28xxAccess> makeSimEm28xx() { return std::make_unique<SimEm28xx>(); }
+std::unique_ptr<Em28xxAccess> makeSimEm28xx()
+{
+    return std::make_unique<SimEm28xx>();
+}
 
-}  // namespace platform
+} // namespace platform

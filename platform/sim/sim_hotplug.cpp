@@ -11,9 +11,11 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
-namespace platform {
+namespace platform
+{
 
-namespace {
+namespace
+{
 
 constexpr int kPollMs = 50;
 
@@ -36,7 +38,7 @@ struct ChangeQueue {
         }
         uint64_t one = 1;
         ssize_t n = ::write(fd, &one, sizeof one);
-        (void)n;  // the counter only wakes the loop
+        (void)n; // the counter only wakes the loop
     }
     std::deque<DeviceChange> take()
     {
@@ -49,12 +51,14 @@ struct ChangeQueue {
 };
 
 // Scripted events come due with time, so someone has to ask the rig now and then.
-class RigPollTimer : public wxTimer {
+class RigPollTimer : public wxTimer
+{
 public:
     void Notify() override { scopesim::poll(); }
 };
 
-class SimHotplugMonitor : public HotplugMonitor {
+class SimHotplugMonitor : public HotplugMonitor
+{
 public:
     explicit SimHotplugMonitor(std::function<void(const DeviceChange&)> handler)
         : m_queue(std::make_shared<ChangeQueue>()), m_handler(std::move(handler)),
@@ -95,7 +99,8 @@ private:
     int m_token = 0;
 };
 
-class SimHotplug : public HotplugService {
+class SimHotplug : public HotplugService
+{
 public:
     std::unique_ptr<HotplugMonitor> watch(std::function<void(const DeviceChange&)> handler) override
     {
@@ -106,8 +111,11 @@ public:
     }
 };
 
-}  // namespace
+} // namespace
 
-std::unique_ptr<HotplugService> makeSimHotplug() { return std::make_unique<SimHotplug>(); }
+std::unique_ptr<HotplugService> makeSimHotplug()
+{
+    return std::make_unique<SimHotplug>();
+}
 
-}  // namespace platform
+} // namespace platform

@@ -2,11 +2,14 @@
 
 #include <scopesim/rig.h>
 
-namespace platform {
+namespace platform
+{
 
-namespace {
+namespace
+{
 
-class SimVideoInputs : public VideoInputList {
+class SimVideoInputs : public VideoInputList
+{
 public:
     std::vector<VideoInput> enumerate() override
     {
@@ -25,7 +28,8 @@ public:
     }
 };
 
-class SimUsbScan : public UsbScan {
+class SimUsbScan : public UsbScan
+{
 public:
     std::vector<UsbDevice> scan() override
     {
@@ -47,7 +51,8 @@ public:
     }
 };
 
-class SimRegistry : public Registry {
+class SimRegistry : public Registry
+{
 public:
     std::optional<std::string> readString(const std::string& key, const std::string& value) override
     {
@@ -55,10 +60,19 @@ public:
     }
 };
 
-}  // namespace
+} // namespace
 
-std::unique_ptr<VideoInputList> makeSimVideoInputs() { return std::make_unique<SimVideoInputs>(); }
-std::unique_ptr<UsbScan> makeSimUsbScan() { return std::make_unique<SimUsbScan>(); }
-std::unique_ptr<Registry> makeSimRegistry() { return std::make_unique<SimRegistry>(); }
+std::unique_ptr<VideoInputList> makeSimVideoInputs()
+{
+    return std::make_unique<SimVideoInputs>();
+}
+std::unique_ptr<UsbScan> makeSimUsbScan()
+{
+    return std::make_unique<SimUsbScan>();
+}
+std::unique_ptr<Registry> makeSimRegistry()
+{
+    return std::make_unique<SimRegistry>();
+}
 
-}  // namespace platform
+} // namespace platform

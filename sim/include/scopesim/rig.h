@@ -11,7 +11,8 @@
 #include <string>
 #include <vector>
 
-namespace scopesim {
+namespace scopesim
+{
 
 // ---- Time -------------------------------------------------------------------------------
 // The rig never reads a clock of its own choosing: it is handed one. Empty functions put
@@ -45,23 +46,23 @@ std::string defaultScenario();
 enum class DeviceKind { Camera, Scope, Em28xx, Usb };
 
 struct VideoInputInfo {
-    int id = 0;  // stable for the rig's lifetime, > 0
+    int id = 0; // stable for the rig's lifetime, > 0
     DeviceKind kind = DeviceKind::Camera;
-    std::string name;         // friendly name
-    std::string description;  // like a bus-info text
-    std::string devicePath;   // "scopesim:videoN"
-    std::string sysPath;      // sysfs-like device path of its video node
+    std::string name;        // friendly name
+    std::string description; // like a bus-info text
+    std::string devicePath;  // "scopesim:videoN"
+    std::string sysPath;     // sysfs-like device path of its video node
     uint16_t vid = 0, pid = 0;
-    int width = 0, height = 0;  // current frame size
+    int width = 0, height = 0; // current frame size
     double fps = 0;
     bool plugged = true;
-    uint32_t plugCount = 0;  // how often it was plugged in; a capture opened before is dead
+    uint32_t plugCount = 0; // how often it was plugged in; a capture opened before is dead
 };
 
 struct UsbDeviceInfo {
     int id = 0;
     DeviceKind kind = DeviceKind::Usb;
-    std::string name;  // the video input's name, empty for plain USB devices
+    std::string name; // the video input's name, empty for plain USB devices
     uint16_t vid = 0, pid = 0, rev = 0;
     uint8_t deviceClass = 0, subClass = 0, protocol = 0;
     int interfaces = 1;
@@ -86,7 +87,7 @@ struct PlugEvent {
     DeviceKind kind = DeviceKind::Camera;
     std::string name;
     uint16_t vid = 0, pid = 0;
-    std::string sysPath;  // empty for plain USB devices
+    std::string sysPath; // empty for plain USB devices
 };
 // The listener runs on whichever thread fired the event, with no rig lock held.
 int addPlugListener(std::function<void(const PlugEvent&)> listener);
@@ -118,7 +119,7 @@ bool setControlAbsent(const std::string& name, int selector, bool absent);
 std::optional<uint16_t> busRegister(const std::string& scope, uint8_t device, uint16_t address);
 struct ScopeState {
     bool tubeIn = false;
-    bool testPicture = false;  // colour bars on
+    bool testPicture = false; // colour bars on
     bool boost = false;
     int ledLevel = 0;
     bool ledSwitch = false;
@@ -136,10 +137,10 @@ struct Request {
     uint32_t atMs = 0;
     int deviceId = 0;
     RequestKind kind = RequestKind::Xu;
-    uint8_t unit = 0, selector = 0, query = 0;  // extension-unit requests
-    uint32_t property = 0;                      // EM28xx property requests
-    std::vector<uint8_t> data;                  // sent (SET) or returned (GET)
-    int result = 0;                             // errno for Xu, result code for EM28xx
+    uint8_t unit = 0, selector = 0, query = 0; // extension-unit requests
+    uint32_t property = 0;                     // EM28xx property requests
+    std::vector<uint8_t> data;                 // sent (SET) or returned (GET)
+    int result = 0;                            // errno for Xu, result code for EM28xx
 };
 std::vector<Request> requestLog();
 void clearRequestLog();
@@ -152,8 +153,8 @@ struct BusAccess {
     uint8_t device = 0;
     uint16_t address = 0;
     uint16_t value = 0;
-    bool block = false;              // a 16-byte EEPROM block
-    std::vector<uint8_t> blockData;  // its bytes
+    bool block = false;             // a 16-byte EEPROM block
+    std::vector<uint8_t> blockData; // its bytes
 };
 std::vector<BusAccess> busLog();
 
@@ -161,14 +162,14 @@ std::vector<BusAccess> busLog();
 // Requests as the driver takes them; data points at the structures below (0x1005, 0x1007)
 // or at the data bytes (0x1006, 0x1008), or at a uint32_t (0x1027, 0x1028).
 struct Em28xxRegisterRequest {
-    uint32_t selector = 0;  // (register << 8) | length, 0 deselects
+    uint32_t selector = 0; // (register << 8) | length, 0 deselects
     uint32_t length = 0;
     uint8_t* data = nullptr;
 };
 struct Em28xxI2cRequest {
-    uint32_t selector = 0;  // 0x01000000 | (address << 16) | (register << 8) | length
+    uint32_t selector = 0; // 0x01000000 | (address << 16) | (register << 8) | length
     uint8_t* data = nullptr;
-    uint32_t write = 0;  // 1: write
+    uint32_t write = 0; // 1: write
 };
 constexpr int32_t kEmFail = static_cast<int32_t>(0x80004005);
 constexpr int32_t kEmNotConnected = static_cast<int32_t>(0x8007048F);
@@ -180,4 +181,4 @@ bool isEm28xx(int id);
 int32_t em28xxSetProperty(int id, uint32_t property, void* data);
 int32_t em28xxGetProperty(int id, uint32_t property, void* data);
 
-}  // namespace scopesim
+} // namespace scopesim

@@ -15,7 +15,8 @@
 #include <thread>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 // Tests run on the thread that made the application object.
 const std::thread::id g_guiThread = std::this_thread::get_id();
@@ -52,7 +53,8 @@ struct Seen {
     }
 };
 
-class SimHotplug : public ::testing::Test {
+class SimHotplug : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -83,7 +85,7 @@ private:
     std::unique_ptr<platform::Clock> m_previous;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(SimHotplug, RigEventsArriveOnTheGuiThreadWithTheBridgeIdsInTheName)
 {
@@ -118,7 +120,7 @@ TEST_F(SimHotplug, TheMonitorAsksTheRigByItselfWhenNobodyElseDoes)
     Seen seen;
     auto monitor = platform::hotplug().watch(seen.handler());
     ASSERT_NE(monitor, nullptr);
-    clock->advance(1000);  // nothing calls the rig: the monitor's own poll fires the event
+    clock->advance(1000); // nothing calls the rig: the monitor's own poll fires the event
     ASSERT_TRUE(pumpLoopUntil([&] { return !seen.changes.empty(); }));
     EXPECT_FALSE(seen.changes[0].arrived);
 }
@@ -135,10 +137,12 @@ TEST_F(SimHotplug, NothingArrivesAfterTheMonitorIsGone)
     EXPECT_TRUE(seen.changes.empty());
 }
 
-namespace {
+namespace
+{
 
 // udev events fed through a pipe, the way the netlink socket wakes the loop.
-class PipeSource : public platform::UdevEventSource {
+class PipeSource : public platform::UdevEventSource
+{
 public:
     PipeSource()
     {
@@ -174,7 +178,7 @@ private:
     std::deque<platform::UdevEvent> m_events;
 };
 
-}  // namespace
+} // namespace
 
 TEST(UdevHotplug, EventsFromTheMonitorFdReachTheHandlerComposed)
 {
@@ -184,8 +188,10 @@ TEST(UdevHotplug, EventsFromTheMonitorFdReachTheHandlerComposed)
     auto monitor = platform::watchUdevSource(std::move(source), seen.handler());
     ASSERT_NE(monitor, nullptr);
     feed->send({"add", "/devices/pci0000:00/usb1/1-2/1-2:1.0/video4linux/video0", "05e3", "0510"});
-    feed->send({"change", "/devices/pci0000:00/usb1/1-2/1-2:1.0/video4linux/video0", "05e3", "0510"});
-    feed->send({"remove", "/devices/pci0000:00/usb1/1-5/1-5:1.0/video4linux/video2", "2a3c", "0001"});
+    feed->send(
+        {"change", "/devices/pci0000:00/usb1/1-2/1-2:1.0/video4linux/video0", "05e3", "0510"});
+    feed->send(
+        {"remove", "/devices/pci0000:00/usb1/1-5/1-5:1.0/video4linux/video2", "2a3c", "0001"});
     ASSERT_TRUE(pumpLoopUntil([&] { return seen.changes.size() == 2; }));
     pumpFor(30);
     ASSERT_EQ(seen.changes.size(), 2u);
@@ -205,6 +211,6 @@ TEST(UdevHotplug, TheRealMonitorJoinsTheLoop)
     auto monitor = platform::hotplug().watch(seen.handler());
     if (!monitor)
         GTEST_SKIP() << "no udev netlink socket here";
-    pumpFor(20);  // this machine's quiet bus: nothing to report, nothing to break
+    pumpFor(20); // this machine's quiet bus: nothing to report, nothing to break
     EXPECT_TRUE(seen.changes.empty());
 }

@@ -9,7 +9,8 @@
 
 #include <filesystem>
 
-namespace {
+namespace
+{
 CommandLine parse(std::vector<std::string> args)
 {
     std::vector<char*> argv;
@@ -19,7 +20,7 @@ CommandLine parse(std::vector<std::string> args)
         argv.push_back(a.data());
     return parseCommandLine(static_cast<int>(argv.size()), argv.data());
 }
-}  // namespace
+} // namespace
 
 TEST(Backends, SimulateStartsTheDefaultRigOnThePlatformClock)
 {

@@ -18,11 +18,13 @@
 #include <string>
 #include <vector>
 
-namespace platformtest {
+namespace platformtest
+{
 
 namespace fs = std::filesystem;
 
-class FakeTree {
+class FakeTree
+{
 public:
     FakeTree()
     {
@@ -94,7 +96,7 @@ struct FakeIoctls {
     struct Node {
         v4l2_capability cap{};
         bool queryFails = false;
-        int dbgErrno = ENOTTY;  // 0: debug registers work
+        int dbgErrno = ENOTTY; // 0: debug registers work
         uint8_t regs[256] = {};
     };
     std::map<std::string, Node> nodes;
@@ -201,4 +203,4 @@ inline platform::LinuxContext context(const FakeTree& tree, FakeIoctls& io)
     return ctx;
 }
 
-}  // namespace platformtest
+} // namespace platformtest

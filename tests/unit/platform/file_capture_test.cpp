@@ -10,12 +10,15 @@
 
 namespace fs = std::filesystem;
 
-class FileCapture : public ::testing::TestWithParam<bool> {};
+class FileCapture : public ::testing::TestWithParam<bool>
+{
+};
 
 TEST_P(FileCapture, ReportsCountRateAndPositionAndSeeks)
 {
     GetParam() ? platform::useSimBackends() : platform::useLinuxBackends();
-    fs::path file = fs::temp_directory_path() / ("orvex-file-capture-" + std::to_string(GetParam()) + ".avi");
+    fs::path file =
+        fs::temp_directory_path() / ("orvex-file-capture-" + std::to_string(GetParam()) + ".avi");
     {
         cv::VideoWriter w(file.string(), cv::VideoWriter::fourcc('M', 'J', 'P', 'G'), 10,
                           cv::Size(160, 120));

@@ -5,7 +5,8 @@ using namespace platformtest;
 using platform::Em28xxI2cRequest;
 using platform::Em28xxRegisterRequest;
 
-namespace {
+namespace
+{
 
 struct Bridge {
     FakeTree tree;
@@ -18,8 +19,7 @@ struct Bridge {
         usb = tree.usbDevice("1-3", "eb1a", "2861");
         tree.videoNode(0, usb);
         tree.file(usb / "1-3:1.0" / "i2c-7" / "name", "em28xx #0 #0\n");
-        auto& n = io.capture(tree.root() / "dev/video0", "EM2860", "usb-3",
-                             V4L2_CAP_VIDEO_CAPTURE);
+        auto& n = io.capture(tree.root() / "dev/video0", "EM2860", "usb-3", V4L2_CAP_VIDEO_CAPTURE);
         n.dbgErrno = dbgErrno;
         io.nodes[(tree.root() / "dev/i2c-7").string()];
         input = platform::makeLinuxVideoInputs(context(tree, io))->enumerate().at(0);
@@ -30,7 +30,7 @@ struct Bridge {
     }
 };
 
-}  // namespace
+} // namespace
 
 TEST(LinuxEm28xx, CannotOpenWhereTheKernelRefusesDebugRegisters)
 {

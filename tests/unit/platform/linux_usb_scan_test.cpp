@@ -11,12 +11,11 @@ TEST(UsbIds, ComposedLikeTheWindowsDeviceIds)
     d.rev = 0x0100;
     d.interfaces = 2;
     platform::composeUsbIds(d);
-    EXPECT_EQ(d.hardwareIds,
-              (std::vector<std::string>{"USB\\VID_0BDA&PID_0169&REV_0100", "USB\\VID_0BDA&PID_0169"}));
-    EXPECT_EQ(d.compatibleIds,
-              (std::vector<std::string>{"USB\\DevClass_00&SubClass_00&Prot_00",
-                                        "USB\\DevClass_00&SubClass_00", "USB\\DevClass_00",
-                                        "USB\\COMPOSITE"}));
+    EXPECT_EQ(d.hardwareIds, (std::vector<std::string>{"USB\\VID_0BDA&PID_0169&REV_0100",
+                                                       "USB\\VID_0BDA&PID_0169"}));
+    EXPECT_EQ(d.compatibleIds, (std::vector<std::string>{"USB\\DevClass_00&SubClass_00&Prot_00",
+                                                         "USB\\DevClass_00&SubClass_00",
+                                                         "USB\\DevClass_00", "USB\\COMPOSITE"}));
     platform::UsbDevice hub;
     hub.deviceClass = 0x09;
     hub.protocol = 0x02;
@@ -61,7 +60,7 @@ TEST(LinuxUsbScan, DevicesWithMissingOrGarbageAttributesAreSkipped)
     fs::path d = t.usbDevice("1-4", "05e3", "0510");
     t.file(d / "idProduct", "");
     fs::path e = t.usbDevice("1-5", "05e3", "0510");
-    t.file(e / "bNumInterfaces", "lots\n");  // optional: taken as one interface
+    t.file(e / "bNumInterfaces", "lots\n"); // optional: taken as one interface
     t.file("sys/bus/usb/devices/stray", "not a folder");
     auto list = platform::makeLinuxUsbScan(context(t, io))->scan();
     ASSERT_EQ(list.size(), 1u);

@@ -3,10 +3,11 @@
 
 using namespace platformtest;
 
-namespace {
+namespace
+{
 constexpr uint32_t kCapture = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_STREAMING;
 constexpr uint32_t kMeta = V4L2_CAP_META_CAPTURE | V4L2_CAP_STREAMING;
-}  // namespace
+} // namespace
 
 TEST(LinuxVideoInputs, ListsCaptureNodesInNumberOrderAndSkipsMetadataNodes)
 {
@@ -59,11 +60,11 @@ TEST(LinuxVideoInputs, BrokenNodesAreSkippedAndOddAttributesLoseOnlyTheIds)
     FakeIoctls io;
     fs::path garbage = t.usbDevice("1-4", "zz!", "0001");
     t.videoNode(0, garbage);
-    t.videoNode(1, {});                                   // not on USB at all
-    t.videoNode(2, t.usbDevice("1-6", "1111", "2222"));  // node vanished from /dev
+    t.videoNode(1, {});                                 // not on USB at all
+    t.videoNode(2, t.usbDevice("1-6", "1111", "2222")); // node vanished from /dev
     fs::remove(t.root() / "dev/video2");
-    t.videoNode(3, t.usbDevice("1-7", "3333", "4444"));  // QUERYCAP fails
-    t.file("sys/class/video4linux/videoX", "");           // not a node name
+    t.videoNode(3, t.usbDevice("1-7", "3333", "4444")); // QUERYCAP fails
+    t.file("sys/class/video4linux/videoX", "");         // not a node name
     t.file("sys/class/video4linux/video", "");
     io.capture(t.root() / "dev/video0", "Garbage ids", "usb-4", kCapture);
     io.capture(t.root() / "dev/video1", "Virtual", "platform:vivid-000", kCapture);
@@ -84,7 +85,7 @@ TEST(LinuxVideoInputs, AFullLengthCardNameIsNotOverread)
     FakeIoctls io;
     t.videoNode(0, t.usbDevice("1-1", "0001", "0002"));
     auto& n = io.capture(t.root() / "dev/video0", "", "", kCapture);
-    std::memset(n.cap.card, 'A', sizeof n.cap.card);  // no terminator inside the field
+    std::memset(n.cap.card, 'A', sizeof n.cap.card); // no terminator inside the field
     auto list = platform::makeLinuxVideoInputs(context(t, io))->enumerate();
     ASSERT_EQ(list.size(), 1u);
     EXPECT_EQ(list[0].friendlyName, std::string(sizeof n.cap.card, 'A'));

@@ -7,11 +7,13 @@
 
 #include <atomic>
 
-namespace {
+namespace
+{
 
 std::atomic<uint32_t> g_now{1000};
 
-class SimBackends : public ::testing::Test {
+class SimBackends : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -36,7 +38,7 @@ protected:
     }
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(SimBackends, VideoInputsAreTheRigsCamerasInRigOrder)
 {

@@ -44,7 +44,8 @@ TEST(UdevEvents, OtherActionsAndBadIdsAreHandled)
 
 TEST(UdevEvents, NamesUseUpperCaseHexWithLeadingZeros)
 {
-    EXPECT_EQ(platform::composeInterfaceName("p", true, 0x0BDA, 0x0169), "p USB\\VID_0BDA&PID_0169");
+    EXPECT_EQ(platform::composeInterfaceName("p", true, 0x0BDA, 0x0169),
+              "p USB\\VID_0BDA&PID_0169");
     EXPECT_EQ(platform::composeInterfaceName("p", true, 0x1, 0xABC), "p USB\\VID_0001&PID_0ABC");
     EXPECT_EQ(platform::composeInterfaceName("p", false, 0x05E3, 0x0510), "p");
 }

@@ -10,11 +10,11 @@ typedef int (*id_fn)(int);
 typedef int (*query_fn)(int, unsigned char, unsigned char, unsigned char, unsigned short,
                         unsigned char*);
 
-#define NEED(var, type, name)                                                                  \
-    type var = (type)dlsym(lib, name);                                                         \
-    if (!var) {                                                                                \
-        fprintf(stderr, "missing %s\n", name);                                                 \
-        return 1;                                                                              \
+#define NEED(var, type, name)                                                                      \
+    type var = (type)dlsym(lib, name);                                                             \
+    if (!var) {                                                                                    \
+        fprintf(stderr, "missing %s\n", name);                                                     \
+        return 1;                                                                                  \
     }
 
 int main(int argc, char** argv)

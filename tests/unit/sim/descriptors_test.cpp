@@ -3,7 +3,8 @@
 
 using namespace simtest;
 
-namespace {
+namespace
+{
 
 struct Walk {
     bool wellFormed = false;
@@ -50,9 +51,11 @@ std::vector<uint8_t> descriptors(int id)
     return b;
 }
 
-}  // namespace
+} // namespace
 
-class Descriptors : public RigTest {};
+class Descriptors : public RigTest
+{
+};
 
 TEST_F(Descriptors, ScopeCarriesTheRegisterUnitWithItsGuid)
 {
@@ -67,9 +70,9 @@ TEST_F(Descriptors, ScopeCarriesTheRegisterUnitWithItsGuid)
     const uint8_t guid[16] = {0x0B, 0x36, 0x5D, 0x5E, 0x5F, 0xE4, 0x81, 0x45,
                               0x9B, 0x0B, 0x37, 0x46, 0x69, 0xBA, 0x05, 0xD4};
     ASSERT_GE(xu.size(), 24u);
-    EXPECT_EQ(xu[3], 4);  // bUnitID: the unit the queries name
+    EXPECT_EQ(xu[3], 4); // bUnitID: the unit the queries name
     EXPECT_TRUE(std::equal(guid, guid + 16, xu.begin() + 4));
-    EXPECT_EQ(xu[20], 5);  // bNumControls
+    EXPECT_EQ(xu[20], 5); // bNumControls
     const size_t p = xu[21];
     const size_t n = xu[22 + p];
     ASSERT_EQ(xu.size(), 24 + p + n);
@@ -97,7 +100,7 @@ TEST_F(Descriptors, CopiesNoMoreThanAskedAndKnowsNoStrangers)
     std::vector<uint8_t> small(20, 0xAB);
     int full = scopesim_xu_descriptors(id, small.data(), 10);
     EXPECT_GT(full, 10);
-    EXPECT_EQ(small[9], 0x05);   // idProduct high byte... within the 10 copied
-    EXPECT_EQ(small[10], 0xAB);  // untouched beyond cap
+    EXPECT_EQ(small[9], 0x05);  // idProduct high byte... within the 10 copied
+    EXPECT_EQ(small[10], 0xAB); // untouched beyond cap
     EXPECT_EQ(scopesim_xu_descriptors(4242, small.data(), 20), -1);
 }

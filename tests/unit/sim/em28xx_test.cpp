@@ -5,11 +5,13 @@ using namespace simtest;
 using scopesim::Em28xxI2cRequest;
 using scopesim::Em28xxRegisterRequest;
 
-namespace {
+namespace
+{
 const char* kEm = "Pellar USB 2861 Video";
 }
 
-class Em28xx : public RigTest {
+class Em28xx : public RigTest
+{
 protected:
     void SetUp() override
     {
@@ -47,7 +49,7 @@ TEST_F(Em28xx, SnapshotLatchHoldsUntilWrittenBack)
     uint8_t v = reg(0x0C);
     EXPECT_EQ(v & 0x20, 0x20);
     advance(5000);
-    EXPECT_EQ(reg(0x0C) & 0x20, 0x20);  // a latch, not a level
+    EXPECT_EQ(reg(0x0C) & 0x20, 0x20); // a latch, not a level
     uint8_t cleared = static_cast<uint8_t>(v & ~0x20);
     ASSERT_EQ(writeReg(0x0C, 1, &cleared), 0);
     EXPECT_EQ(reg(0x0C) & 0x20, 0);
@@ -105,7 +107,7 @@ TEST_F(Em28xx, RequestsNeedASelectionAndAPluggedDevice)
 {
     uint8_t v = 0;
     EXPECT_EQ(scopesim::em28xxGetProperty(id, 0x1006, &v), scopesim::kEmNotSelected);
-    Em28xxRegisterRequest bad{0x0C01, 2, &v};  // length disagrees with the selector
+    Em28xxRegisterRequest bad{0x0C01, 2, &v}; // length disagrees with the selector
     EXPECT_EQ(scopesim::em28xxSetProperty(id, 0x1005, &bad), scopesim::kEmInvalidArg);
     Em28xxRegisterRequest deselect{0, 0, nullptr};
     EXPECT_EQ(readReg(0x0C, 1, &v), 0);

@@ -5,7 +5,8 @@
 
 using namespace simtest;
 
-class Frames : public RigTest {
+class Frames : public RigTest
+{
 protected:
     void SetUp() override
     {
@@ -73,7 +74,7 @@ TEST_F(Frames, PipeBrightnessFollowsTheLedAndBoost)
     writeReg(scope, 3, 0xDC, 0x40 | 15, 0);
     double bright = brightness(scope);
     EXPECT_GT(bright, dim * 2.5);
-    EXPECT_GT(bright, 40.0);  // a lit pipe, not a black frame
+    EXPECT_GT(bright, 40.0); // a lit pipe, not a black frame
     writeReg(scope, 0, 0x7A, 0xA070, 0x017A);
     EXPECT_GT(brightness(scope), bright * 1.3);
     // The far end of the pipe stays darker than the wall near the head.

@@ -7,7 +7,9 @@
 
 using namespace simtest;
 
-class RigFaults : public RigTest {};
+class RigFaults : public RigTest
+{
+};
 
 TEST_F(RigFaults, DefaultRigIsAWebcamThenTheScope)
 {
@@ -148,14 +150,14 @@ TEST_F(RigFaults, ScriptedEventsFireByRigTime)
     scopesim::poll();
     EXPECT_TRUE(seen.empty());
     advance(1);
-    EXPECT_EQ(scopesim::videoInputs().size(), 2u);  // any call fires what is due
+    EXPECT_EQ(scopesim::videoInputs().size(), 2u); // any call fires what is due
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_TRUE(seen[0].arrived);
     EXPECT_EQ(seen[0].name, "S");
     EXPECT_EQ(seen[0].vid, 0x05E3);
     EXPECT_NE(seen[0].sysPath.find("video1"), std::string::npos);
     advance(500);
-    EXPECT_TRUE(scopesim::scopeState("S")->tubeIn);  // same time: file order
+    EXPECT_TRUE(scopesim::scopeState("S")->tubeIn); // same time: file order
     advance(2000);
     cv::Mat m;
     EXPECT_FALSE(scopesim::grabFrame(idOf("S"), m));

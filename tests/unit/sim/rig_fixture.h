@@ -11,11 +11,13 @@
 #include <string>
 #include <vector>
 
-namespace simtest {
+namespace simtest
+{
 
 inline std::atomic<uint32_t> g_now{5000};
 
-class RigTest : public ::testing::Test {
+class RigTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -49,7 +51,10 @@ protected:
         return scopesim_xu_query(id, 4, sel, query, static_cast<unsigned short>(data.size()),
                                  data.data());
     }
-    static int set(int id, uint8_t sel, std::vector<uint8_t> data) { return xu(id, sel, 0x01, data); }
+    static int set(int id, uint8_t sel, std::vector<uint8_t> data)
+    {
+        return xu(id, sel, 0x01, data);
+    }
     static std::vector<uint8_t> get(int id, uint8_t sel, size_t size, int* result = nullptr)
     {
         std::vector<uint8_t> d(size, 0xEE);
@@ -65,8 +70,9 @@ protected:
         static const uint8_t cmd[] = {3, 7, 6, 2};
         const bool wideAddr = mode <= 1, wideData = mode == 0 || mode == 2;
         const uint8_t a = wideAddr ? 2 : 1, d = wideData ? 4 : 3;
-        int r = set(id, a, {cmd[mode], dev, static_cast<uint8_t>(addr),
-                            static_cast<uint8_t>(wideAddr ? addr >> 8 : 0)});
+        int r = set(id, a,
+                    {cmd[mode], dev, static_cast<uint8_t>(addr),
+                     static_cast<uint8_t>(wideAddr ? addr >> 8 : 0)});
         if (r)
             return r;
         auto bytes = get(id, d, 4, &r);
@@ -78,15 +84,17 @@ protected:
         static const uint8_t cmd[] = {3, 7, 6, 2};
         const bool wideAddr = mode <= 1, wideData = mode == 0 || mode == 2;
         const uint8_t a = wideAddr ? 2 : 1, d = wideData ? 4 : 3;
-        int r = set(id, a, {cmd[mode], dev, static_cast<uint8_t>(addr),
-                            static_cast<uint8_t>(wideAddr ? addr >> 8 : 0)});
+        int r = set(id, a,
+                    {cmd[mode], dev, static_cast<uint8_t>(addr),
+                     static_cast<uint8_t>(wideAddr ? addr >> 8 : 0)});
         if (r)
             return r;
-        return set(id, d, {cmd[mode], dev, static_cast<uint8_t>(value),
-                           static_cast<uint8_t>(wideData ? value >> 8 : 0)});
+        return set(id, d,
+                   {cmd[mode], dev, static_cast<uint8_t>(value),
+                    static_cast<uint8_t>(wideData ? value >> 8 : 0)});
     }
 };
 
 inline const char* kScope = "USB Inspection Camera";
 
-}  // namespace simtest
+} // namespace simtest

@@ -8,7 +8,8 @@
 
 using namespace scopesim;
 
-namespace {
+namespace
+{
 
 std::string slurp(const std::filesystem::path& p)
 {
@@ -26,7 +27,7 @@ std::string errorOf(const std::string& text)
     return r.error;
 }
 
-}  // namespace
+} // namespace
 
 TEST(ScenarioParser, ReadsEveryKindOfLineWithItsOptions)
 {
@@ -86,7 +87,7 @@ TEST(ScenarioParser, ReadsEveryKindOfLineWithItsOptions)
     EXPECT_EQ(s.events[0].atMs, 2000u);
     EXPECT_TRUE(s.events[1].on);
     EXPECT_EQ(s.events[2].button, ButtonKind::LedDown);
-    EXPECT_EQ(s.events[2].ms, 200u);  // default hold
+    EXPECT_EQ(s.events[2].ms, 200u); // default hold
     EXPECT_EQ(s.events[3].button, ButtonKind::Record);
     EXPECT_EQ(s.events[3].ms, 750u);
     EXPECT_EQ(s.events[4].kind, EventKind::Stall);
@@ -156,11 +157,14 @@ TEST(ScenarioParser, BadLinesNameFileLineAndProblem)
     EXPECT_EQ(errorOf("usb vid 0001\n"), "f.txt:1: a usb line needs vid and pid");
     EXPECT_EQ(errorOf("usb vid 1 pid 2 class 9/0\n"),
               "f.txt:1: bad class '9/0' (expected CC/SS/PP in hex)");
-    EXPECT_EQ(errorOf("scope \"S\" tube half\n"), "f.txt:1: bad tube state 'half' (expected in or out)");
-    EXPECT_EQ(errorOf("scope \"S\" absent 6\n"), "f.txt:1: bad control '6' after 'absent' (expected 1..5)");
+    EXPECT_EQ(errorOf("scope \"S\" tube half\n"),
+              "f.txt:1: bad tube state 'half' (expected in or out)");
+    EXPECT_EQ(errorOf("scope \"S\" absent 6\n"),
+              "f.txt:1: bad control '6' after 'absent' (expected 1..5)");
     EXPECT_EQ(errorOf("camera \"A\" scene fog\n"),
               "f.txt:1: unknown scene 'fog' (expected pipe, gradient or black)");
-    EXPECT_EQ(errorOf("scope \"S\" vid 0001 pid 0002\n"), "f.txt:1: unknown word 'vid' in a scope line");
+    EXPECT_EQ(errorOf("scope \"S\" vid 0001 pid 0002\n"),
+              "f.txt:1: unknown word 'vid' in a scope line");
     EXPECT_EQ(errorOf("webcam \"A\"\n"), "f.txt:1: unknown word 'webcam'");
     EXPECT_EQ(errorOf("camera x\"A\"\n"), "f.txt:1: stray quote inside 'x'");
     EXPECT_EQ(errorOf("camera \"A\"x\n"), "f.txt:1: a quoted word must be followed by a blank");
@@ -170,7 +174,8 @@ TEST(ScenarioParser, BadLinesNameFileLineAndProblem)
 
 TEST(ScenarioParser, BadEventsAreRefused)
 {
-    EXPECT_EQ(errorOf("at 10 plug \"Nobody\"\n"), "f.txt:1: no device named \"Nobody\" above this line");
+    EXPECT_EQ(errorOf("at 10 plug \"Nobody\"\n"),
+              "f.txt:1: no device named \"Nobody\" above this line");
     EXPECT_EQ(errorOf("camera \"C\"\nat 10 tube \"C\" out\n"),
               "f.txt:2: 'tube' does not apply to the camera \"C\"");
     EXPECT_EQ(errorOf("em28xx \"E\"\nat 10 button \"E\" led-up\n"),
@@ -184,7 +189,8 @@ TEST(ScenarioParser, BadEventsAreRefused)
     EXPECT_EQ(errorOf("scope \"S\"\nat 1 stall \"S\"\n"), "f.txt:2: 'stall \"S\"' needs a value");
     EXPECT_EQ(errorOf("scope \"S\"\nat 1 frames \"S\" maybe\n"),
               "f.txt:2: bad frames state 'maybe' (expected on or off)");
-    EXPECT_EQ(errorOf("scope \"S\"\nat 1 plug \"S\" now\n"), "f.txt:2: unexpected 'now' after the event");
+    EXPECT_EQ(errorOf("scope \"S\"\nat 1 plug \"S\" now\n"),
+              "f.txt:2: unexpected 'now' after the event");
     EXPECT_EQ(errorOf("scope \"S\"\nat 1 explode \"S\"\n"), "f.txt:2: unknown event 'explode'");
     // An event may only name a device declared above it.
     EXPECT_EQ(errorOf("at 1 plug \"S\"\nscope \"S\"\n"),

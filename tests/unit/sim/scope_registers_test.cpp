@@ -6,11 +6,13 @@
 
 using namespace simtest;
 
-namespace {
+namespace
+{
 constexpr int A16D16 = 0, A16D8 = 1, A8D16 = 2, A8D8 = 3;
 }
 
-class ScopeRegisters : public RigTest {
+class ScopeRegisters : public RigTest
+{
 protected:
     void SetUp() override
     {
@@ -40,9 +42,9 @@ TEST_F(ScopeRegisters, ControlsReportLengthAndInfoLikeABridge)
     }
     std::vector<uint8_t> wrong(3);
     EXPECT_EQ(xu(id, 1, 0x85, wrong), ENOBUFS);
-    EXPECT_EQ(xu(id, 5, 0x81, wrong), ENOBUFS);  // GET_CUR needs the whole 18 bytes
+    EXPECT_EQ(xu(id, 5, 0x81, wrong), ENOBUFS); // GET_CUR needs the whole 18 bytes
     std::vector<uint8_t> two(2);
-    EXPECT_EQ(scopesim_xu_query(id, 3, 1, 0x85, 2, two.data()), ENOENT);  // not the unit
+    EXPECT_EQ(scopesim_xu_query(id, 3, 1, 0x85, 2, two.data()), ENOENT); // not the unit
     EXPECT_EQ(xu(id, 6, 0x85, two), ENOENT);
     EXPECT_EQ(xu(id, 0, 0x85, two), ENOENT);
     EXPECT_EQ(xu(id, 1, 0x42, two), EINVAL);
@@ -91,8 +93,8 @@ TEST_F(ScopeRegisters, PictureModeAndBoostAreTubeRegisters)
 
 TEST_F(ScopeRegisters, LedControllerTakesCommandsInTheAddressByte)
 {
-    EXPECT_EQ(read(A8D8, 0xDC, 0x00), 0x08);  // lit at power-up
-    EXPECT_EQ(writeReg(id, A8D8, 0xDC, 0x40 | 0x20 | 7, 0), 0);  // switch on, level 7
+    EXPECT_EQ(read(A8D8, 0xDC, 0x00), 0x08);                    // lit at power-up
+    EXPECT_EQ(writeReg(id, A8D8, 0xDC, 0x40 | 0x20 | 7, 0), 0); // switch on, level 7
     auto st = scopesim::scopeState(kScope);
     EXPECT_EQ(st->ledLevel, 7);
     EXPECT_TRUE(st->ledSwitch);
@@ -133,7 +135,7 @@ TEST_F(ScopeRegisters, BridgeRegistersAnswerInEveryMode)
 {
     EXPECT_EQ(read(A8D8, 0x00, 0x00), 0x48);
     EXPECT_EQ(writeReg(id, A8D8, 0x00, 0x21, 0x1234), 0);
-    EXPECT_EQ(read(A8D8, 0x00, 0x21), 0x34);  // 8-bit data: only the low byte
+    EXPECT_EQ(read(A8D8, 0x00, 0x21), 0x34); // 8-bit data: only the low byte
     EXPECT_EQ(*scopesim::busRegister(kScope, 0x00, 0x21), 0x34);
     // Nobody at this address: the bus reads all ones.
     EXPECT_EQ(read(A16D16, 0x42, 0x0010), 0xFFFF);
@@ -147,11 +149,13 @@ TEST_F(ScopeRegisters, EepromBlocksNeedTheBridgePreparationToBeWritten)
     auto writeBlock = [&](uint16_t addr) {
         std::vector<uint8_t> data{7, 0xA0};
         data.insert(data.end(), block.begin(), block.end());
-        ASSERT_EQ(set(id, 2, {3, 0xA0, static_cast<uint8_t>(addr), static_cast<uint8_t>(addr >> 8)}), 0);
+        ASSERT_EQ(
+            set(id, 2, {3, 0xA0, static_cast<uint8_t>(addr), static_cast<uint8_t>(addr >> 8)}), 0);
         ASSERT_EQ(set(id, 5, data), 0);
     };
     auto readBlock = [&](uint16_t addr) {
-        EXPECT_EQ(set(id, 2, {3, 0xA0, static_cast<uint8_t>(addr), static_cast<uint8_t>(addr >> 8)}), 0);
+        EXPECT_EQ(
+            set(id, 2, {3, 0xA0, static_cast<uint8_t>(addr), static_cast<uint8_t>(addr >> 8)}), 0);
         int r = -1;
         auto d = get(id, 5, 18, &r);
         EXPECT_EQ(r, 0);
@@ -180,12 +184,12 @@ TEST_F(ScopeRegisters, EepromBlocksNeedTheBridgePreparationToBeWritten)
 
 TEST_F(ScopeRegisters, MalformedMailboxStagesStallTheControl)
 {
-    EXPECT_EQ(set(id, 1, {3, 0x7A, 0, 0}), EPIPE);  // 16-bit command on the 8-bit stage
+    EXPECT_EQ(set(id, 1, {3, 0x7A, 0, 0}), EPIPE); // 16-bit command on the 8-bit stage
     EXPECT_EQ(set(id, 2, {2, 0x7A, 0, 0}), EPIPE);
     ASSERT_EQ(set(id, 2, {7, 0x7A, 0x00, 0x84}), 0);
-    EXPECT_EQ(set(id, 4, {7, 0x7A, 0x16, 0}), EPIPE);  // 8-bit transfer, 16-bit data stage
-    EXPECT_EQ(set(id, 3, {7, 0xDC, 0x16, 0}), EPIPE);  // another device than latched
-    EXPECT_EQ(set(id, 3, {2, 0x7A, 0x16, 0}), EPIPE);  // another command than latched
+    EXPECT_EQ(set(id, 4, {7, 0x7A, 0x16, 0}), EPIPE); // 8-bit transfer, 16-bit data stage
+    EXPECT_EQ(set(id, 3, {7, 0xDC, 0x16, 0}), EPIPE); // another device than latched
+    EXPECT_EQ(set(id, 3, {2, 0x7A, 0x16, 0}), EPIPE); // another command than latched
     int r = 0;
     get(id, 5, 18, &r);
     EXPECT_EQ(r, EPIPE);
