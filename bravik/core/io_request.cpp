@@ -1,4 +1,6 @@
-#include "bravik/core/ks_interfaces.h"
+#include "bravik/core/io_request.h"
+
+#include <algorithm>
 
 namespace bravik
 {

@@ -2,13 +2,11 @@
 // per device, and the filter's property channels. Each transport implements these.
 #pragma once
 
+#include "bravik/core/io_request.h"
 #include "bravik/core/ks_request.h"
 
-#include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -30,34 +28,6 @@ class IKsTopologyInfo
 public:
     virtual ~IKsTopologyInfo() = default;
     virtual int32_t numNodes(uint32_t* count) = 0;
-};
-
-// One request issued to a kernel handle: it owns its data, so it may complete after the
-// issuer stopped waiting for it.
-class IoRequest
-{
-public:
-    IoRequest(const KSP_NODE& request, const uint8_t* data, uint32_t size);
-
-    const KSP_NODE& request() const { return m_request; }
-    uint8_t* data() { return m_data.empty() ? nullptr : m_data.data(); }
-    uint32_t size() const { return uint32_t(m_data.size()); }
-
-    void complete(int32_t result, uint32_t bytesReturned);
-    // False when the request has not completed within the time.
-    bool waitFor(std::chrono::milliseconds time);
-    bool done();
-    int32_t result() const { return m_result; }
-    uint32_t bytesReturned() const { return m_bytesReturned; }
-
-private:
-    KSP_NODE m_request;
-    std::vector<uint8_t> m_data;
-    std::mutex m_mutex;
-    std::condition_variable m_completed;
-    bool m_done = false;
-    int32_t m_result = 0;
-    uint32_t m_bytesReturned = 0;
 };
 
 // The filter's kernel handle: requests run on their own and complete later.
