@@ -265,7 +265,8 @@ int scopesim_xu_descriptors(int id, unsigned char* buf, int cap)
     {
         Session s;
         Device* d = s.rig() ? s.rig()->byId(id) : nullptr;
-        if (!d || !d->video())
+        // An unplugged device has no sysfs folder to read them from.
+        if (!d || !d->video() || !d->plugged)
             return -1;
         DescriptorSpec spec;
         spec.vid = d->spec.vid;

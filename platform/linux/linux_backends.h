@@ -30,6 +30,8 @@ struct UdevEvent {
     std::string devpath;  // "/devices/.../video4linux/video0"
     std::string vendorId; // ID_VENDOR_ID, hex as udev writes it ("05e3"), may be empty
     std::string modelId;  // ID_MODEL_ID
+    // ID_V4L_CAPABILITIES (":capture:" for capture nodes), empty when udev did not say
+    std::string capabilities;
 };
 
 // Where the events come from: a readable fd and a non-blocking receive.
@@ -43,7 +45,8 @@ public:
 
 // The libudev monitor on video4linux; null when netlink is not available.
 std::unique_ptr<UdevEventSource> openUdevSource();
-// add/remove events become device changes (others are dropped); nullopt for those.
+// add/remove events of capture nodes become device changes; nullopt for the rest
+// (other actions, metadata-only nodes).
 std::optional<DeviceChange> toDeviceChange(const UdevEvent& e);
 // Watches a source from the event loop; null when the fd cannot join the loop.
 std::unique_ptr<HotplugMonitor> watchUdevSource(std::unique_ptr<UdevEventSource> source,

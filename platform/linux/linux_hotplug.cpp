@@ -50,6 +50,7 @@ public:
         // Remove events still carry these from udev's database; sysfs is gone by then.
         e.vendorId = text(udev_device_get_property_value(d, "ID_VENDOR_ID"));
         e.modelId = text(udev_device_get_property_value(d, "ID_MODEL_ID"));
+        e.capabilities = text(udev_device_get_property_value(d, "ID_V4L_CAPABILITIES"));
         if (e.vendorId.empty() || e.modelId.empty()) {
             udev_device* usb =
                 udev_device_get_parent_with_subsystem_devtype(d, "usb", "usb_device");
@@ -129,6 +130,9 @@ std::optional<DeviceChange> toDeviceChange(const UdevEvent& e)
     else if (e.action != "remove")
         return std::nullopt;
     if (e.devpath.empty())
+        return std::nullopt;
+    // A camera's metadata node comes and goes with its capture node: one change is enough.
+    if (!e.capabilities.empty() && e.capabilities.find(":capture:") == std::string::npos)
         return std::nullopt;
     auto vid = hexId(e.vendorId), pid = hexId(e.modelId);
     c.hasUsbIds = vid && pid;

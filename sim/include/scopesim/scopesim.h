@@ -34,7 +34,8 @@ int scopesim_xu_device_id(int index);
 int scopesim_xu_device_usb_ids(int id, int* vid, int* pid);
 /* The device's USB descriptors exactly as sysfs's 'descriptors' file holds them
  * (device descriptor, then every configuration descriptor). Returns the full length
- * (which may exceed cap; at most cap bytes are copied), or -1 when the id is unknown. */
+ * (which may exceed cap; at most cap bytes are copied), or -1 when the id is unknown
+ * or the device is unplugged. */
 int scopesim_xu_descriptors(int id, unsigned char* buf, int cap);
 /* One request with the semantics of UVCIOC_CTRL_QUERY (struct uvc_xu_control_query):
  * query is UVC_SET_CUR 0x01, UVC_GET_CUR 0x81, UVC_GET_LEN 0x85 (size 2, little-endian

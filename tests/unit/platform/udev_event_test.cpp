@@ -42,6 +42,16 @@ TEST(UdevEvents, OtherActionsAndBadIdsAreHandled)
     }
 }
 
+TEST(UdevEvents, OnlyCaptureNodesCount)
+{
+    UdevEvent meta{"add", "/devices/x/video1", "05e3", "0510", ":"};
+    EXPECT_FALSE(platform::toDeviceChange(meta));
+    meta.capabilities = ":video_output:";
+    EXPECT_FALSE(platform::toDeviceChange(meta));
+    UdevEvent capture{"remove", "/devices/x/video0", "05e3", "0510", ":capture:"};
+    EXPECT_TRUE(platform::toDeviceChange(capture));
+}
+
 TEST(UdevEvents, NamesUseUpperCaseHexWithLeadingZeros)
 {
     EXPECT_EQ(platform::composeInterfaceName("p", true, 0x0BDA, 0x0169),

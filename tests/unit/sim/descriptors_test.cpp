@@ -100,7 +100,9 @@ TEST_F(Descriptors, CopiesNoMoreThanAskedAndKnowsNoStrangers)
     std::vector<uint8_t> small(20, 0xAB);
     int full = scopesim_xu_descriptors(id, small.data(), 10);
     EXPECT_GT(full, 10);
-    EXPECT_EQ(small[9], 0x05);  // idProduct high byte... within the 10 copied
+    EXPECT_EQ(small[9], 0x05);  // idVendor high byte, the last one copied
     EXPECT_EQ(small[10], 0xAB); // untouched beyond cap
     EXPECT_EQ(scopesim_xu_descriptors(4242, small.data(), 20), -1);
+    scopesim::plug(kScope, false);
+    EXPECT_EQ(scopesim_xu_descriptors(id, small.data(), 20), -1);
 }

@@ -1,0 +1,63 @@
+#include "capture/video_input_list.h"
+
+#include "support/log_capture.h"
+#include "support/rig_session.h"
+
+#include <gtest/gtest.h>
+
+TEST(VideoInputList, CountsAndNamesInRigOrder)
+{
+    RigSession rig(R"(camera "Integrated Camera" size 1280x720 description "usb-0000:00:14.0-5"
+camera "Q3400 39HD Camera" size 800x800
+scope "USB Inspection Camera" tube in
+)");
+    LogCapture log;
+    CVideoInputList list;
+    EXPECT_EQ(list.countDevices(), 3);
+    char name[kNameBufferSize] = "untouched";
+    EXPECT_EQ(list.deviceName(1, name), 1);
+    EXPECT_STREQ(name, "Q3400 39HD Camera");
+    EXPECT_EQ(list.deviceName(0, name), 1);
+    EXPECT_STREQ(name, "Integrated Camera");
+    EXPECT_TRUE(log.has("Preview refreshCamera() Camera(0) Description(usb-0000:00:14.0-5)"));
+    // Past the last device: still 1, the buffer as it was.
+    EXPECT_EQ(list.deviceName(3, name), 1);
+    EXPECT_STREQ(name, "Integrated Camera");
+    EXPECT_EQ(list.deviceName(-1, name), 1);
+    EXPECT_STREQ(name, "Integrated Camera");
+}
+
+TEST(VideoInputList, NoDevices)
+{
+    RigSession rig("usb vid 1D6B pid 0002 class 09/00/01\n");
+    CVideoInputList list;
+    EXPECT_EQ(list.countDevices(), 0);
+    EXPECT_EQ(findBridgeIndex(), -1);
+}
+
+TEST(BridgeIndex, CountsOnlyClassZeroDevicesBeforeTheBridge)
+{
+    RigSession rig(R"(usb vid 1D6B pid 0002 class 09/00/01
+usb vid 0451 pid 8142 rev 0100 class 00/00/00 interfaces 2
+usb vid 1D6B pid 0003 class 09/00/03
+usb vid 04FC pid 6335 rev 0100 class 00/00/00
+camera "Integrated Camera"
+)");
+    LogCapture log;
+    // The hubs (class 09) do not count; the composite device before the bridge does.
+    EXPECT_EQ(findBridgeIndex(), 1);
+    EXPECT_TRUE(log.has("Preview refreshCamera() DeviceInfo index(0)"));
+    EXPECT_TRUE(log.has("Preview refreshCamera() HardwareID2(USB\\DevClass_09&SubClass_00&Prot_01)"));
+    EXPECT_TRUE(log.has("Preview refreshCamera() HardwareID(USB\\VID_04FC&PID_6335&REV_0100)"));
+}
+
+TEST(BridgeIndex, EveryKnownBridgeAndNoOther)
+{
+    for (const char* ids : {"vid 04FC pid 6333", "vid 04FC pid 6335", "vid 0BDA pid 0169"}) {
+        RigSession rig(std::string("usb ") + ids + " rev 0200 class 00/00/00\n");
+        EXPECT_EQ(findBridgeIndex(), 0) << ids;
+    }
+    // A bridge id on a device that is not class 00 is never looked at.
+    RigSession rig("usb vid 0BDA pid 0169 class EF/02/01\nusb vid 0BDA pid 0168 class 00/00/00\n");
+    EXPECT_EQ(findBridgeIndex(), -1);
+}
