@@ -1,0 +1,74 @@
+// Telling the family camera apart from other video inputs: its tube sensor can replace the
+// live picture by eight colour bars, which no other camera sends.
+#include "devctl/orvex_io_control_box.h"
+
+#include "app/data_files.h"
+#include "platform/clock.h"
+
+namespace
+{
+constexpr int kTube = 0x7A;
+constexpr int kTubePresence = 0x0000;
+constexpr int kTubePicture = 0x8400;
+constexpr uint16_t kColourBars = 0x16;
+constexpr uint16_t kLivePicture = 0x02;
+constexpr uint16_t kNoTube = 0xFFFF;
+constexpr uint32_t kPictureSettleMs = 30;
+
+constexpr int kWidth = 640;
+constexpr int kHeight = 480;
+constexpr size_t kRowBytes = kWidth * 3;
+constexpr int kSampleRow = 240;
+
+// Row 240, columns 40 + 80 i: white, yellow, cyan, green, magenta, red, blue, black (B, G, R).
+constexpr uint8_t kDataTable[8][3] = {{0xFF, 0xFF, 0xFF}, {0x00, 0xFF, 0xFF}, {0xFF, 0xFF, 0x00},
+                                      {0x00, 0xFF, 0x00}, {0xFF, 0x00, 0xFF}, {0x00, 0x00, 0xFF},
+                                      {0xFF, 0x00, 0x00}, {0x00, 0x00, 0x00}};
+
+bool matchesBars(const uint8_t* row)
+{
+    for (int i = 0; i < 8; ++i) {
+        const uint8_t* p = row + (40 + 80 * i) * 3;
+        logLine("IOControlBox isKelmo() dataTable[%d] data(0x%x, 0x%x, 0x%x)\n", i, p[0], p[1],
+                p[2]);
+        if (p[0] != kDataTable[i][0] || p[1] != kDataTable[i][1] || p[2] != kDataTable[i][2])
+            return false;
+    }
+    return true;
+}
+} // namespace
+
+bool COrvexIOControlBox::checkKelmo(bool restore)
+{
+    if (restore) {
+        writeRegister(BV_MODE_A16D8, kTube, kTubePicture, kLivePicture);
+        platform::clock().sleep(kPictureSettleMs);
+        return true;
+    }
+    if (!m_pEEPXU) {
+        logLine("IOControlBox checkKelmo() m_pEEPXU=%s\n", "NULL");
+        return false;
+    }
+    const uint16_t wData = readRegister(BV_MODE_A16D16, kTube, kTubePresence);
+    logLine("IOControlBox checkKelmo() wData=0x%x\n", wData);
+    if (wData == kNoTube)
+        return false;
+    writeRegister(BV_MODE_A16D8, kTube, kTubePicture, kColourBars);
+    platform::clock().sleep(kPictureSettleMs);
+    return true;
+}
+
+bool COrvexIOControlBox::isKelmo(const uint8_t* pixels)
+{
+    if (!pixels)
+        return false;
+    return matchesBars(pixels + kSampleRow * kRowBytes);
+}
+
+bool COrvexIOControlBox::isKelmo(const cv::Mat& frame)
+{
+    if (frame.cols != kWidth || frame.rows != kHeight || frame.type() != CV_8UC3)
+        return false;
+    // Rows of a region or a padded frame are further apart than 1920 bytes.
+    return matchesBars(frame.ptr<uint8_t>(kSampleRow));
+}

@@ -1,0 +1,436 @@
+#include "devctl/orvex_io_control_box.h"
+
+#include "app/orvex_frame.h"
+#include "app/orvex_state.h"
+#include "app/picture_settings.h"
+#include "app/skin_bitmap.h"
+#include "pipeline/capture_state.h"
+
+#include <wx/bmpbuttn.h>
+#include <wx/dcmemory.h>
+
+#include <algorithm>
+
+namespace
+{
+// The button and LED controller behind the bridge, and the sensor in the tube.
+constexpr int kController = 0xDC;
+constexpr int kStatus = 0x00;
+constexpr int kLedCommand = 0x40;
+constexpr int kTube = 0x7A;
+constexpr int kTubePresence = 0x0000;
+constexpr int kTubeBoost = 0xA070;
+constexpr uint16_t kBoostOn = 0x017A;
+constexpr uint16_t kBoostOff = 0x002A;
+constexpr uint16_t kNoTube = 0xFFFF;
+
+constexpr int kScopePid = 0x0510;
+constexpr int kScopeVid = 0x05E3;
+constexpr int kApartmentThreaded = 2;
+
+enum ButtonCode {
+    NoButton = 0,
+    SnapshotButton = 1,
+    RecordButton = 2,
+    LedUpButton = 3,
+    LedDownButton = 4
+};
+
+// Layout reference: the strip under the picture at full size.
+constexpr int kRefWidth = 652;
+constexpr int kRefHeight = 108;
+
+const char* const kPictureNames[10] = {
+    "led_dec_release.bmp",    "led_dec_click.bmp",   "led_inc_release.bmp", "led_inc_click.bmp",
+    "boost_release.bmp",      "boost_click.bmp",     "rotate_release.bmp",  "rotate_click.bmp",
+    "led_switch_release.bmp", "led_switch_click.bmp"};
+} // namespace
+
+COrvexIOControlBox::COrvexIOControlBox(wxWindow* parent, const wxPoint& pos, const wxSize& size)
+    : wxWindow(parent, wxID_ANY, pos, size, 0, wxPanelNameStr)
+{
+    Hide();
+    for (int i = 0; i < 10; ++i)
+        m_pictures[i] =
+            i % 2 ? loadSkinPicture(kPictureNames[i], 64, 64) : loadSkinPicture(kPictureNames[i]);
+
+    auto* bar =
+        new SkinBitmap(parent, wxID_ANY, wxBitmap(374, 24), wxDefaultPosition, wxSize(374, 24));
+    auto makeButton = [&](int id, Control c) {
+        auto* b = new wxBitmapButton(parent, id, m_pictures[2 * c], wxDefaultPosition,
+                                     wxSize(64, 64), wxBU_AUTODRAW);
+        if (m_pictures[2 * c + 1].IsOk())
+            b->SetBitmapPressed(m_pictures[2 * c + 1]);
+        return b;
+    };
+    auto* down = makeButton(ID_LED_DOWN, LedDown);
+    auto* up = makeButton(ID_LED_UP, LedUp);
+    down->Bind(wxEVT_BUTTON, &COrvexIOControlBox::onLedDown, this, ID_LED_DOWN);
+    up->Bind(wxEVT_BUTTON, &COrvexIOControlBox::onLedUp, this, ID_LED_UP);
+    m_controls[LedDown] = down;
+    m_controls[LedUp] = up;
+    const int iconIds[3] = {ID_BOOST, ID_ROTATE, ID_LED_SWITCH};
+    for (int k = 0; k < 3; ++k) {
+        const Control c = static_cast<Control>(Boost + k);
+        auto* icon = new SkinBitmap(parent, iconIds[k], m_pictures[2 * c], wxDefaultPosition,
+                                    wxSize(64, 64));
+        icon->Bind(wxEVT_LEFT_DOWN, &COrvexIOControlBox::onIconDown, this);
+        m_controls[c] = icon;
+    }
+    m_controls[LevelBar] = bar;
+    for (auto& c : m_controls) {
+        c->SetBackgroundStyle(wxBG_STYLE_PAINT);
+        c->Hide();
+    }
+
+    if (loadBravik(m_hBravik) && BravikApi.BV_InitializeCOM)
+        BravikApi.BV_InitializeCOM(kApartmentThreaded);
+    open();
+}
+
+COrvexIOControlBox::~COrvexIOControlBox()
+{
+    if (m_hBravik.IsLoaded()) {
+        if (m_pEEPXU)
+            writeRegister(BV_MODE_A8D8, kController, kStatus,
+                          static_cast<uint16_t>(m_nDeviceLevel));
+        // A holder without a unit (unit creation failed) is released too.
+        if (m_pFilter && BravikApi.BV_UVCRelease)
+            BravikApi.BV_UVCRelease(&m_pFilter, &m_pEEPXU);
+        if (BravikApi.BV_UninitializeCOM)
+            BravikApi.BV_UninitializeCOM();
+        unloadBravik(m_hBravik);
+    }
+    m_pFilter = nullptr;
+    m_pEEPXU = nullptr;
+    for (auto& c : m_controls)
+        if (c)
+            c->Destroy();
+}
+
+wxBitmapButton* COrvexIOControlBox::button(Control c) const
+{
+    return static_cast<wxBitmapButton*>(m_controls[c].get());
+}
+
+SkinBitmap* COrvexIOControlBox::icon(Control c) const
+{
+    return static_cast<SkinBitmap*>(m_controls[c].get());
+}
+
+uint16_t COrvexIOControlBox::readRegister(int mode, int device, int address)
+{
+    uint16_t value = 0;
+    if (m_pEEPXU && BravikApi.BV_UvcReadReg)
+        BravikApi.BV_UvcReadReg(m_pEEPXU, mode, device, address, &value);
+    return value;
+}
+
+void COrvexIOControlBox::writeRegister(int mode, int device, int address, uint16_t value)
+{
+    if (m_pEEPXU && BravikApi.BV_UvcWriteReg)
+        BravikApi.BV_UvcWriteReg(m_pEEPXU, mode, device, address, &value);
+}
+
+void COrvexIOControlBox::open()
+{
+    if (!m_hBravik.IsLoaded())
+        return;
+    // A unit that could not be released again must not be created: the next open would
+    // leak it.
+    if (!BravikApi.BV_UVCRelease || !BravikApi.BV_UVCInitialize)
+        return;
+    BravikApi.BV_UVCRelease(&m_pFilter, &m_pEEPXU);
+    BravikApi.BV_UVCInitialize(&m_pFilter, &m_pEEPXU, kScopePid, kScopeVid, &m_nFoundPid,
+                               &m_nFoundVid);
+    if (m_pEEPXU)
+        openingSteps();
+}
+
+void COrvexIOControlBox::openingSteps()
+{
+    const uint16_t s = readRegister(BV_MODE_A8D8, kController, kStatus);
+    m_nLedLevel = m_nDeviceLevel = s & 0x0F;
+    m_bLedSwitch = false;
+    m_bBoost = false;
+    showIconPictures();
+    writeRegister(BV_MODE_A8D8, kController, kStatus, s);
+    drawLevelBar();
+    showControls();
+}
+
+void COrvexIOControlBox::close()
+{
+    hideControls();
+    if (m_hBravik.IsLoaded() && BravikApi.BV_UVCRelease)
+        BravikApi.BV_UVCRelease(&m_pFilter, &m_pEEPXU);
+    closingSteps();
+}
+
+void COrvexIOControlBox::closingSteps()
+{
+    // A snapshot held on the camera's button has lost its release with the camera.
+    if (g_ButtonSource == 2)
+        g_Freeze = false;
+    g_ButtonSource = 0;
+    m_nButtonCode = NoButton;
+    m_nRotation = 0;
+    if (g_SettleTime <= 0)
+        g_Rotation = 0;
+    showIconPictures();
+}
+
+void COrvexIOControlBox::showControls()
+{
+    if (m_pEEPXU)
+        for (auto& c : m_controls)
+            if (c)
+                c->Show();
+    if (g_SettleTime <= 0)
+        g_Rotation = m_nRotation;
+}
+
+void COrvexIOControlBox::hideControls()
+{
+    for (auto& c : m_controls)
+        if (c)
+            c->Hide();
+}
+
+void COrvexIOControlBox::showIconPictures()
+{
+    const bool clicked[3] = {m_bBoost, m_nRotation > 0, m_bLedSwitch};
+    for (int k = 0; k < 3; ++k) {
+        const Control c = static_cast<Control>(Boost + k);
+        if (SkinBitmap* i = icon(c))
+            i->show(m_pictures[2 * c + (clicked[k] ? 1 : 0)]);
+    }
+}
+
+void COrvexIOControlBox::sendLedCommand()
+{
+    if (!m_pEEPXU)
+        return;
+    const int command = kLedCommand | (m_bLedSwitch ? 0x20 : 0) | (m_nLedLevel & 0x0F);
+    writeRegister(BV_MODE_A8D8, kController, command, 0);
+    m_bLevelPending = true;
+}
+
+void COrvexIOControlBox::stepLed(int delta)
+{
+    m_nLedLevel = std::clamp(m_nLedLevel + delta, 0, m_nLedMax);
+    drawLevelBar();
+    sendLedCommand();
+}
+
+void COrvexIOControlBox::toggleLedSwitch()
+{
+    m_bLedSwitch = !m_bLedSwitch;
+    drawLevelBar();
+    sendLedCommand();
+    showIconPictures();
+}
+
+void COrvexIOControlBox::toggleBoost()
+{
+    m_bBoost = !m_bBoost;
+    writeRegister(BV_MODE_A16D16, kTube, kTubeBoost, m_bBoost ? kBoostOn : kBoostOff);
+    showIconPictures();
+}
+
+void COrvexIOControlBox::stepRotation()
+{
+    m_nRotation = (m_nRotation + 1) % 4;
+    // While a snapshot settles the picture keeps its rotation; showControls hands it on.
+    if (g_SettleTime <= 0)
+        g_Rotation = m_nRotation;
+    showIconPictures();
+}
+
+void COrvexIOControlBox::onLedDown(wxCommandEvent&)
+{
+    stepLed(-1);
+    if (g_MainFrame)
+        g_MainFrame->takeFocus();
+}
+
+void COrvexIOControlBox::onLedUp(wxCommandEvent&)
+{
+    stepLed(+1);
+    if (g_MainFrame)
+        g_MainFrame->takeFocus();
+}
+
+void COrvexIOControlBox::onIconDown(wxMouseEvent& event)
+{
+    event.Skip();
+    switch (event.GetId()) {
+    case ID_BOOST:
+        toggleBoost();
+        break;
+    case ID_ROTATE:
+        stepRotation();
+        break;
+    case ID_LED_SWITCH:
+        toggleLedSwitch();
+        break;
+    default:
+        break;
+    }
+}
+
+bool COrvexIOControlBox::poll()
+{
+    if (!m_pEEPXU || !BravikApi.BV_UvcReadReg)
+        return false;
+    if (readRegister(BV_MODE_A16D16, kTube, kTubePresence) == kNoTube) {
+        m_nDeviceLevel = 0;
+        if (m_nLedLevel != 0) {
+            m_nLedLevel = 0;
+            drawLevelBar();
+        }
+        m_bTubeAbsent = true;
+        return false;
+    }
+    if (m_bTubeAbsent) {
+        // A tube plugged back in starts with its LED switch and boost off.
+        m_bLedSwitch = false;
+        m_bBoost = false;
+        m_bTubeAbsent = false;
+        showIconPictures();
+    }
+    if (g_ButtonSource == 1)
+        return true; // the on-screen snapshot button holds the trigger
+
+    const uint16_t s = readRegister(BV_MODE_A8D8, kController, kStatus);
+    const int level = s & 0x0F;
+    if (level != m_nDeviceLevel) {
+        if (m_bLevelPending) {
+            m_bLevelPending = false;
+            writeRegister(BV_MODE_A8D8, kController, kStatus, s);
+            m_bLedSwitch = false;
+            showIconPictures();
+        }
+        m_nLedLevel = level;
+        drawLevelBar();
+    }
+    m_nDeviceLevel = level;
+
+    const int code = (s >> 4) & 0x0F;
+    const int previous = m_nButtonCode;
+    m_nButtonCode = code;
+    if (code == previous)
+        return true;
+    if (previous == SnapshotButton) {
+        // Any code after the snapshot button is its release, or the freeze would stick.
+        if (g_CurrentState)
+            g_CurrentState->snapshotPress();
+        g_ButtonSource = 0;
+        return true;
+    }
+    if (previous != NoButton)
+        return true;
+    switch (code) {
+    case SnapshotButton:
+        if (!g_Freeze && !recordingRuns()) {
+            g_ButtonSource = 2;
+            if (g_CurrentState)
+                g_CurrentState->snapshotPress();
+        }
+        break;
+    case RecordButton:
+        if (g_ButtonSource == 0 && g_CurrentState)
+            g_CurrentState->toggleRecord();
+        break;
+    case LedUpButton:
+        stepLed(+1);
+        break;
+    case LedDownButton:
+        stepLed(-1);
+        break;
+    default:
+        break;
+    }
+    return true;
+}
+
+void COrvexIOControlBox::drawLevelBar()
+{
+    SkinBitmap* bar = icon(LevelBar);
+    if (g_FullScreen || !bar)
+        return;
+    const wxSize size = bar->GetSize();
+    if (size.x < 1 || size.y < 1)
+        return;
+    wxBitmap bmp(size.x, size.y);
+    {
+        wxMemoryDC dc(bmp);
+        dc.SetBackground(*wxBLACK_BRUSH);
+        dc.Clear();
+        dc.SetBrush(*wxGREEN_BRUSH);
+        dc.SetPen(*wxGREEN_PEN);
+        const int s = (size.x - m_nLedMax + 1) / m_nLedMax;
+        for (int i = 0; i < m_nLedLevel; ++i)
+            dc.DrawRectangle(i * (s + 1), 0, s, size.y);
+    }
+    bar->show(bmp);
+}
+
+void COrvexIOControlBox::layout(int x, int y, int w, int h)
+{
+    const bool small = w < kRefWidth || h < kRefHeight;
+
+    int segment = 24, barHeight = 24, dx = 8, dy = 8;
+    if (small) {
+        segment = w * 24 / kRefWidth;
+        barHeight = h * 24 / kRefHeight;
+        dx = w * 8 / kRefWidth;
+        dy = h * 8 / kRefHeight;
+    }
+    if (wxWindow* bar = m_controls[LevelBar])
+        bar->SetSize(x + dx, y + dy, (segment + 1) * m_nLedMax - 1, barHeight);
+    drawLevelBar();
+    const int rowOffset = dy + barHeight;
+
+    int iconW = 64, iconH = 64, gap = 24;
+    dx = 8;
+    dy = 8;
+    if (small) {
+        iconW = w * 64 / kRefWidth;
+        iconH = h * 64 / kRefHeight;
+        dx = w * 8 / kRefWidth;
+        dy = h * 8 / kRefHeight;
+        gap = w * 24 / kRefWidth;
+    }
+    loadPictures(iconW, iconH);
+
+    // One row: the two LED buttons, a gap, then the three icons.
+    const int row = y + rowOffset + dy;
+    int xs[5];
+    xs[LedDown] = x + dx;
+    xs[LedUp] = xs[LedDown] + dx + iconW;
+    xs[Boost] = xs[LedUp] + gap + iconW;
+    xs[Rotate] = xs[Boost] + dx + iconW;
+    xs[LedSwitch] = xs[Rotate] + dx + iconW;
+    for (int c = LedDown; c <= LedSwitch; ++c)
+        if (wxWindow* control = m_controls[c])
+            control->SetSize(xs[c], row, iconW, iconH);
+
+    for (Control c : {LedDown, LedUp}) {
+        wxBitmapButton* b = button(c);
+        if (!b)
+            continue;
+        // A strip too small for any picture keeps the last ones rather than none.
+        if (m_pictures[2 * c].IsOk())
+            b->SetBitmapLabel(m_pictures[2 * c]);
+        if (m_pictures[2 * c + 1].IsOk())
+            b->SetBitmapPressed(m_pictures[2 * c + 1]);
+    }
+    showIconPictures();
+}
+
+void COrvexIOControlBox::loadPictures(int w, int h)
+{
+    for (int i = 0; i < 10; ++i)
+        m_pictures[i] = loadSkinPicture(kPictureNames[i], w, h);
+}

@@ -1,0 +1,121 @@
+// The strip under the family camera's picture: LED level bar, LED down/up buttons and the
+// boost, rotate and LED-switch icons. It owns the Bravik binding and the camera's extension
+// unit, polls the camera's tube, LED level and buttons, and tells the family camera apart by
+// its colour-bar test picture. The window itself stays hidden; its controls sit on the
+// parent beside it.
+#pragma once
+
+#include "bravik/include/bravik/bravik.h"
+#include "devctl/bravik_api.h"
+
+#include <wx/bitmap.h>
+#include <wx/dynlib.h>
+#include <wx/weakref.h>
+#include <wx/window.h>
+
+#include <opencv2/core/mat.hpp>
+
+#include <array>
+#include <cstdint>
+
+class SkinBitmap;
+class wxBitmapButton;
+class wxCommandEvent;
+class wxMouseEvent;
+
+constexpr int ID_LED_DOWN = 12320;
+constexpr int ID_LED_UP = 12321;
+constexpr int ID_BOOST = 12322;
+constexpr int ID_ROTATE = 12323;
+constexpr int ID_LED_SWITCH = 12324;
+
+class COrvexIOControlBox : public wxWindow
+{
+public:
+    // Controls of the box, in creation order.
+    enum Control { LedDown, LedUp, Boost, Rotate, LedSwitch, LevelBar, kControls };
+
+    COrvexIOControlBox(wxWindow* parent, const wxPoint& pos, const wxSize& size);
+    ~COrvexIOControlBox() override;
+
+    // (Re)opens the camera's extension unit; shows the controls when it is found.
+    void open();
+    // Hides the controls, releases the unit and resets the button and rotation state.
+    void close();
+    // Shows the controls when a unit is open; hands the box's rotation to the picture.
+    void showControls();
+    void hideControls();
+
+    void stepLed(int delta);
+    void toggleLedSwitch();
+    void toggleBoost();
+    void stepRotation();
+    // One look at the camera: tube, LED level, buttons. True when the tube answers.
+    bool poll();
+    void layout(int x, int y, int w, int h);
+    void drawLevelBar();
+
+    // restore false: true when the family camera's tube answers; its colour bars are then on.
+    // restore true: back to the live picture.
+    bool checkKelmo(bool restore);
+    // Whether a 640 x 480 BGR buffer (rows of 1920 bytes) shows the eight colour bars.
+    static bool isKelmo(const uint8_t* pixels);
+    // The same for a frame; false for any other size or type.
+    static bool isKelmo(const cv::Mat& frame);
+
+    // One register transfer on the open unit; nothing without a unit or the export. A read
+    // that cannot be made gives 0, as a failed transfer does.
+    uint16_t readRegister(int mode, int device, int address);
+    void writeRegister(int mode, int device, int address, uint16_t value);
+
+    // The camera's extension unit for BravikApi's transfers; null when device control is
+    // unavailable.
+    BVUnit* unit() const { return m_pEEPXU; }
+    bool libraryLoaded() const { return m_hBravik.IsLoaded(); }
+
+    // What the box shows and commands, for the preview and for tests.
+    int ledLevel() const { return m_nLedLevel; }
+    int deviceLevel() const { return m_nDeviceLevel; }
+    int rotation() const { return m_nRotation; }
+    int buttonCode() const { return m_nButtonCode; }
+    bool ledSwitch() const { return m_bLedSwitch; }
+    bool boost() const { return m_bBoost; }
+    bool levelPending() const { return m_bLevelPending; }
+    bool tubeAbsent() const { return m_bTubeAbsent; }
+    int ledMax() const { return m_nLedMax; }
+    wxWindow* control(Control c) const { return m_controls[c].get(); }
+    // Picture 2k is control k's release image, 2k + 1 its click image.
+    const wxBitmap& picture(int i) const { return m_pictures[static_cast<size_t>(i)]; }
+
+private:
+    void loadPictures(int w, int h);
+    void showIconPictures();
+    void openingSteps();
+    void closingSteps();
+    void sendLedCommand();
+    void onLedDown(wxCommandEvent& event);
+    void onLedUp(wxCommandEvent& event);
+    void onIconDown(wxMouseEvent& event);
+    wxBitmapButton* button(Control c) const;
+    SkinBitmap* icon(Control c) const;
+
+    wxDynamicLibrary m_hBravik;
+    BVFilterHolder* m_pFilter = nullptr;
+    BVUnit* m_pEEPXU = nullptr;
+    int m_nFoundVid = -1;
+    int m_nFoundPid = -1;
+
+    std::array<wxBitmap, 10> m_pictures;
+    // Children of the parent, not of the box; weak so a parent torn down first is noticed.
+    std::array<wxWeakRef<wxWindow>, kControls> m_controls;
+
+    int m_nButtonCode = 0;
+    int m_nLedLevel = 0;
+    int m_nDeviceLevel = 0;
+    int m_nRotation = 0;
+    bool m_bLedSwitch = false;
+    bool m_bLevelPending = false;
+    bool m_bBoost = false;
+    bool m_bTubeAbsent = false;
+    const int m_nLedMax = 15;
+};
