@@ -13,6 +13,7 @@
 #include "app/wheel_filter.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
+#include "platform/services.h"
 
 #include <wx/dcclient.h>
 #include <wx/image.h>
@@ -47,6 +48,10 @@ COrvexFrame::COrvexFrame(const wxString& title, const wxPoint& pos, const wxSize
     resetDataFileValues();
     g_MainFrame = this;
     m_lastRotation = 0;
+    // Without a watch (no udev, no rig) the program runs on; it only misses hot-plugging.
+    m_deviceNotify = platform::hotplug().watch([this](const platform::DeviceChange& change) {
+        onDeviceChange(change.interfaceName, change.arrived);
+    });
     g_ProgramDir = wxString::FromUTF8(platform::programFolder());
     if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG))
         wxImage::AddHandler(new wxPNGHandler);
@@ -66,6 +71,7 @@ COrvexFrame::COrvexFrame(const wxString& title, const wxPoint& pos, const wxSize
 COrvexFrame::~COrvexFrame()
 {
     m_timer.Stop();
+    m_deviceNotify.reset();
     delete m_wheelFilter;
     m_wheelFilter = nullptr;
     closeLogFile();
@@ -129,6 +135,7 @@ void COrvexFrame::takeFocus()
 void COrvexFrame::onClose(wxCloseEvent&)
 {
     m_timer.Stop();
+    m_deviceNotify.reset();
     wxWindow* children[] = {m_screen,           m_browsePanel, m_powerOff,    m_fullScreenButton,
                             m_exitButton,       m_statusLabel, m_noticeLabel, m_background};
     for (wxWindow* w : children)

@@ -9,12 +9,18 @@
 #include <wx/icon.h>
 #include <wx/timer.h>
 
+#include <memory>
+#include <string>
+
 class COrvexBackground;
 class COrvexPowerOff;
 class COrvexScreenBase;
 class COrvexBrowsePanelBase;
 class SkinBitmap;
 class WheelFilter;
+namespace platform {
+class HotplugMonitor;
+}
 
 constexpr int ID_FRAME_TIMER = 1000;
 constexpr int ID_FULLSCREEN = 12394;
@@ -48,6 +54,9 @@ public:
     // Key dispatch by the frame's key table (code as the table numbers it).
     void dispatchKey(int keyCode, bool altHeld);
     void wheel(int rotation, int delta);
+
+    // A video device arrived or left (interface name as the hot-plug service composes it).
+    void onDeviceChange(const std::string& name, bool arrived);
 
     wxAboutDialogInfo aboutInfo() const;
     void showAbout();
@@ -104,6 +113,7 @@ private:
     SkinBitmap* m_fullScreenButton = nullptr;
     SkinBitmap* m_exitButton = nullptr;
     WheelFilter* m_wheelFilter = nullptr;
+    std::unique_ptr<platform::HotplugMonitor> m_deviceNotify;
     int m_relayoutCount = 0;
 
     wxDECLARE_EVENT_TABLE();

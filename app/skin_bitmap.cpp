@@ -49,3 +49,10 @@ wxBitmap loadSkinPicture(const char* name, int w, int h)
 {
     return rescaled(loadSkinPicture(name), w, h);
 }
+
+wxBitmap copyBitmap(const wxBitmap& bmp)
+{
+    if (!bmp.IsOk())
+        return bmp;
+    return bmp.GetSubBitmap(wxRect(0, 0, bmp.GetWidth(), bmp.GetHeight()));
+}

@@ -23,5 +23,7 @@ wxBitmap loadSkinPicture(const char* name);
 // The same, rescaled (normal quality) to w x h; an empty bitmap for a missing picture or a
 // size below 1.
 wxBitmap loadSkinPicture(const char* name, int w, int h);
+// A copy of its own of a bitmap (drawing on it leaves the original alone).
+wxBitmap copyBitmap(const wxBitmap& bmp);
 // Rescales a bitmap (normal quality); sizes below 1 give an empty bitmap.
 wxBitmap rescaled(const wxBitmap& bmp, int w, int h);

@@ -1,20 +1,106 @@
 #include "capture/orvex_preview_state.h"
 
+#include "app/data_files.h"
+#include "app/hot_plug.h"
 #include "app/orvex_frame.h"
+#include "app/picture_settings.h"
 #include "app/skin_bitmap.h"
+#include "capture/em2800_prop.h"
+#include "capture/preview_layout.h"
+#include "capture/time_span.h"
+#include "devctl/orvex_io_control_box.h"
+#include "pipeline/capture_state.h"
+#include "platform/services.h"
+
+#include <wx/combobox.h>
+#include <wx/scrolbar.h>
+
+#include <opencv2/imgproc.hpp>
+#include <opencv2/videoio.hpp>
 
 namespace {
 constexpr int kTab = 1;
 constexpr int kTabId = 12300;
 constexpr int kTabY = 20;
+constexpr int kToolIds[4] = {12310, 12311, 12312, 12313};
+const char* const kToolPictures[8] = {"snap_release.bmp",   "snap_click.bmp",   "rec_release.bmp",
+                                      "rec_click.bmp",      "mirror_release.bmp", "mirror_click.bmp",
+                                      "rotate_release.bmp", "rotate_click.bmp"};
+enum Tool { ToolSnapshot, ToolRecord, ToolMirror, ToolRotate };
+constexpr int kZoomRange = 20;
 }  // namespace
 
 COrvexPreviewState::COrvexPreviewState(wxWindow* parent, const wxPoint& origin)
     : COrvexState(parent, StatePreview, origin)
 {
     m_origin = origin;
+    m_modelIndex.fill(-1);
     createTabButton(kTab, kTabId, kTabY);
+
+    loadToolPictures(108, 108);
+    for (int i = 0; i < 4; ++i) {
+        auto* b = new SkinBitmap(parent, kToolIds[i], m_toolPictures[static_cast<size_t>(2 * i)],
+                                 wxPoint(origin.x + 4, origin.y + 4 + 113 * i), wxSize(108, 108));
+        b->Bind(wxEVT_LEFT_DOWN, &COrvexPreviewState::onToolDown, this);
+        b->Bind(wxEVT_LEFT_UP, &COrvexPreviewState::onToolUp, this);
+        b->Bind(wxEVT_LEAVE_WINDOW, &COrvexPreviewState::onToolUp, this);
+        b->Hide();
+        m_tools[static_cast<size_t>(i)] = b;
+    }
+
+    m_zoomBar = new wxScrollBar(parent, wxID_ANY, wxPoint(origin.x + 134, origin.y + 52), wxSize(14, 300),
+                                wxSB_VERTICAL);
+    m_zoomBar->SetScrollbar(kZoomRange, 0, kZoomRange, 5);
+    m_zoomBar->Bind(wxEVT_SCROLL_TOP, &COrvexPreviewState::onZoomScroll, this);
+    m_zoomBar->Bind(wxEVT_SCROLL_BOTTOM, &COrvexPreviewState::onZoomScroll, this);
+    m_zoomBar->Bind(wxEVT_SCROLL_LINEUP, &COrvexPreviewState::onZoomScroll, this);
+    m_zoomBar->Bind(wxEVT_SCROLL_LINEDOWN, &COrvexPreviewState::onZoomScroll, this);
+    m_zoomBar->Bind(wxEVT_SCROLL_PAGEUP, &COrvexPreviewState::onZoomScroll, this);
+    m_zoomBar->Bind(wxEVT_SCROLL_PAGEDOWN, &COrvexPreviewState::onZoomScroll, this);
+    m_zoomBar->Bind(wxEVT_SCROLL_THUMBTRACK, &COrvexPreviewState::onZoomScroll, this);
+    m_zoomBar->Bind(wxEVT_SCROLL_THUMBRELEASE, &COrvexPreviewState::onZoomScroll, this);
+    m_zoomBar->Bind(wxEVT_SCROLL_CHANGED, &COrvexPreviewState::onZoomScroll, this);
+    m_zoomBar->Hide();
+
+    m_zoomLabelBackground = wxBitmap(32, 20);
+    m_zoomLabel = new SkinBitmap(parent, wxID_ANY, m_zoomLabelBackground, wxPoint(origin.x + 116, origin.y + 32),
+                                 wxSize(32, 20));
+    m_zoomLabel->Hide();
+
+    m_cameraList = new wxComboBox(parent, 12390, wxEmptyString, wxDefaultPosition, wxDefaultSize, 0, nullptr,
+                                  wxCB_READONLY);
+    m_cameraList->Hide();
+    m_cameraList->Clear();
+
+    m_ioBox = new COrvexIOControlBox(parent, origin, wxSize(240, 108));
 }
+
+COrvexPreviewState::~COrvexPreviewState()
+{
+    if (m_ioBox)
+        m_ioBox->Destroy();
+    m_zoomLabel->Destroy();
+    m_zoomBar->Destroy();
+    for (SkinBitmap* b : m_tools)
+        b->Destroy();
+    // The tab button goes with the background window.
+    if (g_VideoWriter) {
+        g_VideoWriter->release();
+        g_VideoWriter.reset();
+    }
+    m_capture = nullptr;
+    m_captures.clear();
+    m_cameraList->Destroy();
+    DestroyEM2800Prop();
+}
+
+void COrvexPreviewState::loadToolPictures(int w, int h)
+{
+    for (size_t i = 0; i < 8; ++i)
+        m_toolPictures[i] = loadSkinPicture(kToolPictures[i], w, h);
+}
+
+// ---- Tab life -------------------------------------------------------------------------------
 
 void COrvexPreviewState::enter()
 {
@@ -22,20 +108,328 @@ void COrvexPreviewState::enter()
         g_MainFrame->fullScreenButton()->Show();
     m_active = true;
     showTabPicture();
+    m_ioBox->showControls();
+    m_ioPresent = true;
+    for (int t : {ToolSnapshot, ToolRecord, ToolMirror})
+        m_tools[static_cast<size_t>(t)]->Show();
+    if (m_cameraKind == KindK1100 || m_cameraKind == KindTelCap) {
+        m_rotateShown = true;
+        m_tools[ToolRotate]->Show();
+    }
+    setMirror(m_mirrorOn);
+    showZoomLabel();
+    m_zoomLabel->Show();
+    m_zoomBar->Show();
+    if (g_UsbState != 0) {
+        if (g_UsbState == 2) {
+            m_ioBox->close();
+            m_ioBox->open();
+        }
+        refreshCamera();
+        g_UsbState = 0;
+    }
 }
 
 void COrvexPreviewState::leave()
 {
     m_active = false;
+    g_UsbState = 0;
+    m_rotateShown = false;
     showTabPicture();
+    for (SkinBitmap* b : m_tools)
+        b->Hide();
+    m_zoomLabel->Hide();
+    m_zoomBar->Hide();
+    m_ioBox->hideControls();
 }
 
-void COrvexPreviewState::relayout(wxBitmap topLeft, wxBitmap side, wxBitmap topBar, wxBitmap)
+void COrvexPreviewState::deviceArrived(bool isHandle)
+{
+    if (isHandle) {
+        m_ioPresent = true;
+        m_ioBox->open();
+    }
+    refreshCamera();
+}
+
+void COrvexPreviewState::deviceRemoved(bool isHandle)
+{
+    if (isHandle) {
+        m_ioPresent = false;
+        m_ioBox->close();
+        if (m_cameraKind == KindK1100)
+            DestroyEM2800Prop();
+    }
+    refreshCamera();
+}
+
+// ---- The frame pump ---------------------------------------------------------------------------
+
+void COrvexPreviewState::onTimer()
+{
+    if (m_initState != 0 && m_laidOut) {
+        logLine("Preview onTimer() initState(%d)\n", m_initState);
+        m_initState = 0;
+        refreshCamera();
+    } else if (m_cameraKind == KindKelmo) {
+        tubeWatch();
+    } else if (m_cameraKind == KindK1100 && m_tickCount % 3 == 0) {
+        buttonPoll();
+    }
+    g_StatusText = statusText();
+    g_StatusColour = statusColour();
+    ++m_tickCount;
+}
+
+void COrvexPreviewState::dropCamera(int index)
+{
+    m_capture = nullptr;
+    if (index >= 0 && static_cast<size_t>(index) < m_captures.size())
+        m_captures[static_cast<size_t>(index)].reset();
+}
+
+void COrvexPreviewState::tubeWatch()
+{
+    bool present = m_ioBox->poll();
+    const int k = m_modelIndex[SlotKelmo];
+    if (k >= 0) {
+        if (!m_tubeIn && present) {
+            logLine("Preview onTimer() Orvex(%d), Tube Input (%d, %d)\n", k, 0, 1);
+            std::unique_ptr<platform::Capture> cap = platform::captures().openCamera(k);
+            platform::clock().sleep(100);
+            if (cap) {
+                cap->query();
+                if (!cap->query().empty()) {
+                    logLine("Preview onTimer() Orvex(%d), QueryFrame OK!\n", k);
+                    if (static_cast<size_t>(k) >= m_captures.size())
+                        m_captures.resize(static_cast<size_t>(k) + 1);
+                    m_captures[static_cast<size_t>(k)] = std::move(cap);
+                    m_capture = m_captures[static_cast<size_t>(k)].get();
+                } else {
+                    logLine("Preview onTimer() Orvex(%d), NoQueryFrame\n", k);
+                }
+            } else {
+                logLine("Preview onTimer() Orvex(%d), No Camera\n", k);
+            }
+        } else if (m_tubeIn && !present) {
+            logLine("Preview onTimer() Orvex(%d), Tube Output (%d, %d)\n", k, 1, 0);
+            dropCamera(k);
+        } else if (m_tubeIn && present && m_capture && m_frame.empty()) {
+            logLine("Preview onTimer() Orvex(%d), Tube Fail\n", k);
+            dropCamera(k);
+            present = false;
+        }
+    } else if (!m_tubeIn && present) {
+        logLine("Preview onTimer() NoOrvex, Tube Input (%d, %d)\n", 0, 1);
+        refreshCamera();
+    }
+    m_tubeIn = present;
+}
+
+void COrvexPreviewState::buttonPoll()
+{
+    if (!pCEM2800Prop)
+        return;
+    if (pCEM2800Prop->CheckSnapButton()) {
+        keySpace();
+        return;
+    }
+    uint8_t gpio = 0;
+    const int32_t r = pCEM2800Prop->ReadGpio(&gpio);
+    if (r >= 0 && r != CEM2800Prop::kNotOpen && !(gpio & 0x04) && g_ButtonSource == 0)
+        toggleRecord();
+}
+
+cv::Mat* COrvexPreviewState::grabFrame()
+{
+    if (!m_capture)
+        return nullptr;
+    if (!g_Freeze) {
+        if (m_capture->grab()) {
+            m_frame = m_capture->query();
+            if (m_frame.empty())
+                m_frame = m_capture->query();
+        } else {
+            m_frame.release();
+        }
+    }
+    if (m_frame.empty())
+        return nullptr;
+    if (m_cameraKind == KindKelmo)
+        cv::resize(m_frame, m_work, cv::Size(1280, 960), 0, 0, cv::INTER_LINEAR);
+    else
+        m_frame.copyTo(m_work);
+    return &m_work;
+}
+
+void COrvexPreviewState::releaseFrame()
+{
+    m_work.release();
+}
+
+wxString COrvexPreviewState::statusText()
+{
+    if (recording())
+        return formatTimeSpan(secondsBetween(m_recordStart, platform::clock().localTime()));
+    const platform::LocalTime t = platform::clock().localTime();
+    return wxString::Format("%4d/%02d/%02d %02d:%02d", t.year, t.month, t.day, t.hour, t.minute);
+}
+
+wxColour COrvexPreviewState::statusColour()
+{
+    return recording() ? wxColour(255, 0, 0) : wxColour(255, 255, 255);
+}
+
+// ---- Keys, wheel, buttons -----------------------------------------------------------------
+
+void COrvexPreviewState::wheelStep(int delta)
+{
+    m_zoomBar->SetThumbPosition(m_zoomBar->GetThumbPosition() + delta);
+    showZoomLabel();
+}
+
+void COrvexPreviewState::keyLeft()
+{
+    if (m_cameraKind == KindKelmo)
+        m_ioBox->stepLed(-1);
+}
+
+void COrvexPreviewState::keyRight()
+{
+    if (m_cameraKind == KindKelmo)
+        m_ioBox->stepLed(1);
+}
+
+void COrvexPreviewState::keySpace()
+{
+    g_ButtonSource = 1;
+    snapshotPress();
+    g_Freeze = false;
+    g_ButtonSource = 0;
+}
+
+void COrvexPreviewState::keyCtrlR()
+{
+    if (g_ButtonSource == 0)
+        toggleRecord();
+}
+
+void COrvexPreviewState::keyEnter()
+{
+    mirrorToggle();
+}
+
+void COrvexPreviewState::keyF1()
+{
+    if (m_cameraKind == KindKelmo)
+        m_ioBox->toggleBoost();
+}
+
+void COrvexPreviewState::keyF2()
+{
+    m_ioBox->stepRotation();
+    if (m_cameraKind != KindKelmo)
+        updateRotateLook();
+}
+
+void COrvexPreviewState::keyF3()
+{
+    if (m_cameraKind == KindKelmo)
+        m_ioBox->toggleLedSwitch();
+}
+
+void COrvexPreviewState::mirrorToggle()
+{
+    m_mirrorOn = !m_mirrorOn;
+    setMirror(m_mirrorOn);
+    m_toolLook[1] = m_mirrorOn;
+    m_tools[ToolMirror]->show(m_toolPictures[2 * ToolMirror + (m_mirrorOn ? 1 : 0)]);
+}
+
+void COrvexPreviewState::updateRotateLook()
+{
+    m_toolLook[2] = g_Rotation > 0;
+    m_tools[ToolRotate]->show(m_toolPictures[2 * ToolRotate + (m_toolLook[2] ? 1 : 0)]);
+}
+
+void COrvexPreviewState::showSnapshotLook(bool held)
+{
+    m_snapshotHeld = held;
+    m_tools[ToolSnapshot]->show(m_toolPictures[held ? 1 : 0]);
+}
+
+void COrvexPreviewState::showRecordLook(bool on)
+{
+    m_toolLook[0] = on;
+    m_tools[ToolRecord]->show(m_toolPictures[2 * ToolRecord + (on ? 1 : 0)]);
+}
+
+void COrvexPreviewState::onToolDown(wxMouseEvent& event)
+{
+    event.Skip();
+    if (g_SettleTime > 0)
+        return;
+    switch (event.GetId()) {
+    case 12310:
+        if (g_ButtonSource != 2) {
+            g_ButtonSource = 1;
+            snapshotPress();
+        }
+        break;
+    case 12311:
+        if (g_ButtonSource == 0)
+            toggleRecord();
+        break;
+    case 12312:
+        mirrorToggle();
+        break;
+    case 12313:
+        m_ioBox->stepRotation();
+        updateRotateLook();
+        break;
+    default:
+        break;
+    }
+}
+
+void COrvexPreviewState::onToolUp(wxMouseEvent& event)
+{
+    event.Skip();
+    if (event.GetId() == 12310 && g_ButtonSource == 1) {
+        g_Freeze = false;
+        g_ButtonSource = 0;
+    }
+}
+
+void COrvexPreviewState::onZoomScroll(wxScrollEvent& event)
+{
+    event.Skip();
+    showZoomLabel();
+    m_zoomLabel->Refresh();
+    if (g_MainFrame)
+        g_MainFrame->takeFocus();
+}
+
+void COrvexPreviewState::showZoomLabel()
+{
+    const int level = kZoomRange - m_zoomBar->GetThumbPosition();
+    m_zoomLabel->show(makeZoomLabel(level, copyBitmap(m_zoomLabelBackground)));
+}
+
+// ---- Layout -------------------------------------------------------------------------------------
+
+void COrvexPreviewState::relayout(wxBitmap topLeft, wxBitmap side, wxBitmap topBar, wxBitmap bottomBar)
 {
     hideAll();
     layoutTab(topLeft);
     layoutSide(side);
     layoutBars(side, topBar);
+    if (g_MainFrame) {
+        const SkinRect& bar = g_MainFrame->geometry()[22];
+        m_ioBox->layout(bar.x, bar.y, bottomBar.IsOk() ? bottomBar.GetWidth() : bar.w,
+                        bottomBar.IsOk() ? bottomBar.GetHeight() : bar.h);
+    }
+    m_laidOut = true;
     showAll();
 }
 
@@ -44,12 +438,60 @@ void COrvexPreviewState::layoutTab(wxBitmap topLeft)
     layoutTabButton(topLeft, kTab, kTabY);
 }
 
+void COrvexPreviewState::layoutSide(wxBitmap side)
+{
+    if (g_MainFrame) {
+        const SkinRect& column = g_MainFrame->geometry()[19];
+        m_panel = wxPoint(column.x, column.y);
+    }
+    ToolColumn c = toolColumn(side.IsOk() ? side.GetWidth() : 148, side.IsOk() ? side.GetHeight() : 652,
+                              m_panel.x, m_panel.y);
+    loadToolPictures(c.buttons[0].w, c.buttons[0].h);
+    for (size_t i = 0; i < 4; ++i) {
+        const SkinRect& r = c.buttons[i];
+        m_tools[i]->SetSize(r.x, r.y, std::max(r.w, 1), std::max(r.h, 1));
+    }
+    m_tools[ToolSnapshot]->show(m_toolPictures[m_snapshotHeld ? 1 : 0]);
+    m_tools[ToolRecord]->show(m_toolPictures[2 + (m_toolLook[0] ? 1 : 0)]);
+    m_tools[ToolMirror]->show(m_toolPictures[4 + (m_toolLook[1] ? 1 : 0)]);
+    m_tools[ToolRotate]->show(m_toolPictures[6 + (m_toolLook[2] ? 1 : 0)]);
+}
+
+void COrvexPreviewState::layoutBars(wxBitmap side, wxBitmap topBar)
+{
+    const int a = side.IsOk() ? side.GetWidth() : 148, b = side.IsOk() ? side.GetHeight() : 652;
+    ZoomPlace z = zoomPlace(a, b, m_panel.x, m_panel.y, topBar.IsOk() ? topBar.GetHeight() : 52);
+    m_zoomBar->SetSize(z.bar.x, z.bar.y, std::max(z.bar.w, 1), std::max(z.bar.h, 1));
+    m_zoomLabel->SetSize(z.label.x, z.label.y, std::max(z.label.w, 1), std::max(z.label.h, 1));
+    const wxRect under(z.label.x - m_panel.x, z.label.y - m_panel.y, std::max(z.label.w, 1), std::max(z.label.h, 1));
+    if (side.IsOk() && wxRect(0, 0, side.GetWidth(), side.GetHeight()).Contains(under))
+        m_zoomLabelBackground = side.GetSubBitmap(under);
+    else
+        m_zoomLabelBackground = wxBitmap(under.width, under.height);
+    showZoomLabel();
+}
+
 void COrvexPreviewState::hideAll()
 {
     m_tabButton->Hide();
+    for (SkinBitmap* b : m_tools)
+        b->Hide();
+    m_zoomBar->Hide();
+    m_zoomLabel->Hide();
+    m_ioBox->hideControls();
 }
 
 void COrvexPreviewState::showAll()
 {
     m_tabButton->Show();
+    if (!m_active)
+        return;
+    for (int t : {ToolSnapshot, ToolRecord, ToolMirror})
+        m_tools[static_cast<size_t>(t)]->Show();
+    if (m_rotateShown)
+        m_tools[ToolRotate]->Show();
+    m_zoomBar->Show();
+    m_zoomLabel->Show();
+    if (m_ioPresent)
+        m_ioBox->showControls();
 }

@@ -1,0 +1,247 @@
+// The camera search: finds the inspection camera among all video inputs, recognises its
+// model and opens it with the frame size the model needs.
+#include "capture/orvex_preview_state.h"
+
+#include "app/data_files.h"
+#include "app/skin_bitmap.h"
+#include "capture/em2800_prop.h"
+#include "capture/video_input_list.h"
+#include "devctl/orvex_io_control_box.h"
+#include "platform/clock.h"
+#include "platform/services.h"
+
+#include <wx/combobox.h>
+#include <wx/utils.h>
+
+#include <cstring>
+
+namespace {
+
+struct NamePattern {
+    const char* text;
+    ModelSlot slot;
+};
+
+// In matching order: a longer name ("Q3400 39HD") comes before its prefix ("Q3400 39").
+const NamePattern kPatterns[] = {
+    {"Telvane-one", SlotTelCap},      {"Pellar", SlotK1100},         {"iCatchtek", SlotChip},
+    {"General USB Device", SlotChip}, {"Q3400 60", SlotHd720},       {"Q3400 39HD", SlotSquare800},
+    {"Q3400 39", SlotSquare400},      {"Q810 60HD", SlotHd720},      {"Q810 39HD", SlotSquare800},
+    {"Q720 60HD", SlotHd720},         {"Q720 39HD", SlotSquare800},  {"N5 VGA", SlotWide360},
+    {"N5 HD", SlotHd1080},            {"N9 HD", SlotHd1080},         {"RF550 HD", SlotVga480},
+};
+
+struct SizeSlot {
+    ModelSlot slot;
+    int width, height;
+    bool queryAround;  // one frame before and one after the size settings
+};
+
+const SizeSlot kSizeSlots[] = {
+    {SlotHd1080, 1920, 1080, false}, {SlotHd720, 1280, 720, false},   {SlotWide360, 640, 360, true},
+    {SlotSquare800, 800, 800, true}, {SlotSquare400, 400, 400, false}, {SlotVga480, 640, 480, false},
+};
+
+constexpr uint8_t kTubeDevice = 0x7A;
+constexpr int kPictureModeRegister = 0x8400;
+constexpr int kModeA16D8 = 1;
+
+void pause(uint32_t ms) { platform::clock().sleep(ms); }
+
+bool gaveFrame(platform::Capture* c) { return c && !c->query().empty(); }
+
+}  // namespace
+
+void COrvexPreviewState::clearCameraList()
+{
+    m_capture = nullptr;
+    m_captures.clear();
+    m_cameraList->Clear();
+}
+
+void COrvexPreviewState::addCamera(int index, std::unique_ptr<platform::Capture> capture)
+{
+    m_cameraList->Append(wxString::Format("Camera (%d)", index));
+    m_captures.push_back(std::move(capture));
+}
+
+void COrvexPreviewState::refreshCamera()
+{
+    // The search blocks the window for over a second: show that the program is working.
+    wxBusyCursor busy;
+
+    m_capture = nullptr;
+    m_cameraKind = KindNone;
+    m_rotateShown = false;
+    m_modelIndex.fill(-1);
+    toolButton(3)->Hide();
+
+    logLine("Preview refreshCamera() Count(%d)\n", static_cast<int>(m_cameraList->GetCount()));
+    clearCameraList();
+
+    pause(200);
+    logLine("Preview refreshCamera() %s\n", "search camera");
+    {
+        CVideoInputList inputs;
+        const int n = inputs.countDevices();
+        pause(100);
+        logLine("Preview refreshCamera() DeviceCamCount(%d)\n", n);
+        if (n == 0)
+            return;
+        char name[kNameBufferSize] = {0};
+        for (int j = 0; j < n; ++j) {
+            std::unique_ptr<platform::Capture> cap = platform::captures().openCamera(j);
+            logLine("Preview refreshCamera() No=%d, camera(%s)\n", j, cap ? "TRUE" : "FALSE");
+            pause(100);
+            addCamera(j, std::move(cap));
+            // A device without a readable name must not inherit the previous device's.
+            name[0] = '\0';
+            if (inputs.deviceName(j, name) < 1)
+                continue;
+            logLine("Preview refreshCamera() Camera(%d) CamName(%s)\n", j, name);
+            for (const NamePattern& p : kPatterns) {
+                if (std::strstr(name, p.text)) {
+                    logLine("Preview refreshCamera() %s(%d)\n",
+                            p.slot == SlotTelCap ? "TELCAP" : p.text, j);
+                    m_modelIndex[p.slot] = j;
+                    break;
+                }
+            }
+        }
+    }
+    pause(1000);
+
+    auto captureAt = [this](int index) { return cameraAt(static_cast<size_t>(index)); };
+
+    if (m_modelIndex[SlotTelCap] >= 0 || m_modelIndex[SlotK1100] >= 0) {
+        const bool telcap = m_modelIndex[SlotTelCap] >= 0;
+        const int k = telcap ? m_modelIndex[SlotTelCap] : m_modelIndex[SlotK1100];
+        platform::Capture* cap = captureAt(k);
+        pause(100);
+        if (cap)
+            cap->query();
+        const bool ok = gaveFrame(cap);
+        pause(100);
+        const char* label = telcap ? "TelCap" : "K1100";
+        if (ok) {
+            m_capture = cap;
+            m_cameraKind = telcap ? KindTelCap : KindK1100;
+            m_rotateShown = true;
+            toolButton(3)->Show();
+            if (!telcap) {
+                if (!pCEM2800Prop)
+                    InitEM2800Prop();
+                if (pCEM2800Prop) {
+                    const uint16_t v14 = 0x005F, v26 = 0x0000, v28 = 0x0F0F;
+                    pCEM2800Prop->WriteIndirect(14, &v14);
+                    pCEM2800Prop->WriteIndirect(26, &v26);
+                    pCEM2800Prop->WriteIndirect(28, &v28);
+                }
+            }
+            logLine("Preview refreshCamera() %s(%d) QueryFrame OK!\n", label, k);
+        } else {
+            logLine("Preview refreshCamera() %s(%d) NoQueryFrame\n", label, k);
+        }
+        return;
+    }
+
+    if (m_modelIndex[SlotChip] >= 0) {
+        const int k = m_modelIndex[SlotChip];
+        platform::Capture* cap = captureAt(k);
+        pause(100);
+        const bool ok = gaveFrame(cap) && gaveFrame(cap);
+        pause(100);
+        if (ok) {
+            m_capture = cap;
+            m_cameraKind = KindGeneric;
+            logLine("Preview refreshCamera() ICATCH Index(%d) QueryFrame OK!\n", k);
+        } else {
+            logLine("Preview refreshCamera() ICATCH Index(%d) NoQueryFrame\n", k);
+        }
+        return;
+    }
+
+    for (const SizeSlot& s : kSizeSlots) {
+        const int k = m_modelIndex[s.slot];
+        if (k < 0)
+            continue;
+        platform::Capture* cap = captureAt(k);
+        if (cap) {
+            if (s.queryAround)
+                cap->query();
+            cap->set(platform::kPropFrameWidth, s.width);
+            cap->set(platform::kPropFrameHeight, s.height);
+            if (s.queryAround)
+                cap->query();
+        }
+        pause(100);
+        const bool ok = gaveFrame(cap) && gaveFrame(cap);
+        pause(100);
+        if (ok) {
+            m_capture = cap;
+            m_cameraKind = KindGeneric;
+            logLine("Preview refreshCamera() Index(%d) QueryFrame OK!\n", k);
+        } else {
+            logLine("Preview refreshCamera() Index(%d) QueryFrame Fail!\n", k);
+        }
+        return;
+    }
+
+    // The family test: the scope's tube answers, and its camera shows the colour bars.
+    const bool have = m_ioBox->checkKelmo(false);
+    const int count = static_cast<int>(m_cameraList->GetCount());
+    pause(100);
+    logLine("Preview refreshCamera() haveKelmo(%s), Count(%d)\n", have ? "TRUE" : "FALSE", count);
+    if (have) {
+        m_cameraKind = KindKelmo;
+        int found = -1;
+        for (int i = 0; i < count && found < 0; ++i) {
+            platform::Capture* cap = captureAt(i);
+            if (!cap)
+                continue;
+            cap->query();
+            cv::Mat f = cap->query();
+            if (f.empty() || f.cols != 640 || f.rows != 480 || f.type() != CV_8UC3 || !f.isContinuous())
+                logLine("Preview refreshCamera() camera(%d) NoQueryFrame\n", i);
+            else if (COrvexIOControlBox::isKelmo(f.data))
+                found = i;
+            else
+                logLine("Preview refreshCamera() camera(%d) Not Kelmo\n", i);
+        }
+        const uint16_t live = 2;
+        if (found < 0) {
+            m_ioBox->writeRegister(kModeA16D8, kTubeDevice, kPictureModeRegister, live);
+            pause(30);
+            return;
+        }
+        logLine("Preview refreshCamera() camera(%d) Is K2200\n", found);
+        m_modelIndex[SlotKelmo] = found;
+        m_ioBox->writeRegister(kModeA16D8, kTubeDevice, kPictureModeRegister, live);
+        pause(30);
+        pause(100);
+        platform::Capture* cap = captureAt(found);
+        cap->query();
+        const bool ok = gaveFrame(cap);
+        pause(100);
+        if (ok) {
+            m_capture = cap;
+            logLine("Preview refreshCamera() K2200(%d) QueryFrame OK!\n", found);
+        } else {
+            logLine("Preview refreshCamera() K2200(%d) NoQueryFrame\n", found);
+        }
+        return;
+    }
+
+    const int idx = findBridgeIndex();
+    logLine("Preview refreshCamera() M1900(%d)\n", idx);
+    m_cameraKind = KindGeneric;
+    platform::Capture* cap = idx >= 0 && idx < count ? captureAt(idx) : nullptr;
+    const bool ok = gaveFrame(cap) && gaveFrame(cap);
+    pause(100);
+    if (ok) {
+        m_capture = cap;
+        logLine("Preview refreshCamera() ICATCH(%d) QueryFrame OK!\n", idx);
+    } else {
+        logLine("Preview refreshCamera() ICATCH(%d) NoQueryFrame\n", idx);
+    }
+}
