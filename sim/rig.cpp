@@ -124,7 +124,7 @@ bool startWith(const ParseResult& parsed, std::string* error)
     }
     std::lock_guard<std::mutex> g(rigLock());
     rig->generation = ++g_generation;
-    rig->startTick = clockNow();
+    rig->lastTick = clockNow();
     rigSlot() = std::move(rig);
     return true;
 }
@@ -166,9 +166,14 @@ void clockSleep(uint32_t ms)
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-uint32_t rigNow(const RigState& rig)
+uint32_t rigNow(RigState& rig)
 {
-    return clockNow() - rig.startTick;
+    const uint32_t now = clockNow();
+    const int32_t step = static_cast<int32_t>(now - rig.lastTick);
+    if (step > 0)
+        rig.elapsed += static_cast<uint32_t>(step);
+    rig.lastTick = now;
+    return rig.elapsed;
 }
 
 // ---- Devices ----------------------------------------------------------------------------
@@ -398,11 +403,12 @@ void setTimeSource(NowFn now, SleepFn sleep)
 {
     std::lock_guard<std::mutex> g(rigLock());
     // Keep the rig's elapsed time continuous across the change of clock.
-    uint32_t elapsed = rigSlot() ? rigNow(*rigSlot()) : 0;
+    if (rigSlot())
+        rigNow(*rigSlot());
     timeSource().now = std::move(now);
     timeSource().sleep = std::move(sleep);
     if (rigSlot())
-        rigSlot()->startTick = clockNow() - elapsed;
+        rigSlot()->lastTick = clockNow();
 }
 
 uint32_t rigTime()

@@ -47,7 +47,8 @@ struct RigState {
     std::vector<EventSpec> events; // sorted by time, file order kept
     size_t nextEvent = 0;
     std::optional<std::string> registryName;
-    uint32_t startTick = 0;
+    uint32_t lastTick = 0; // the clock at the last look
+    uint32_t elapsed = 0;  // rig ms
     uint64_t generation = 0;
     std::vector<Request> requests;
     std::vector<BusAccess> bus;
@@ -62,7 +63,9 @@ std::condition_variable& rigWake();
 std::unique_ptr<RigState>& rigSlot();
 uint32_t clockNow();
 void clockSleep(uint32_t ms);
-uint32_t rigNow(const RigState& rig); // rig ms
+// Rig ms. Moves with the clock; a clock that goes back (another one was installed)
+// continues from where the rig was.
+uint32_t rigNow(RigState& rig);
 
 class Session
 {

@@ -55,6 +55,23 @@ TEST(Backends, ScenarioFileDrivesTheRigAndItsScript)
     platform::setClock(std::move(previous));
 }
 
+TEST(Backends, AClockInstalledAfterTheStartTakesOverWhereTheRigWas)
+{
+    std::string path = std::string(ORVEX_SOURCE_DIR) + "/sim/scenarios/hotplug.txt";
+    CommandLine cl = parse({"--simulate=" + path});
+    ASSERT_TRUE(startBackends(cl));
+    auto previous = platform::setClock(std::make_unique<platform::VirtualClock>(1000));
+    auto* clock = static_cast<platform::VirtualClock*>(&platform::clock());
+    const uint32_t before = scopesim::rigTime();
+    EXPECT_LT(before, 1000u);
+    EXPECT_EQ(platform::videoInputs().enumerate().size(), 1u);
+    clock->advance(2000);
+    EXPECT_EQ(scopesim::rigTime(), before + 2000);
+    EXPECT_EQ(platform::videoInputs().enumerate().size(), 2u);
+    stopBackends(cl);
+    platform::setClock(std::move(previous));
+}
+
 TEST(Backends, ABadScenarioStartsNothing)
 {
     std::string path = (std::filesystem::temp_directory_path() / "orvex-bad-scenario.txt").string();
