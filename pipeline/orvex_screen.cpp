@@ -4,7 +4,12 @@
 #include "app/orvex_state.h"
 #include "app/picture_settings.h"
 #include "app/skin_geometry.h"
+#include "pipeline/capture_state.h"
+#include "pipeline/display_picture.h"
 #include "pipeline/frame_fit.h"
+#include "pipeline/recording.h"
+#include "pipeline/snapshot_file.h"
+#include "pipeline/time_stamp.h"
 
 #include <wx/dcclient.h>
 
@@ -18,6 +23,8 @@ COrvexScreen::COrvexScreen(wxWindow* parent, const wxSize& size, const wxPoint& 
     SetBackgroundColour(*wxBLACK);
     m_exitButton = new SkinBitmap(this, wxID_ANY, wxBitmap(32, 32), wxDefaultPosition, wxSize(32, 32));
     m_exitButton->Hide();
+    // An expose repaints the last picture where it was painted, on black.
+    Bind(wxEVT_PAINT, &COrvexScreen::onPaint, this);
 }
 
 COrvexScreen::~COrvexScreen()
@@ -42,41 +49,95 @@ void COrvexScreen::showExitButton(bool show)
     m_exitButton->Show(show);
 }
 
+void COrvexScreen::composePicture(const cv::Mat& frame, bool processed, int d, int a)
+{
+    if (!m_picture.IsOk() || m_picture.GetWidth() != d || m_picture.GetHeight() != a)
+        m_picture.Create(d, a, false);
+    if (processed) {
+        fitToRgb(frame, d, a, m_picture.GetData());
+        return;
+    }
+    m_displayMap.render(frame, d, a, g_Mirror, g_ZoomFactor, g_Rotation, m_mapped);
+    cv::Mat rgb(a, d, CV_8UC3, m_picture.GetData());
+    cv::cvtColor(m_mapped, rgb, cv::COLOR_BGR2RGB);
+}
+
+void COrvexScreen::paint(int x, int y)
+{
+    m_shown = wxBitmap(m_picture);
+    m_offset = wxPoint(x, y);
+    wxClientDC dc(this);
+    const wxSize size(m_picture.GetWidth(), m_picture.GetHeight());
+    if (g_LastDrawSize != size) {
+        dc.SetBackground(*wxBLACK_BRUSH);
+        dc.Clear();
+    }
+    g_LastDrawSize = size;
+    dc.DrawBitmap(m_shown, x, y, false);
+}
+
+void COrvexScreen::onPaint(wxPaintEvent&)
+{
+    wxPaintDC dc(this);
+    dc.SetBackground(*wxBLACK_BRUSH);
+    dc.Clear();
+    if (m_shown.IsOk())
+        dc.DrawBitmap(m_shown, m_offset.x, m_offset.y, false);
+}
+
 void COrvexScreen::drawFrame()
 {
     COrvexState* state = g_CurrentState;
     if (!state)
         return;
     cv::Mat* frame = state->grabFrame();
-    if (!frame || frame->empty()) {
-        if (recordingRuns())
+    if (!frame || frame->empty() || frame->type() != CV_8UC3) {
+        // The camera is gone: close the recording so what was written stays playable.
+        if (recordingRuns()) {
             state->toggleRecord();
+            finishRecording();
+        }
+        if (frame)
+            state->releaseFrame();
         return;
+    }
+
+    const bool stamp = state->id() == StatePreview && (g_SnapPending || g_SnapInRecord || recordingRuns()) &&
+                       g_TimeStamp != 0;
+    const bool saveNow = g_SnapPending && !g_Freeze;
+    const bool transformed = g_Mirror || g_ZoomFactor != 1.0f || g_Rotation > 0;
+    // The whole frame is transformed only when the pass keeps it (stamp, snapshot, recording)
+    // or there is nothing to transform.
+    const bool processed = stamp || saveNow || g_SnapInRecord || recordingRuns() || !transformed;
+
+    if (processed) {
+        m_transformer.apply(*frame, g_Mirror, g_ZoomFactor, g_Rotation);
+        if (stamp)
+            drawTimeStamp(*frame, stampText(g_CaptureTime, g_TimeStamp));
+        if (saveNow) {
+            g_SnapPending = false;
+            saveSnapshot(*frame);
+        }
     }
 
     const wxSize screen = GetClientSize();
-    FitResult fit = fitFrame(frame->cols, frame->rows, screen.x, screen.y, g_Rotation, g_FullScreen);
-    if (fit.width < 1 || fit.height < 1) {
-        state->releaseFrame();
-        return;
-    }
-    cv::Mat rgb;
-    cv::cvtColor(*frame, rgb, cv::COLOR_BGR2RGB);
-    wxImage picture(rgb.cols, rgb.rows, rgb.data, true);
-    picture = picture.Scale(fit.width, fit.height, wxIMAGE_QUALITY_NORMAL);
-    if (g_FullScreen && m_exitImage.IsOk()) {
-        const wxPoint at = m_exitButton->GetPosition() - wxPoint(fit.x, fit.y);
-        picture.Paste(m_exitImage, at.x, at.y);
+    const FitResult fit = fitFrame(frame->cols, frame->rows, screen.x, screen.y, g_Rotation, g_FullScreen);
+    if (fit.width > 0 && fit.height > 0) {
+        composePicture(*frame, processed, fit.width, fit.height);
+        if (g_FullScreen && m_exitImage.IsOk()) {
+            const wxPoint at = m_exitButton->GetPosition() - wxPoint(fit.x, fit.y);
+            m_picture.Paste(m_exitImage, at.x, at.y);
+        }
+        paint(fit.x, fit.y);
     }
 
-    wxClientDC dc(this);
-    if (g_LastDrawSize != wxSize(fit.width, fit.height)) {
-        dc.SetBackground(*wxBLACK_BRUSH);
-        dc.Clear();
+    if (recordingRuns() && !writeRecordingFrame(*frame)) {
+        state->toggleRecord();
+        finishRecording();  // a state that does not record cannot leave it open
     }
-    g_LastDrawSize = wxSize(fit.width, fit.height);
-    dc.DrawBitmap(wxBitmap(picture), fit.x, fit.y, false);
-    m_lastPicture = picture;
-
+    if (g_SnapInRecord) {
+        g_SnapInRecord = false;
+        saveSnapshot(*frame);
+    }
     state->releaseFrame();
 }

@@ -2,7 +2,10 @@
 #pragma once
 
 #include "app/screen_base.h"
+#include "pipeline/display_map.h"
+#include "pipeline/picture_transforms.h"
 
+#include <wx/bitmap.h>
 #include <wx/image.h>
 
 class COrvexScreen : public COrvexScreenBase {
@@ -15,13 +18,25 @@ public:
     void showExitButton(bool show) override;
 
     SkinBitmap* exitFullScreenButton() const { return m_exitButton; }
-    // The picture painted by the last pass (tests compare it).
-    const wxImage& lastPicture() const { return m_lastPicture; }
+    // The picture painted by the last pass and where it went (tests compare them).
+    const wxImage& lastPicture() const { return m_picture; }
+    wxPoint lastOffset() const { return m_offset; }
 
 private:
+    // The picture for the painted size: from the processed frame, or folded into one
+    // resampling when this pass shows the picture and nothing else.
+    void composePicture(const cv::Mat& frame, bool processed, int d, int a);
+    void paint(int x, int y);
+    void onPaint(wxPaintEvent& event);
+
     wxImage m_exitImage;
     SkinBitmap* m_exitButton = nullptr;
-    wxImage m_lastPicture;
+    wxImage m_picture;
+    wxBitmap m_shown;  // repainted on expose
+    wxPoint m_offset{0, 0};
+    FrameTransformer m_transformer;
+    DisplayMap m_displayMap;
+    cv::Mat m_mapped;
 };
 
 extern wxSize g_LastDrawSize;

@@ -1,0 +1,62 @@
+// The preview's capture triggers: the snapshot button and key, and the recording switch. The
+// files themselves are written by the display pass.
+#include "app/orvex_frame.h"
+#include "app/picture_settings.h"
+#include "capture/orvex_preview_state.h"
+#include "pipeline/capture_state.h"
+#include "pipeline/recording.h"
+
+void COrvexPreviewState::snapshotPress()
+{
+    // A second press while frozen is the release of a held snapshot.
+    if (g_Freeze) {
+        g_Freeze = false;
+        return;
+    }
+    // The frame only tells that there is a picture at all.
+    if (!grabFrame())
+        return;
+    releaseFrame();
+    if (recordingRuns()) {
+        g_SnapInRecord = true;
+    } else {
+        g_SnapPending = true;
+        g_SettleTime = 500;
+        g_Freeze = true;
+        g_CaptureTime = platform::clock().localTime();
+    }
+    m_snapshotHeld = true;
+    g_InfoTime = 0;
+    showSnapshotLook(true);
+}
+
+void COrvexPreviewState::snapshotRelease()
+{
+    m_snapshotHeld = false;
+    showSnapshotLook(false);
+}
+
+void COrvexPreviewState::toggleRecord()
+{
+    if (recordingRuns()) {
+        finishRecording();
+        m_toolLook[0] = false;
+        showRecordLook(false);
+        return;
+    }
+    cv::Mat* frame = grabFrame();
+    if (!frame || frame->empty()) {
+        if (frame)
+            releaseFrame();
+        return;
+    }
+    const cv::Size size = frame->size();
+    releaseFrame();
+    const platform::LocalTime now = platform::clock().localTime();
+    m_recordStart = now;
+    std::string name;
+    const bool started = startRecording(size, now, name);
+    m_recordFile = wxString::FromUTF8(name);
+    m_toolLook[0] = started;
+    showRecordLook(started);
+}

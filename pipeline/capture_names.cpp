@@ -1,0 +1,37 @@
+#include "pipeline/capture_names.h"
+
+#include "app/data_files.h"
+
+#include <cstdio>
+#include <filesystem>
+
+std::string captureName(const platform::LocalTime& t, const char* extension, int n)
+{
+    char base[64];
+    std::snprintf(base, sizeof base, "%4d-%02d-%02d %02d_%02d_%02d", t.year, t.month, t.day, t.hour, t.minute,
+                  t.second);
+    std::string name = base;
+    if (n > 9)
+        name += "_9_" + std::to_string(n);
+    else if (n > 1)
+        name += "_" + std::to_string(n);
+    return name + extension;
+}
+
+wxString storageFile(const wxString& name)
+{
+    wxString folder = g_StoragePath;
+    while (folder.length() > 1 && folder.EndsWith("/"))
+        folder.RemoveLast();
+    return folder + "/" + name;
+}
+
+std::string freeCaptureName(const platform::LocalTime& t, const char* extension)
+{
+    for (int n = 1;; ++n) {
+        std::string name = captureName(t, extension, n);
+        std::error_code ec;
+        if (!std::filesystem::exists(toUtf8(storageFile(wxString::FromUTF8(name))), ec))
+            return name;
+    }
+}

@@ -1,0 +1,212 @@
+#include "pipeline/recording.h"
+
+#include "app/browse_panel_base.h"
+#include "app/data_files.h"
+#include "app/orvex_frame.h"
+#include "app/orvex_state.h"
+#include "app/picture_settings.h"
+#include "pipeline/capture_names.h"
+#include "pipeline/capture_state.h"
+
+#include <opencv2/imgproc.hpp>
+#include <opencv2/videoio.hpp>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+struct Session {
+    std::string path;
+    std::string name;
+    cv::Size size;
+    cv::Mat last;  // the frame written last, repeated when the file falls behind at the stop
+};
+Session s_session;
+
+uint64_t systemSpace(const std::string& folder)
+{
+    std::error_code ec;
+    const auto info = std::filesystem::space(folder, ec);
+    return ec ? UINT64_MAX : info.available;  // unknown: do not stop for it
+}
+SpaceProbe s_space = systemSpace;
+
+std::string storageFolder()
+{
+    return toUtf8(g_StoragePath);
+}
+
+// Why the recording cannot go on, or empty.
+std::string trouble()
+{
+    struct stat st {};
+    if (::stat(s_session.path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return s_session.path + " is gone";
+    if (s_space(storageFolder()) < kRecordingReserve)
+        return "the disk is full";
+    return std::string();
+}
+
+uint32_t elapsedMs()
+{
+    return platform::clock().tickCount() - g_RecordStartTick;
+}
+
+// A frame of another size (the camera changed under the recording) is fitted to the file.
+const cv::Mat& fitted(const cv::Mat& frame, cv::Mat& scratch)
+{
+    if (frame.size() == s_session.size)
+        return frame;
+    cv::resize(frame, scratch, s_session.size, 0, 0, cv::INTER_LINEAR);
+    return scratch;
+}
+
+bool write(const cv::Mat& frame, uint32_t count)
+{
+    try {
+        for (uint32_t i = 0; i < count; ++i) {
+            g_VideoWriter->write(frame);
+            ++g_FramesWritten;
+        }
+    } catch (const cv::Exception& e) {
+        logLine("Screen drawFrame() recording stopped: %s\n", e.what());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+uint32_t framesDue(uint32_t written, uint32_t elapsed)
+{
+    const uint64_t cap = (static_cast<uint64_t>(elapsed / 1000) + 1) * 15;
+    if (written >= cap)
+        return 0;
+    // Frames whose time has come, counting the one at the start.
+    const uint64_t due = static_cast<uint64_t>(elapsed) * 15 / 1000 + 1;
+    uint64_t n = 1;
+    if (due > written + 2)
+        n = due - written;
+    return static_cast<uint32_t>(std::min<uint64_t>(n, cap - written));
+}
+
+uint32_t framesAtStop(uint32_t written, uint32_t elapsed)
+{
+    const uint64_t want = (static_cast<uint64_t>(elapsed) * 15 + 500) / 1000;
+    return want > written ? static_cast<uint32_t>(want - written) : 0;
+}
+
+void setSpaceProbe(SpaceProbe probe)
+{
+    s_space = probe ? std::move(probe) : SpaceProbe(systemSpace);
+}
+
+std::string recordingPath()
+{
+    return g_VideoWriter ? s_session.path : std::string();
+}
+
+bool startRecording(const cv::Size& size, const platform::LocalTime& now, std::string& name)
+{
+    finishRecording();
+    name.clear();
+    if (size.width < 1 || size.height < 1)
+        return false;
+    if (s_space(storageFolder()) < kRecordingReserve) {
+        logLine("Preview toggleRecord() the disk is full\n");
+        return false;
+    }
+    // Created without overwriting; a name taken in this second moves on to the next one.
+    std::string file, chosen;
+    for (int n = 1; n < 1000 && chosen.empty(); ++n) {
+        const std::string candidate = captureName(now, ".avi", n);
+        file = toUtf8(storageFile(wxString::FromUTF8(candidate)));
+        const int fd = ::open(file.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            ::close(fd);
+            chosen = candidate;
+        } else if (errno != EEXIST) {
+            logLine("Preview toggleRecord() cannot create %s: %s\n", file.c_str(), std::strerror(errno));
+            return false;
+        }
+    }
+    if (chosen.empty())
+        return false;
+
+    std::unique_ptr<cv::VideoWriter> writer;
+    try {
+        writer = std::make_unique<cv::VideoWriter>(file, cv::CAP_FFMPEG,
+                                                   cv::VideoWriter::fourcc('D', 'I', 'V', 'X'), kRecordFps,
+                                                   size, true);
+    } catch (const cv::Exception& e) {
+        logLine("Preview toggleRecord() %s\n", e.what());
+        writer.reset();
+    }
+    if (!writer || !writer->isOpened()) {
+        // The empty placeholder would show in the browser as a broken video.
+        std::error_code ec;
+        std::filesystem::remove(file, ec);
+        logLine("Preview toggleRecord() cannot open the writer for %s\n", file.c_str());
+        return false;
+    }
+    g_VideoWriter = std::move(writer);
+    s_session = Session{file, chosen, size, cv::Mat()};
+    g_CaptureTime = now;
+    g_InfoTime = 0;
+    g_RecordStartTick = platform::clock().tickCount();
+    g_FramesWritten = 0;
+    name = chosen;
+    return true;
+}
+
+bool writeRecordingFrame(const cv::Mat& frame)
+{
+    if (!g_VideoWriter)
+        return true;
+    const std::string why = trouble();
+    if (!why.empty()) {
+        logLine("Screen drawFrame() recording stopped: %s\n", why.c_str());
+        return false;
+    }
+    g_CaptureTime = platform::clock().localTime();
+    const uint32_t n = framesDue(g_FramesWritten, elapsedMs());
+    if (n == 0 || frame.empty())
+        return true;
+    cv::Mat scratch;
+    const cv::Mat& out = fitted(frame, scratch);
+    if (!write(out, n))
+        return false;
+    s_session.last = out;
+    return true;
+}
+
+void finishRecording()
+{
+    if (!g_VideoWriter)
+        return;
+    if (!s_session.last.empty() && trouble().empty())
+        write(s_session.last, framesAtStop(g_FramesWritten, elapsedMs()));
+    try {
+        g_VideoWriter->release();
+    } catch (const cv::Exception& e) {
+        logLine("Preview toggleRecord() %s\n", e.what());
+    }
+    g_VideoWriter.reset();
+    const Session done = std::move(s_session);
+    s_session = Session{};
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(done.path, ec)) {
+        logLine("Preview toggleRecord() %s is gone\n", done.path.c_str());
+        return;
+    }
+    const wxString path = wxString::FromUTF8(done.path);
+    if (g_BrowsePanel)
+        g_BrowsePanel->addFile(path);
+    g_LastFileName = wxString::FromUTF8(done.name);
+    g_InfoTime = 3000;
+}
