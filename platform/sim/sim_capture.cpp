@@ -22,7 +22,10 @@ public:
         m_grabbed = false;
         if (!alive())
             return false;
-        m_grabbed = scopesim::grabFrame(m_id, m_frame);
+        // A fresh buffer per frame: a frame handed out earlier is never drawn over.
+        cv::Mat fresh;
+        m_grabbed = scopesim::grabFrame(m_id, fresh);
+        m_frame = fresh;
         if (m_grabbed) {
             m_grabbedAt = scopesim::rigTime();
             ++m_frames;

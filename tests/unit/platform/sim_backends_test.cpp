@@ -3,6 +3,8 @@
 
 #include <scopesim/rig.h>
 
+#include <opencv2/core.hpp>
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -72,6 +74,12 @@ TEST_F(SimBackends, CaptureSizesFollowBothPropertiesAndTheDevice)
     EXPECT_EQ(f.size(), cv::Size(640, 480));
     EXPECT_EQ(f.type(), CV_8UC3);
     EXPECT_FALSE(cap->set(platform::kPropFps, 5));
+    // A frame kept by the caller stays as it was when the next one comes.
+    cv::Mat kept = f;
+    cv::Mat copy = f.clone();
+    g_now += 500;
+    ASSERT_FALSE(cap->query().empty());
+    EXPECT_EQ(cv::norm(kept, copy, cv::NORM_L1), 0.0);
 
     auto scope = platform::captures().openCamera(2);
     ASSERT_NE(scope, nullptr);
