@@ -1,0 +1,70 @@
+// A storage folder of its own, a virtual clock on 7 March 2026 09:05:33 and the log in a
+// temporary file, for the capture files of one test.
+#pragma once
+
+#include "app/data_files.h"
+#include "app/orvex_frame.h"
+#include "app/picture_settings.h"
+#include "pipeline/capture_state.h"
+#include "pipeline/recording.h"
+#include "platform/clock.h"
+#include "support/log_capture.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <opencv2/imgproc.hpp>
+#include <opencv2/videoio.hpp>
+
+#include <filesystem>
+#include <memory>
+
+class CaptureFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        auto c = std::make_unique<platform::VirtualClock>();
+        clock = c.get();
+        platform::LocalTime t;
+        t.year = 2026;
+        t.month = 3;
+        t.day = 7;
+        t.hour = 9;
+        t.minute = 5;
+        t.second = 33;
+        clock->setLocalTime(t);
+        m_oldClock = platform::setClock(std::move(c));
+        m_oldStorage = g_StoragePath;
+        g_StoragePath = wxString::FromUTF8(storage.str());
+        g_InfoTime = 0;
+        g_LastFileName.clear();
+    }
+    void TearDown() override
+    {
+        finishRecording();
+        setSpaceProbe({});
+        g_StoragePath = m_oldStorage;
+        g_InfoTime = 0;
+        g_LastFileName.clear();
+        platform::setClock(std::move(m_oldClock));
+    }
+
+    std::string file(const std::string& name) const { return storage / name; }
+    bool exists(const std::string& name) const { return std::filesystem::exists(file(name)); }
+
+    // A frame that tells which pass made it: its brightness.
+    static cv::Mat numbered(int n, cv::Size size = cv::Size(320, 240))
+    {
+        cv::Mat f(size, CV_8UC3, cv::Scalar(20 + (n * 7) % 200, 40, 200 - (n * 7) % 180));
+        cv::circle(f, cv::Point(size.width / 2, size.height / 2), size.height / 4, cv::Scalar(255, 255, 255), -1);
+        return f;
+    }
+
+    TempDir storage;
+    LogCapture log;
+    platform::VirtualClock* clock = nullptr;
+
+private:
+    std::unique_ptr<platform::Clock> m_oldClock;
+    wxString m_oldStorage;
+};

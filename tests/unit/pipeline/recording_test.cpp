@@ -1,0 +1,200 @@
+#include "capture_fixture.h"
+#include "ffprobe.h"
+
+#include <random>
+
+namespace {
+
+// Runs passes every stepMs for durationMs of a recording and returns the frames written.
+uint32_t simulate(uint32_t stepMs, uint32_t durationMs, uint32_t* largestBurst = nullptr)
+{
+    uint32_t written = 0, burst = 0;
+    for (uint32_t t = 0; t < durationMs; t += stepMs) {
+        const uint32_t n = framesDue(written, t);
+        burst = std::max(burst, n);
+        written += n;
+    }
+    if (largestBurst)
+        *largestBurst = burst;
+    return written;
+}
+
+}  // namespace
+
+TEST(RecordingTimeline, FastPassesAreCappedAtFifteenPerSecond)
+{
+    // 30 passes a second (a 30 fps camera drawn as it comes): 15 of them per second.
+    uint32_t written = 0;
+    for (uint32_t t = 0; t < 4000; t += 33) {
+        written += framesDue(written, t);
+        EXPECT_LE(written, (t / 1000 + 1) * 15) << t;
+    }
+    EXPECT_EQ(written, 60u);
+    // The frame timer's 60 ms passes: one frame each, never two.
+    uint32_t burst = 0;
+    EXPECT_EQ(simulate(60, 4000, &burst), 60u);
+    EXPECT_EQ(burst, 1u);
+}
+
+TEST(RecordingTimeline, SlowPassesCatchUpWithTheClock)
+{
+    uint32_t written = 0;
+    EXPECT_EQ(framesDue(0, 0), 1u) << "the first pass writes one frame, not a second's worth";
+    for (uint32_t t = 0; t < 4000; t += 200) {
+        written += framesDue(written, t);
+        const uint32_t due = t * 15 / 1000 + 1;
+        EXPECT_GE(written + 1, due) << "at most one frame behind, at " << t;
+        EXPECT_LE(written, (t / 1000 + 1) * 15) << t;
+    }
+    // The last pass was at 3800 ms; the stop at 4000 ms fills the file to its running time.
+    EXPECT_EQ(written + framesAtStop(written, 4000), 60u);
+    EXPECT_EQ(framesAtStop(60, 4000), 0u);
+    EXPECT_EQ(framesAtStop(61, 4000), 0u) << "nothing is taken back";
+}
+
+TEST(RecordingTimeline, IrregularPassesStayOnTheTimelineAndUnderTheCap)
+{
+    std::mt19937 rng(5);
+    std::uniform_int_distribution<uint32_t> gap(5, 900);
+    uint32_t written = 0;
+    for (uint32_t t = 0; t < 60000; t += gap(rng)) {
+        written += framesDue(written, t);
+        ASSERT_LE(written, (t / 1000 + 1) * 15) << t;
+        ASSERT_GE(written + 1, t * 15 / 1000 + 1) << t;
+    }
+}
+
+class Recording : public CaptureFixture {
+protected:
+    // A recording of durationMs with a pass every stepMs; returns its file name.
+    std::string record(uint32_t stepMs, uint32_t durationMs, cv::Size size = cv::Size(320, 240))
+    {
+        std::string name;
+        EXPECT_TRUE(startRecording(size, clock->localTime(), name));
+        for (uint32_t t = 0, n = 0; t < durationMs; t += stepMs, ++n) {
+            EXPECT_TRUE(writeRecordingFrame(numbered(static_cast<int>(n), size)));
+            clock->advance(stepMs);
+        }
+        finishRecording();
+        return name;
+    }
+};
+
+TEST_F(Recording, FourSecondsFromAFiveFpsSourcePlayFourSeconds)
+{
+    const std::string name = record(200, 4000);
+    EXPECT_EQ(name, "2026-03-07 09_05_33.avi");
+    const ProbedVideo v = probeVideo(file(name));
+    ASSERT_TRUE(v.ok);
+    EXPECT_EQ(v.codecTag, "DIVX");
+    EXPECT_EQ(v.frameRate, "15/1");
+    EXPECT_NEAR(v.frames, 60, 1);
+    EXPECT_NEAR(v.duration, 4.0, 1.0 / 15 + 0.001);
+    EXPECT_EQ(g_LastFileName, wxString(name));
+    EXPECT_EQ(g_InfoTime, 3000);
+    EXPECT_FALSE(recordingRuns());
+}
+
+TEST_F(Recording, ThirtyPassesASecondGiveFifteenFramesASecond)
+{
+    const std::string name = record(33, 2000, cv::Size(1280, 960));
+    const ProbedVideo v = probeVideo(file(name));
+    ASSERT_TRUE(v.ok);
+    EXPECT_NEAR(v.frames, 30, 1);
+    cv::VideoCapture cap(file(name), cv::CAP_FFMPEG);
+    EXPECT_EQ(cap.get(cv::CAP_PROP_FRAME_WIDTH), 1280);
+    EXPECT_EQ(cap.get(cv::CAP_PROP_FRAME_HEIGHT), 960);
+}
+
+TEST_F(Recording, ASecondRecordingInTheSameSecondGetsItsOwnFile)
+{
+    std::string first, second;
+    ASSERT_TRUE(startRecording(cv::Size(320, 240), clock->localTime(), first));
+    writeRecordingFrame(numbered(0));
+    finishRecording();
+    clock->advance(300);
+    ASSERT_TRUE(startRecording(cv::Size(320, 240), clock->localTime(), second));
+    writeRecordingFrame(numbered(1));
+    finishRecording();
+    EXPECT_EQ(first, "2026-03-07 09_05_33.avi");
+    EXPECT_EQ(second, "2026-03-07 09_05_33_2.avi");
+    EXPECT_TRUE(probeVideo(file(first)).ok);
+    EXPECT_TRUE(probeVideo(file(second)).ok);
+}
+
+TEST_F(Recording, NoFolderNoRecording)
+{
+    g_StoragePath = wxString::FromUTF8(storage / "missing");
+    std::string name;
+    EXPECT_FALSE(startRecording(cv::Size(320, 240), clock->localTime(), name));
+    EXPECT_FALSE(recordingRuns());
+    EXPECT_TRUE(name.empty());
+    EXPECT_NE(log.text().find("Preview toggleRecord() cannot create"), std::string::npos) << log.text();
+}
+
+TEST_F(Recording, AWriterThatDoesNotOpenLeavesNoEmptyFile)
+{
+    std::string name;
+    EXPECT_FALSE(startRecording(cv::Size(0, 240), clock->localTime(), name));
+    // An odd size the codec refuses.
+    EXPECT_FALSE(startRecording(cv::Size(1, 1), clock->localTime(), name)) << "if this opens, pick another refusal";
+    EXPECT_FALSE(recordingRuns());
+    EXPECT_TRUE(std::filesystem::is_empty(storage.path()));
+}
+
+TEST_F(Recording, RemovedFolderStopsTheRecordingAndNamesNoFile)
+{
+    std::string name;
+    ASSERT_TRUE(startRecording(cv::Size(320, 240), clock->localTime(), name));
+    EXPECT_TRUE(writeRecordingFrame(numbered(0)));
+    std::filesystem::remove_all(storage.path());
+    clock->advance(60);
+    EXPECT_FALSE(writeRecordingFrame(numbered(1)));
+    EXPECT_NE(log.text().find("Screen drawFrame() recording stopped: "), std::string::npos) << log.text();
+    finishRecording();
+    EXPECT_FALSE(recordingRuns());
+    EXPECT_TRUE(g_LastFileName.empty()) << "the notice claims no file that is gone";
+    EXPECT_EQ(g_InfoTime, 0);
+    std::filesystem::create_directories(storage.path());
+}
+
+TEST_F(Recording, AFullDiskStopsTheRecordingWithAPlayableFile)
+{
+    uint64_t space = kRecordingReserve * 4;
+    setSpaceProbe([&](const std::string&) { return space; });
+    std::string name;
+    ASSERT_TRUE(startRecording(cv::Size(320, 240), clock->localTime(), name));
+    for (int n = 0; n < 20; ++n) {
+        EXPECT_TRUE(writeRecordingFrame(numbered(n)));
+        clock->advance(70);
+    }
+    const uint32_t written = g_FramesWritten;
+    space = kRecordingReserve - 1;
+    EXPECT_FALSE(writeRecordingFrame(numbered(21)));
+    EXPECT_NE(log.text().find("Screen drawFrame() recording stopped: the disk is full"), std::string::npos);
+    finishRecording();
+    EXPECT_EQ(g_FramesWritten, written) << "nothing more is written to a full disk";
+    const ProbedVideo v = probeVideo(file(name));
+    ASSERT_TRUE(v.ok);
+    EXPECT_EQ(v.frames, static_cast<int>(written));
+    EXPECT_EQ(g_LastFileName, wxString(name));
+}
+
+TEST_F(Recording, AFullDiskRefusesToStart)
+{
+    setSpaceProbe([](const std::string&) { return uint64_t{1000}; });
+    std::string name;
+    EXPECT_FALSE(startRecording(cv::Size(320, 240), clock->localTime(), name));
+    EXPECT_TRUE(std::filesystem::is_empty(storage.path()));
+}
+
+TEST_F(Recording, FramesOfAnotherSizeAreFittedToTheFile)
+{
+    std::string name;
+    ASSERT_TRUE(startRecording(cv::Size(320, 240), clock->localTime(), name));
+    EXPECT_TRUE(writeRecordingFrame(numbered(0)));
+    clock->advance(70);
+    EXPECT_TRUE(writeRecordingFrame(numbered(1, cv::Size(640, 360))));
+    finishRecording();
+    EXPECT_EQ(probeVideo(file(name)).frames, 2);
+}
