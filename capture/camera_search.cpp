@@ -20,11 +20,12 @@ namespace {
 struct NamePattern {
     const char* text;
     ModelSlot slot;
+    const char* label = nullptr;  // the log's name for it when not the pattern itself
 };
 
 // In matching order: a longer name ("Q3400 39HD") comes before its prefix ("Q3400 39").
 const NamePattern kPatterns[] = {
-    {"Telvane-one", SlotTelCap},      {"Pellar", SlotK1100},         {"iCatchtek", SlotChip},
+    {"Telvane-one", SlotTelCap, "TELCAP"}, {"Pellar", SlotK1100, "K1100"},         {"iCatchtek", SlotChip},
     {"General USB Device", SlotChip}, {"Q3400 60", SlotHd720},       {"Q3400 39HD", SlotSquare800},
     {"Q3400 39", SlotSquare400},      {"Q810 60HD", SlotHd720},      {"Q810 39HD", SlotSquare800},
     {"Q720 60HD", SlotHd720},         {"Q720 39HD", SlotSquare800},  {"N5 VGA", SlotWide360},
@@ -101,8 +102,7 @@ void COrvexPreviewState::refreshCamera()
             logLine("Preview refreshCamera() Camera(%d) CamName(%s)\n", j, name);
             for (const NamePattern& p : kPatterns) {
                 if (std::strstr(name, p.text)) {
-                    logLine("Preview refreshCamera() %s(%d)\n",
-                            p.slot == SlotTelCap ? "TELCAP" : p.text, j);
+                    logLine("Preview refreshCamera() %s(%d)\n", p.label ? p.label : p.text, j);
                     m_modelIndex[p.slot] = j;
                     break;
                 }

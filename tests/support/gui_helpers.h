@@ -3,6 +3,7 @@
 
 #include <wx/app.h>
 #include <wx/bitmap.h>
+#include <wx/evtloop.h>
 #include <wx/image.h>
 #include <wx/utils.h>
 #include <wx/window.h>
@@ -18,11 +19,12 @@ inline void pumpEvents(int ms = 50)
 {
     auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     do {
+        if (wxEventLoopBase* loop = wxEventLoopBase::GetActive())
+            loop->DispatchTimeout(2);
         while (wxTheApp->Pending())
             wxTheApp->Dispatch();
         wxTheApp->ProcessPendingEvents();
         wxTheApp->ProcessIdle();
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
     } while (std::chrono::steady_clock::now() < until);
 }
 

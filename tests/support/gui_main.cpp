@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <wx/app.h>
+#include <wx/evtloop.h>
 #include <wx/image.h>
 
 #include <cstdlib>
@@ -31,7 +32,14 @@ int main(int argc, char** argv)
         return 77;
     }
     wxTheApp->CallOnInit();
-    const int rc = RUN_ALL_TESTS();
+    // The tests drive the loop themselves (pumpEvents); it must be the active one so that
+    // every event source, file descriptors included, is dispatched.
+    int rc = 0;
+    {
+        wxGUIEventLoop loop;
+        wxEventLoopActivator active(&loop);
+        rc = RUN_ALL_TESTS();
+    }
     wxTheApp->OnExit();
     wxEntryCleanup();
     return rc;

@@ -59,19 +59,21 @@ TEST_F(FrameTimer, StatusRedrawnEverySixteenthTick)
     while (frame->tickCounter() % 16 != 1)
         tick();
     const wxBitmap before = label->shown();
-    g_StatusText = "2026/03/07 09:05";
-    g_StatusColour = *wxWHITE;
+    // The live view's status is the time of day: a new minute changes the text at once...
+    clock->advance(60 * 1000);
     for (int i = 0; i < 15; ++i) {
         tick();
         EXPECT_TRUE(sameBitmap(label->shown(), before)) << i;
     }
+    // ...and the label follows on the sixteenth tick.
     tick();
     const wxBitmap drawn = label->shown();
     EXPECT_FALSE(sameBitmap(drawn, before));
 
-    // An emptied text puts the plain label back at the next round.
-    g_StatusText.clear();
+    // The setup tab has no status: the plain label comes back at the next round.
+    switchState(StateSetup);
     tick(16);
+    EXPECT_TRUE(g_StatusText.empty());
     EXPECT_FALSE(sameBitmap(label->shown(), drawn));
 }
 

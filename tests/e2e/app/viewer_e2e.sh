@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# The viewer as a user starts it: a fresh user, the simulated scope, a real X server.
+# Usage: viewer_e2e.sh BUILD_DIR SOURCE_DIR CASE
+set -uo pipefail
+build=$1 source=$2 case=$3
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export HOME=$work/home
+mkdir -p "$HOME"
+export ASAN_OPTIONS=detect_leaks=0
+fail() { echo "FAIL: $*"; [ -f "$log" ] && sed 's/^/  log: /' "$log" | tail -40; exit 1; }
+log=$HOME/Orvex/log.txt
+
+# Waits until the log holds a line (a fixed text), at most $2 seconds.
+wait_for() {
+  local line=$1 secs=${2:-30} i
+  for ((i = 0; i < secs * 10; i++)); do
+    [ -f "$log" ] && grep -qxF -- "$line" "$log" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# Starts the program from a program folder in the background; sets $pid.
+start() {
+  local folder=$1; shift
+  (cd / && exec "$folder/orvex" "$@") >"$work/out.txt" 2>&1 &
+  pid=$!
+}
+
+# Ends it as a logout would and checks that it went away cleanly.
+stop() {
+  kill -TERM "$pid" 2>/dev/null
+  local i
+  for ((i = 0; i < 100; i++)); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -0 "$pid" 2>/dev/null && { kill -KILL "$pid"; fail "the program did not close"; }
+  wait "$pid"
+  local rc=$?
+  [ "$rc" -eq 0 ] || { cat "$work/out.txt"; fail "exit status $rc"; }
+}
+
+case $case in
+default)
+  start "$build" --simulate
+  wait_for "Preview refreshCamera() K2200(1) QueryFrame OK!" 60 || fail "the scope was not found"
+  [ "$(head -n1 "$log")" = "Frame createGUIControls() Open logFile OK" ] || fail "first log line"
+  [ "$(cat "$HOME/Orvex/config.txt")" = "PATH $HOME/Orvex/DCIM" ] || fail "config.txt"
+  [ -d "$HOME/Orvex/DCIM" ] || fail "no DCIM folder"
+  grep -qxF "Preview refreshCamera() Count(0)" "$log" || fail "search start"
+  sleep 1
+  import -window root "$work/shot.png" || fail "no screenshot"
+  stop
+  ;;
+desk)
+  start "$build" "--simulate=$source/sim/scenarios/desk.txt"
+  wait_for "Preview refreshCamera() Index(1) QueryFrame OK!" 60 || fail "the named camera was not opened"
+  grep -qxF "Preview refreshCamera() Q3400 39HD(1)" "$log" || fail "the name was not recognised"
+  stop
+  ;;
+no-bravik)
+  # A program folder without the register library: the viewer runs, device control is absent.
+  folder=$work/program
+  mkdir -p "$folder"
+  cp "$build/orvex" "$build/libscopesim.so" "$folder/"
+  cp -r "$build/res" "$folder/"
+  start "$folder" --simulate
+  wait_for "Preview refreshCamera() haveKelmo(FALSE), Count(2)" 60 || fail "the search did not run without the library"
+  stop
+  ;;
+installed)
+  prefix=$work/prefix
+  cmake --install "$build" --prefix "$prefix" >/dev/null || fail "install"
+  [ -x "$prefix/bin/orvex" ] || fail "no launcher"
+  (cd /tmp && exec "$prefix/bin/orvex" --simulate) >"$work/out.txt" 2>&1 &
+  pid=$!
+  wait_for "Preview refreshCamera() K2200(1) QueryFrame OK!" 60 || fail "the installed program did not find the scope"
+  stop
+  ;;
+bad-scenario)
+  printf 'camera "Broken\n' >"$work/bad.txt"
+  "$build/orvex" "--simulate=$work/bad.txt" >"$work/out.txt" 2>&1 && fail "a bad scenario was accepted"
+  grep -q "bad.txt:1" "$work/out.txt" || { cat "$work/out.txt"; fail "the message does not name the file and line"; }
+  [ ! -e "$HOME/Orvex" ] || fail "a bad scenario started the program"
+  "$build/orvex" --help | grep -q -- "--simulate" || fail "--help"
+  ;;
+*)
+  fail "unknown case $case"
+  ;;
+esac
+echo "PASS: $case"

@@ -1,0 +1,228 @@
+#include "preview_fixture.h"
+
+#include "app/skin_bitmap.h"
+
+#include <wx/combobox.h>
+
+namespace {
+
+std::string between(const std::string& text, const std::string& from, const std::string& to)
+{
+    const size_t a = text.find(from);
+    const size_t b = text.find(to, a);
+    if (a == std::string::npos || b == std::string::npos)
+        return {};
+    return text.substr(a, b + to.size() - a);
+}
+
+bool testPictureOn() { return scopesim::scopeState("USB Inspection Camera")->testPicture; }
+
+}  // namespace
+
+using DefaultRig = PreviewFixture;
+
+TEST_F(DefaultRig, NoSearchBeforeTheFirstLayout)
+{
+    // The frame has not run a tick yet, so nothing was laid out by its timer either.
+    EXPECT_FALSE(logHas("Preview onTimer() initState(1)"));
+    EXPECT_EQ(preview->cameraKind(), KindNone);
+}
+
+TEST_F(DefaultRig, FindsTheScopeBehindTheLaptopWebcam)
+{
+    startUp();
+    const std::string search = between(log(), "Preview refreshCamera() Count(0)",
+                                       "Preview refreshCamera() K2200(1) QueryFrame OK!");
+    ASSERT_FALSE(search.empty()) << log();
+    const char* expected[] = {
+        "Preview onTimer() initState(1)",
+        "Preview refreshCamera() search camera",
+        "Preview refreshCamera() DeviceCamCount(2)",
+        "Preview refreshCamera() No=0, camera(TRUE)",
+        "Preview refreshCamera() Camera(0) CamName(Integrated Camera)",
+        "Preview refreshCamera() No=1, camera(TRUE)",
+        "Preview refreshCamera() Camera(1) CamName(USB Inspection Camera)",
+        "Preview refreshCamera() haveKelmo(TRUE), Count(2)",
+        "Preview refreshCamera() camera(0) NoQueryFrame",
+        "Preview refreshCamera() camera(1) Is K2200",
+    };
+    size_t at = 0;
+    const std::string all = log();
+    for (const char* line : expected) {
+        size_t p = all.find(std::string(line) + "\n", at);
+        ASSERT_NE(p, std::string::npos) << "missing or out of order: " << line << "\n" << all;
+        at = p;
+    }
+    EXPECT_EQ(preview->cameraKind(), KindKelmo);
+    EXPECT_EQ(preview->modelIndex(SlotKelmo), 1);
+    ASSERT_NE(preview->capture(), nullptr);
+    EXPECT_EQ(preview->capture(), preview->cameraAt(1));
+    // The test picture was switched off again: the live picture shows.
+    EXPECT_FALSE(testPictureOn());
+    auto bus = scopesim::busLog();
+    bool closing = false;
+    for (const auto& a : bus)
+        closing |= a.write && a.device == 0x7A && a.address == 0x8400 && a.value == 2;
+    EXPECT_TRUE(closing);
+    // Frames reach the pipeline scaled to 1280 x 960.
+    cv::Mat* f = preview->grabFrame();
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(f->cols, 1280);
+    EXPECT_EQ(f->rows, 960);
+    preview->releaseFrame();
+    // The device box shows its controls for the scope.
+    EXPECT_NE(preview->ioBox()->unit(), nullptr);
+}
+
+TEST_F(DefaultRig, TubePulledAndPluggedBack)
+{
+    startUp();
+    ASSERT_EQ(preview->cameraKind(), KindKelmo);
+    scopesim::setTube("USB Inspection Camera", false);
+    tick(2);
+    EXPECT_TRUE(logHas("Preview onTimer() Orvex(1), Tube Output (1, 0)"));
+    EXPECT_EQ(preview->capture(), nullptr);
+    EXPECT_EQ(preview->cameraAt(1), nullptr);
+    EXPECT_EQ(preview->grabFrame(), nullptr);
+
+    scopesim::setTube("USB Inspection Camera", true);
+    tick(2);
+    EXPECT_TRUE(logHas("Preview onTimer() Orvex(1), Tube Input (0, 1)"));
+    EXPECT_TRUE(logHas("Preview onTimer() Orvex(1), QueryFrame OK!"));
+    ASSERT_NE(preview->capture(), nullptr);
+    EXPECT_EQ(preview->capture(), preview->cameraAt(1));
+    EXPECT_NE(preview->grabFrame(), nullptr);
+    preview->releaseFrame();
+}
+
+TEST_F(DefaultRig, FramesThatStopAreATubeFail)
+{
+    startUp();
+    ASSERT_NE(preview->capture(), nullptr);
+    scopesim::setFrames("USB Inspection Camera", false);
+    EXPECT_EQ(preview->grabFrame(), nullptr);
+    tick();
+    EXPECT_TRUE(logHas("Preview onTimer() Orvex(1), Tube Fail"));
+    EXPECT_EQ(preview->capture(), nullptr);
+    scopesim::setFrames("USB Inspection Camera", true);
+    tick(2);
+    EXPECT_TRUE(logHas("Preview onTimer() Orvex(1), QueryFrame OK!"));
+    EXPECT_NE(preview->capture(), nullptr);
+}
+
+TEST_F(DefaultRig, LedAndBoostKeysActOnTheScope)
+{
+    startUp();
+    ASSERT_EQ(preview->cameraKind(), KindKelmo);
+    const int before = scopesim::scopeState("USB Inspection Camera")->ledLevel;
+    frame->dispatchKey(316, false);  // Right
+    frame->dispatchKey(316, false);
+    EXPECT_EQ(scopesim::scopeState("USB Inspection Camera")->ledLevel, std::min(before + 2, 15));
+    frame->dispatchKey(314, false);  // Left
+    EXPECT_EQ(scopesim::scopeState("USB Inspection Camera")->ledLevel, std::min(before + 2, 15) - 1);
+    frame->dispatchKey(340, false);  // F1
+    EXPECT_TRUE(scopesim::scopeState("USB Inspection Camera")->boost);
+    frame->dispatchKey(342, false);  // F3
+    EXPECT_TRUE(scopesim::scopeState("USB Inspection Camera")->ledSwitch);
+    frame->dispatchKey(341, false);  // F2 turns the picture
+    tick();
+    EXPECT_EQ(g_Rotation, 1);
+}
+
+TEST_F(DefaultRig, ScopeUnpluggedAndBackWhileTheLiveViewIsCurrent)
+{
+    startUp();
+    ASSERT_TRUE(scopesim::plug("USB Inspection Camera", false));
+    settleEvents();
+    EXPECT_TRUE(logHas("Frame MSWWindowProc() DBT_DEVICEREMOVECOMPLETE isHandle(1) g_UsbState(2)")) << log();
+    EXPECT_NE(log().find("Frame MSWWindowProc() dbcc_name("), std::string::npos);
+    EXPECT_EQ(preview->ioBox()->unit(), nullptr);
+    EXPECT_EQ(preview->capture(), nullptr);
+    EXPECT_EQ(preview->cameraCount(), 1u);
+
+    ASSERT_TRUE(scopesim::plug("USB Inspection Camera", true));
+    settleEvents();
+    EXPECT_TRUE(logHas("Frame MSWWindowProc() DBT_DEVICEARRIVAL isHandle(1) g_UsbState(2)")) << log();
+    EXPECT_NE(preview->ioBox()->unit(), nullptr);
+    EXPECT_EQ(preview->cameraKind(), KindKelmo);
+    EXPECT_NE(preview->capture(), nullptr);
+}
+
+TEST_F(DefaultRig, AnotherCameraStillRefreshesTheSearch)
+{
+    startUp();
+    const size_t searches = logCount("Preview refreshCamera() search camera");
+    ASSERT_TRUE(scopesim::plug("Integrated Camera", false));
+    settleEvents();
+    EXPECT_TRUE(logHas("Frame MSWWindowProc() DBT_DEVICEREMOVECOMPLETE isHandle(0) g_UsbState(1)")) << log();
+    EXPECT_EQ(logCount("Preview refreshCamera() search camera"), searches + 1);
+    // The scope is now the only camera, at index 0.
+    EXPECT_EQ(preview->modelIndex(SlotKelmo), 0);
+    EXPECT_NE(preview->capture(), nullptr);
+}
+
+TEST_F(DefaultRig, ChangesOnAnotherTabAreReplayedOnReturn)
+{
+    startUp();
+    // A capture to browse, so the browse tab can be entered.
+    cv::Mat m(48, 64, CV_8UC3, cv::Scalar(1, 2, 3));
+    ASSERT_TRUE(cv::imwrite(toUtf8(g_StoragePath) + "/2026-03-07 09_05_33.jpg", m));
+    frame->browsePanel()->scanFolder(2);
+    switchState(StateBrowse);
+    ASSERT_EQ(g_CurrentState->id(), StateBrowse);
+    EXPECT_EQ(g_UsbState, 0);
+
+    const size_t searches = logCount("Preview refreshCamera() search camera");
+    scopesim::plug("USB Inspection Camera", false);
+    settleEvents();
+    scopesim::plug("USB Inspection Camera", true);
+    settleEvents();
+    EXPECT_EQ(g_UsbState, 2);
+    EXPECT_EQ(logCount("Preview refreshCamera() search camera"), searches) << "the browse tab ignores it";
+
+    switchState(StatePreview);
+    EXPECT_EQ(g_UsbState, 0);
+    EXPECT_EQ(logCount("Preview refreshCamera() search camera"), searches + 1);
+    EXPECT_NE(preview->ioBox()->unit(), nullptr);
+    EXPECT_EQ(preview->cameraKind(), KindKelmo);
+}
+
+TEST_F(DefaultRig, StatusTextIsTheDateAndTime)
+{
+    rig->clock->setLocalTime({2026, 3, 7, 9, 5, 33});
+    startUp();
+    EXPECT_EQ(g_StatusText, "2026/03/07 09:05");
+    EXPECT_EQ(g_StatusColour, wxColour(255, 255, 255));
+}
+
+TEST_F(DefaultRig, ZoomBarAndWheel)
+{
+    startUp();
+    EXPECT_EQ(g_ZoomFactor, 1.0f);
+    frame->wheel(120, 120);  // one notch up
+    EXPECT_FLOAT_EQ(g_ZoomFactor, 1.0f - 0.025f);
+    for (int i = 0; i < 30; ++i)
+        preview->wheelStep(-1);
+    EXPECT_FLOAT_EQ(g_ZoomFactor, 0.5f) << "level 20 at most";
+    preview->wheelStep(10);
+    EXPECT_FLOAT_EQ(g_ZoomFactor, 0.75f);
+}
+
+TEST_F(DefaultRig, ToolsAndTheirPlaces)
+{
+    startUp();
+    EXPECT_EQ(rectOf(preview->toolButton(0)), wxRect(140, 20, 108, 108));
+    EXPECT_EQ(rectOf(preview->toolButton(2)), wxRect(140, 246, 108, 108));
+    EXPECT_TRUE(preview->toolButton(0)->IsShown());
+    EXPECT_FALSE(preview->toolButton(3)->IsShown()) << "no rotate button for the scope";
+    EXPECT_EQ(rectOf(preview->zoomBar()), wxRect(270, 68, 14, 300));
+    EXPECT_EQ(rectOf(preview->zoomLabel()), wxRect(252, 48, 32, 20));
+
+    // Mirror by Enter: state, picture and look follow.
+    const wxBitmap before = preview->toolButton(2)->shown();
+    frame->dispatchKey(13, false);
+    EXPECT_TRUE(g_Mirror);
+    EXPECT_FALSE(sameBitmap(preview->toolButton(2)->shown(), before));
+    frame->dispatchKey(13, false);
+    EXPECT_FALSE(g_Mirror);
+}

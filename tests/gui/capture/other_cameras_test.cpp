@@ -1,0 +1,126 @@
+#include "preview_fixture.h"
+
+namespace {
+
+class Desk : public PreviewFixture {
+    std::string scenario() const override
+    {
+        return R"(camera "Integrated Camera" size 1280x720 scene gradient
+camera "Q3400 39HD Camera" size 800x800,640x480,400x400 scene pipe
+scope "USB Inspection Camera" tube in
+)";
+    }
+};
+
+class Chooser : public PreviewFixture {
+    std::string scenario() const override
+    {
+        return R"(camera "N9 HD Scope" size 1920x1080,1280x720
+camera "RF550 HD" size 640x480
+camera "Q720 60HD" size 1280x720,640x480
+camera "Q3400 39" size 400x400,640x480
+)";
+    }
+};
+
+class K1100 : public PreviewFixture {
+    std::string scenario() const override
+    {
+        return R"(camera "Integrated Camera" size 1280x720
+em28xx "Pellar Q720 60HD USB 2861 Video" size 720x576
+registry "Pellar Q720 60HD USB 2861 Video"
+)";
+    }
+};
+
+class NoCamera : public PreviewFixture {
+    std::string scenario() const override { return "usb vid 1D6B pid 0002 class 09/00/01\n"; }
+};
+
+class UnknownOnly : public PreviewFixture {
+    std::string scenario() const override { return "camera \"Integrated Camera\" size 1280x720\n"; }
+};
+
+}  // namespace
+
+TEST_F(Desk, OnlyTheNamedCameraIsOpenedAtItsSize)
+{
+    startUp();
+    EXPECT_TRUE(logHas("Preview refreshCamera() Q3400 39HD(1)"));
+    EXPECT_TRUE(logHas("Preview refreshCamera() Index(1) QueryFrame OK!"));
+    EXPECT_EQ(preview->cameraKind(), KindGeneric);
+    EXPECT_EQ(preview->capture(), preview->cameraAt(1));
+    cv::Mat* f = preview->grabFrame();
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(f->cols, 800);
+    EXPECT_EQ(f->rows, 800);
+    preview->releaseFrame();
+    EXPECT_FALSE(logHas("Preview refreshCamera() haveKelmo(TRUE), Count(3)")) << "no family test";
+}
+
+TEST_F(Chooser, SizeSlotsByPriority)
+{
+    startUp();
+    // Hd1080 beats Hd720 beats Square400 beats Vga480.
+    EXPECT_TRUE(logHas("Preview refreshCamera() N9 HD(0)"));
+    EXPECT_TRUE(logHas("Preview refreshCamera() RF550 HD(1)"));
+    EXPECT_TRUE(logHas("Preview refreshCamera() Q720 60HD(2)"));
+    EXPECT_TRUE(logHas("Preview refreshCamera() Q3400 39(3)"));
+    EXPECT_TRUE(logHas("Preview refreshCamera() Index(0) QueryFrame OK!"));
+    cv::Mat* f = preview->grabFrame();
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(f->cols, 1920);
+    EXPECT_EQ(f->rows, 1080);
+    preview->releaseFrame();
+}
+
+TEST_F(K1100, PellarNameWinsAndTheBridgeIsSetUp)
+{
+    startUp();
+    EXPECT_TRUE(logHas("Preview refreshCamera() K1100(1)"));
+    EXPECT_FALSE(logHas("Preview refreshCamera() Q720 60HD(1)"));
+    EXPECT_TRUE(logHas("Preview refreshCamera() K1100(1) QueryFrame OK!"));
+    EXPECT_EQ(preview->cameraKind(), KindK1100);
+    EXPECT_TRUE(preview->toolButton(3)->IsShown()) << "the rotate button belongs to this camera";
+    ASSERT_NE(pCEM2800Prop, nullptr);
+    const std::string name = "Pellar Q720 60HD USB 2861 Video";
+    EXPECT_EQ(scopesim::em28xxIndirect(name, 14), 0x005F);
+    EXPECT_EQ(scopesim::em28xxIndirect(name, 26), 0x0000);
+    EXPECT_EQ(scopesim::em28xxIndirect(name, 28), 0x0F0F);
+
+    // F2 turns the picture and the rotate button shows it.
+    const wxBitmap idle = preview->toolButton(3)->shown();
+    frame->dispatchKey(341, false);
+    EXPECT_EQ(g_Rotation, 1);
+    EXPECT_FALSE(sameBitmap(preview->toolButton(3)->shown(), idle));
+}
+
+TEST_F(K1100, CameraSnapshotButtonIsPolledAndConsumed)
+{
+    startUp();
+    ASSERT_EQ(preview->cameraKind(), KindK1100);
+    const std::string name = "Pellar Q720 60HD USB 2861 Video";
+    scopesim::pressButton(name, scopesim::Button::Snapshot);
+    tick(3);
+    EXPECT_FALSE(*scopesim::em28xxRegister(name, 0x0C) & 0x20) << "the latch was read and cleared";
+    EXPECT_TRUE(g_SnapPending) << "a snapshot was taken";
+}
+
+TEST_F(NoCamera, NoDevicesEndTheSearchAtOnce)
+{
+    startUp();
+    EXPECT_TRUE(logHas("Preview refreshCamera() DeviceCamCount(0)"));
+    EXPECT_EQ(preview->cameraKind(), KindNone);
+    EXPECT_EQ(preview->grabFrame(), nullptr);
+    tick(20);  // the pipeline finds nothing to draw and nothing breaks
+}
+
+TEST_F(UnknownOnly, AnUnknownWebcamIsNeverOpened)
+{
+    startUp();
+    EXPECT_TRUE(logHas("Preview refreshCamera() haveKelmo(FALSE), Count(1)"));
+    EXPECT_TRUE(logHas("Preview refreshCamera() M1900(-1)"));
+    EXPECT_TRUE(logHas("Preview refreshCamera() ICATCH(-1) NoQueryFrame"));
+    EXPECT_EQ(preview->cameraKind(), KindGeneric);
+    EXPECT_EQ(preview->capture(), nullptr);
+}
