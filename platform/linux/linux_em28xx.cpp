@@ -76,23 +76,52 @@ private:
         return 0;
     }
 
+    // The driver moves two bytes at a time for a few registers (0x30, 0x32, 0x40: the
+    // low byte of a pair), one elsewhere.
+    static bool pairedRegister(uint32_t reg) { return reg == 0x30 || reg == 0x32 || reg == 0x40; }
+
+    int32_t debugRegister(unsigned long request, uint32_t reg, uint64_t& val)
+    {
+        v4l2_dbg_register r{};
+        r.match.type = V4L2_CHIP_MATCH_BRIDGE;
+        r.match.addr = 0;
+        r.size = pairedRegister(reg) ? 2 : 1;
+        r.reg = reg;
+        r.val = val;
+        if (m_ctx.ops.ioctl(m_ctx.ops.ctx, m_fd, request, &r) < 0)
+            return emErrno(errno);
+        val = r.val;
+        return 0;
+    }
+
     int32_t registerData(uint8_t* bytes, bool write)
     {
         if (!m_regLen)
             return kEmNotSelected;
-        for (uint32_t i = 0; i < m_regLen; ++i) {
-            v4l2_dbg_register r{};
-            r.match.type = V4L2_CHIP_MATCH_BRIDGE;
-            r.match.addr = 0;
-            r.size = 1;
-            r.reg = m_reg + i;
-            if (write)
-                r.val = bytes[i];
-            unsigned long request = write ? VIDIOC_DBG_S_REGISTER : VIDIOC_DBG_G_REGISTER;
-            if (m_ctx.ops.ioctl(m_ctx.ops.ctx, m_fd, request, &r) < 0)
-                return emErrno(errno);
-            if (!write)
-                bytes[i] = static_cast<uint8_t>(r.val);
+        for (uint32_t i = 0; i < m_regLen;) {
+            const uint32_t reg = m_reg + i;
+            const bool pair = pairedRegister(reg);
+            const bool both = pair && i + 1 < m_regLen;
+            uint64_t val = 0;
+            if (write) {
+                if (pair && !both) {
+                    // Only the low byte was asked for: keep the high one as it is.
+                    if (int32_t e = debugRegister(VIDIOC_DBG_G_REGISTER, reg, val))
+                        return e;
+                    val = (val & 0xFF00) | bytes[i];
+                } else {
+                    val = bytes[i] | (both ? bytes[i + 1] << 8 : 0);
+                }
+                if (int32_t e = debugRegister(VIDIOC_DBG_S_REGISTER, reg, val))
+                    return e;
+            } else {
+                if (int32_t e = debugRegister(VIDIOC_DBG_G_REGISTER, reg, val))
+                    return e;
+                bytes[i] = static_cast<uint8_t>(val);
+                if (both)
+                    bytes[i + 1] = static_cast<uint8_t>(val >> 8);
+            }
+            i += both ? 2 : 1;
         }
         return 0;
     }

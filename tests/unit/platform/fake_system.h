@@ -172,10 +172,17 @@ struct FakeIoctls {
                 errno = n.dbgErrno;
                 return -1;
             }
-            if (rq == VIDIOC_DBG_G_REGISTER)
-                r->val = n.regs[r->reg & 0xFF];
-            else
-                n.regs[r->reg & 0xFF] = static_cast<uint8_t>(r->val);
+            // As the em28xx driver: 0x30, 0x32 and 0x40 move as little-endian pairs.
+            const uint32_t reg = r->reg & 0xFF;
+            const bool pair = reg == 0x30 || reg == 0x32 || reg == 0x40;
+            if (rq == VIDIOC_DBG_G_REGISTER) {
+                r->val = n.regs[reg] | (pair ? n.regs[reg + 1] << 8 : 0);
+                r->size = pair ? 2 : 1;
+            } else {
+                n.regs[reg] = static_cast<uint8_t>(r->val);
+                if (pair)
+                    n.regs[reg + 1] = static_cast<uint8_t>(r->val >> 8);
+            }
             return 0;
         }
         if (rq == I2C_RDWR) {

@@ -47,32 +47,54 @@ TEST(LinuxEm28xx, CannotOpenWhereTheKernelRefusesDebugRegisters)
     EXPECT_EQ(platform::makeLinuxEm28xx(context(b.tree, b.io))->open(nowhere), nullptr);
 }
 
-TEST(LinuxEm28xx, RegisterRequestsBecomeOneDebugRegisterCallPerByte)
+TEST(LinuxEm28xx, RegisterRequestsBecomeDebugRegisterCallsOfTheDriversWidths)
 {
     Bridge b(0);
     auto p = b.open();
     ASSERT_NE(p, nullptr);
+    auto& regs = b.io.nodes[(b.tree.root() / "dev/video0").string()].regs;
+    auto write = [&](uint8_t reg, std::vector<uint8_t> data) {
+        Em28xxRegisterRequest rq{uint32_t(reg) << 8 | uint32_t(data.size()), uint32_t(data.size()),
+                                 data.data()};
+        EXPECT_EQ(p->setProperty(platform::kEmPropRegSelect, &rq), 0);
+        return p->setProperty(platform::kEmPropRegData, data.data());
+    };
     b.io.dbgCalls.clear();
     b.io.dbgRequests.clear();
-    uint8_t data[2] = {0x5F, 0x00};
-    Em28xxRegisterRequest rq{0x40u << 8 | 2u, 2, data};
-    ASSERT_EQ(p->setProperty(platform::kEmPropRegSelect, &rq), 0);
-    ASSERT_EQ(p->setProperty(platform::kEmPropRegData, data), 0);
-    ASSERT_EQ(b.io.dbgCalls.size(), 2u);
+    // The indirect window: the value pair at 0x40 in one call, then the index at 0x42.
+    regs[0x42] = 0x99;
+    ASSERT_EQ(write(0x40, {0x5F, 0x00}), 0);
+    ASSERT_EQ(b.io.dbgCalls.size(), 1u);
     EXPECT_EQ(b.io.dbgRequests[0], VIDIOC_DBG_S_REGISTER);
     EXPECT_EQ(b.io.dbgCalls[0].reg, 0x40u);
-    EXPECT_EQ(b.io.dbgCalls[0].val, 0x5Fu);
-    EXPECT_EQ(b.io.dbgCalls[0].size, 1u);
-    EXPECT_EQ(b.io.dbgCalls[1].reg, 0x41u);
-    EXPECT_EQ(b.io.dbgCalls[1].match.type, V4L2_CHIP_MATCH_BRIDGE);
+    EXPECT_EQ(b.io.dbgCalls[0].val, 0x005Fu);
+    EXPECT_EQ(b.io.dbgCalls[0].match.type, V4L2_CHIP_MATCH_BRIDGE);
+    EXPECT_EQ(regs[0x42], 0x99) << "no stray write reaches the index register";
+    ASSERT_EQ(write(0x42, {14}), 0);
+    EXPECT_EQ(b.io.dbgCalls.back().reg, 0x42u);
+    EXPECT_EQ(b.io.dbgCalls.back().size, 1u);
+    EXPECT_EQ(regs[0x42], 14);
 
-    b.io.nodes[(b.tree.root() / "dev/video0").string()].regs[0x0C] = 0x25;
+    // One byte of a pair: its partner keeps its value.
+    regs[0x41] = 0x77;
+    ASSERT_EQ(write(0x40, {0x12}), 0);
+    EXPECT_EQ(regs[0x40], 0x12);
+    EXPECT_EQ(regs[0x41], 0x77);
+
+    regs[0x0C] = 0x25;
     uint8_t v = 0;
     Em28xxRegisterRequest one{0x0Cu << 8 | 1u, 1, &v};
     ASSERT_EQ(p->setProperty(platform::kEmPropRegSelect, &one), 0);
     ASSERT_EQ(p->getProperty(platform::kEmPropRegData, &v), 0);
     EXPECT_EQ(v, 0x25);
     EXPECT_EQ(b.io.dbgRequests.back(), VIDIOC_DBG_G_REGISTER);
+    uint8_t three[3] = {};
+    Em28xxRegisterRequest run{0x40u << 8 | 3u, 3, three};
+    ASSERT_EQ(p->setProperty(platform::kEmPropRegSelect, &run), 0);
+    ASSERT_EQ(p->getProperty(platform::kEmPropRegData, three), 0);
+    EXPECT_EQ(three[0], 0x12);
+    EXPECT_EQ(three[1], 0x77);
+    EXPECT_EQ(three[2], 14);
 
     // Refusals come back as failure codes carrying the error number.
     b.io.nodes[(b.tree.root() / "dev/video0").string()].dbgErrno = EIO;
