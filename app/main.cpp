@@ -7,6 +7,7 @@
 #include <wx/log.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 wxIMPLEMENT_APP_NO_MAIN(COrvexApp);
 
@@ -25,6 +26,9 @@ int main(int argc, char** argv)
         return 1;
 
     installViewerParts();
+    // The native controls (the zoom bar) in the dark theme the skin is drawn for, unless the
+    // user chose a theme of their own.
+    setenv("GTK_THEME", "Adwaita:dark", 0);
     wxSetAssertHandler(nullptr);
     wxLog::SetLogLevel(wxLOG_Info);
     // The toolkit sees only the program name: the options are ours.

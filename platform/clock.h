@@ -3,6 +3,7 @@
 // VirtualClock and never wait for real time.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -54,7 +55,8 @@ public:
 
 private:
     uint32_t m_start;
-    uint64_t m_elapsed = 0;
+    // Read from worker threads (a request waiting on a stalled device asks the time).
+    std::atomic<uint64_t> m_elapsed{0};
     LocalTime m_base;
     uint64_t m_baseAt = 0;
 };
