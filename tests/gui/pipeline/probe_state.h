@@ -1,0 +1,45 @@
+// A tab that hands the screen frames the test makes, records the way the live view does and
+// notes what the pass asks of it.
+#pragma once
+
+#include "app/orvex_state.h"
+#include "app/picture_settings.h"
+#include "pipeline/recording.h"
+
+#include <opencv2/core/mat.hpp>
+
+#include <string>
+
+class ProbeState : public COrvexState {
+public:
+    ProbeState(wxWindow* parent, int id) : COrvexState(parent, id) {}
+
+    cv::Mat* grabFrame() override
+    {
+        if (source.empty())
+            return nullptr;
+        source.copyTo(work);
+        return &work;
+    }
+    void releaseFrame() override
+    {
+        work.release();
+        ++releases;
+    }
+    void snapshotRelease() override { ++snapshotReleases; }
+    void toggleRecord() override
+    {
+        ++toggles;
+        if (recordingRuns())
+            finishRecording();
+        else if (!source.empty())
+            startRecording(source.size(), platform::clock().localTime(), recordFile);
+    }
+
+    cv::Mat source;
+    cv::Mat work;
+    std::string recordFile;
+    int releases = 0;
+    int snapshotReleases = 0;
+    int toggles = 0;
+};
