@@ -1,6 +1,6 @@
-// A stand-in libBravik for the binding's tests: every call is reported to the test program
-// that loaded it (through functions that program exports), and register reads return what
-// the test scripted. Built in variants that lack an export, as a damaged install would.
+// A stand-in libBravik that reports every call to the test program that loaded it and reads
+// registers as the test scripted. Built in variants that lack an export, as a damaged
+// install would.
 #include "bravik/include/bravik/bravik.h"
 
 #include <dlfcn.h>
@@ -10,29 +10,24 @@
 
 namespace
 {
-using RecordFn = void (*)(const char*);
-using ReadFn = int (*)(int, int, int, uint16_t*);
-using HasCameraFn = int (*)();
-
 template <class F> F host(const char* name)
 {
     return reinterpret_cast<F>(dlsym(RTLD_DEFAULT, name));
 }
 
-void record(const char* format, ...) __attribute__((format(printf, 1, 2)));
-void record(const char* format, ...)
+__attribute__((format(printf, 1, 2))) void record(const char* format, ...)
 {
     char line[128];
     va_list args;
     va_start(args, format);
     std::vsnprintf(line, sizeof line, format, args);
     va_end(args);
-    if (auto f = host<RecordFn>("fakeBravikRecord"))
+    if (auto f = host<void (*)(const char*)>("fakeBravikRecord"))
         f(line);
 }
 
-// The objects handed out; the binding must treat them as opaque.
 int g_holder, g_unit;
+BVUnit* const kUnit = reinterpret_cast<BVUnit*>(&g_unit);
 
 __attribute__((destructor)) void onUnload()
 {
@@ -41,7 +36,6 @@ __attribute__((destructor)) void onUnload()
 } // namespace
 
 extern "C" {
-
 int BV_InitializeCOM(int flags)
 {
     record("InitializeCOM(%d)", flags);
@@ -57,42 +51,39 @@ int BV_UVCInitialize(BVFilterHolder** filterOut, BVUnit** unitOut, int pid, int 
                      int* foundVid)
 {
     record("UVCInitialize(0x%x,0x%x)", pid, vid);
-    auto hasCamera = host<HasCameraFn>("fakeBravikHasCamera");
     *foundPid = pid;
     *foundVid = vid;
-    // A device without a usable unit still hands out its holder.
+    // Without a usable unit the holder is handed out all the same.
     *filterOut = reinterpret_cast<BVFilterHolder*>(&g_holder);
-    if (!hasCamera || !hasCamera())
+    if (!host<int (*)()>("fakeBravikHasCamera")())
         return BV_E_FAIL;
-    *unitOut = reinterpret_cast<BVUnit*>(&g_unit);
-    return 0;
+    *unitOut = kUnit;
+    return BV_OK;
 }
 
 #ifndef FAKE_BRAVIK_WITHOUT_RELEASE
 void BV_UVCRelease(BVFilterHolder** filter, BVUnit** unit)
 {
     record("UVCRelease(%s,%s)", *filter ? "holder" : "null", *unit ? "unit" : "null");
-    if (!*filter)
-        return;
-    *unit = nullptr;
-    *filter = nullptr;
+    if (*filter)
+        *filter = nullptr, *unit = nullptr;
 }
 #endif
 
 int BV_UvcReadReg(BVUnit* unit, int mode, int device, int address, uint16_t* value)
 {
     record("ReadReg(%d,0x%x,0x%x)", mode, device, address);
-    if (unit != reinterpret_cast<BVUnit*>(&g_unit))
+    if (unit != kUnit)
         return BV_E_INVALIDARG;
-    auto read = host<ReadFn>("fakeBravikRead");
-    return read ? read(mode, device, address, value) : BV_E_FAIL;
+    return host<int (*)(int, int, uint16_t*)>("fakeBravikRead")(device, address, value) ? BV_E_FAIL
+                                                                                        : BV_OK;
 }
 
 #ifndef FAKE_BRAVIK_WITHOUT_WRITE
 int BV_UvcWriteReg(BVUnit* unit, int mode, int device, int address, const uint16_t* value)
 {
     record("WriteReg(%d,0x%x,0x%x,0x%x)", mode, device, address, *value);
-    return unit == reinterpret_cast<BVUnit*>(&g_unit) ? 0 : BV_E_INVALIDARG;
+    return unit == kUnit ? BV_OK : BV_E_INVALIDARG;
 }
 #endif
 

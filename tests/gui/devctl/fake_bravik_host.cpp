@@ -1,16 +1,11 @@
-// Exported from the test program, found by the stand-in library at run time.
+// Exported from the test program; the stand-in library finds these at run time.
 #include "fake_bravik_host.h"
 
-#include "bravik/include/bravik/bravik.h"
-
-namespace fakebravik
-{
-Host& host()
+fakebravik::Host& fakebravik::host()
 {
     static Host h;
     return h;
 }
-} // namespace fakebravik
 
 extern "C" {
 void fakeBravikRecord(const char* line)
@@ -18,20 +13,19 @@ void fakeBravikRecord(const char* line)
     fakebravik::host().calls.emplace_back(line);
 }
 
-int fakeBravikRead(int, int device, int address, uint16_t* value)
+int fakeBravikRead(int device, int address, uint16_t* value)
 {
-    auto& reads = fakebravik::host().reads;
-    auto it = reads.find({device, address});
-    if (it == reads.end() || it->second.empty())
-        return BV_E_FAIL;
-    *value = it->second.front();
-    if (it->second.size() > 1)
-        it->second.pop_front();
-    return BV_OK;
+    auto& q = fakebravik::host().reads[{device, address}];
+    if (q.empty())
+        return -1;
+    *value = q.front();
+    if (q.size() > 1)
+        q.pop_front();
+    return 0;
 }
 
 int fakeBravikHasCamera()
 {
-    return fakebravik::host().hasCamera ? 1 : 0;
+    return fakebravik::host().hasCamera;
 }
 }
