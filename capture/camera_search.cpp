@@ -147,17 +147,9 @@ void COrvexPreviewState::refreshCamera()
 
     if (m_modelIndex[SlotChip] >= 0) {
         const int k = m_modelIndex[SlotChip];
-        platform::Capture* cap = captureAt(k);
         pause(100);
-        const bool ok = gaveFrame(cap) && gaveFrame(cap);
-        pause(100);
-        if (ok) {
-            m_capture = cap;
-            m_cameraKind = KindGeneric;
-            logLine("Preview refreshCamera() ICATCH Index(%d) QueryFrame OK!\n", k);
-        } else {
-            logLine("Preview refreshCamera() ICATCH Index(%d) NoQueryFrame\n", k);
-        }
+        openGeneric(captureAt(k), k, "Preview refreshCamera() ICATCH Index(%d) QueryFrame OK!\n",
+                    "Preview refreshCamera() ICATCH Index(%d) NoQueryFrame\n");
         return;
     }
 
@@ -175,15 +167,8 @@ void COrvexPreviewState::refreshCamera()
                 cap->query();
         }
         pause(100);
-        const bool ok = gaveFrame(cap) && gaveFrame(cap);
-        pause(100);
-        if (ok) {
-            m_capture = cap;
-            m_cameraKind = KindGeneric;
-            logLine("Preview refreshCamera() Index(%d) QueryFrame OK!\n", k);
-        } else {
-            logLine("Preview refreshCamera() Index(%d) QueryFrame Fail!\n", k);
-        }
+        openGeneric(cap, k, "Preview refreshCamera() Index(%d) QueryFrame OK!\n",
+                    "Preview refreshCamera() Index(%d) QueryFrame Fail!\n");
         return;
     }
 
@@ -235,13 +220,21 @@ void COrvexPreviewState::refreshCamera()
     const int idx = findBridgeIndex();
     logLine("Preview refreshCamera() M1900(%d)\n", idx);
     m_cameraKind = KindGeneric;
-    platform::Capture* cap = idx >= 0 && idx < count ? captureAt(idx) : nullptr;
+    openGeneric(idx >= 0 && idx < count ? captureAt(idx) : nullptr, idx,
+                "Preview refreshCamera() ICATCH(%d) QueryFrame OK!\n",
+                "Preview refreshCamera() ICATCH(%d) NoQueryFrame\n");
+}
+
+bool COrvexPreviewState::openGeneric(platform::Capture* cap, int index, const char* okLine,
+                                     const char* failLine)
+{
+    // A frame, then (only after one) a second, as these cameras need to settle.
     const bool ok = gaveFrame(cap) && gaveFrame(cap);
     pause(100);
     if (ok) {
         m_capture = cap;
-        logLine("Preview refreshCamera() ICATCH(%d) QueryFrame OK!\n", idx);
-    } else {
-        logLine("Preview refreshCamera() ICATCH(%d) NoQueryFrame\n", idx);
+        m_cameraKind = KindGeneric;
     }
+    logLine(ok ? okLine : failLine, index);
+    return ok;
 }

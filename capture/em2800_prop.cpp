@@ -75,7 +75,7 @@ void CEM2800Prop::deselect(uint32_t property)
     }
 }
 
-int32_t CEM2800Prop::ReadReg(uint8_t reg, uint32_t length, uint8_t* data)
+int32_t CEM2800Prop::registerTransfer(uint8_t reg, uint32_t length, uint8_t* data, bool write)
 {
     if (!m_props)
         return m_result = kNotOpen;
@@ -85,26 +85,21 @@ int32_t CEM2800Prop::ReadReg(uint8_t reg, uint32_t length, uint8_t* data)
     req.data = data;
     m_result = m_props->setProperty(platform::kEmPropRegSelect, &req);
     if (m_result >= 0)
-        m_result = m_props->getProperty(platform::kEmPropRegData, data);
+        m_result = write ? m_props->setProperty(platform::kEmPropRegData, data)
+                         : m_props->getProperty(platform::kEmPropRegData, data);
     if (m_result < 0)
         deselect(platform::kEmPropRegSelect);
     return m_result;
 }
 
+int32_t CEM2800Prop::ReadReg(uint8_t reg, uint32_t length, uint8_t* data)
+{
+    return registerTransfer(reg, length, data, false);
+}
+
 int32_t CEM2800Prop::WriteReg(uint8_t reg, uint32_t length, uint8_t* data)
 {
-    if (!m_props)
-        return m_result = kNotOpen;
-    platform::Em28xxRegisterRequest req;
-    req.selector = (static_cast<uint32_t>(reg) << 8) | length;
-    req.length = length;
-    req.data = data;
-    m_result = m_props->setProperty(platform::kEmPropRegSelect, &req);
-    if (m_result >= 0)
-        m_result = m_props->setProperty(platform::kEmPropRegData, data);
-    if (m_result < 0)
-        deselect(platform::kEmPropRegSelect);
-    return m_result;
+    return registerTransfer(reg, length, data, true);
 }
 
 int32_t CEM2800Prop::WriteIndirect(uint8_t index, const uint16_t* value)

@@ -34,6 +34,7 @@ public:
 
 private:
     void deselect(uint32_t property);
+    int32_t registerTransfer(uint8_t reg, uint32_t length, uint8_t* data, bool write);
     std::unique_ptr<platform::Em28xxProperties> m_props;
     int32_t m_result = 0;
 };

@@ -95,6 +95,7 @@ private:
     void dropCamera(int index);
     void clearCameraList();
     void addCamera(int index, std::unique_ptr<platform::Capture> capture);
+    bool openGeneric(platform::Capture* cap, int index, const char* okLine, const char* failLine);
     void showZoomLabel();
     void loadToolPictures(int w, int h);
 
