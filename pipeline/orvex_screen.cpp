@@ -5,7 +5,6 @@
 #include "app/picture_settings.h"
 #include "app/skin_geometry.h"
 #include "pipeline/capture_state.h"
-#include "pipeline/display_picture.h"
 #include "pipeline/frame_fit.h"
 #include "pipeline/recording.h"
 #include "pipeline/snapshot_file.h"
@@ -13,7 +12,6 @@
 
 #include <wx/dcclient.h>
 
-#include <opencv2/imgproc.hpp>
 
 wxSize g_LastDrawSize(0, 0);
 
@@ -47,19 +45,6 @@ void COrvexScreen::layoutFullScreen()
 void COrvexScreen::showExitButton(bool show)
 {
     m_exitButton->Show(show);
-}
-
-void COrvexScreen::composePicture(const cv::Mat& frame, bool processed, int d, int a)
-{
-    if (!m_picture.IsOk() || m_picture.GetWidth() != d || m_picture.GetHeight() != a)
-        m_picture.Create(d, a, false);
-    if (processed) {
-        fitToRgb(frame, d, a, m_picture.GetData());
-        return;
-    }
-    m_displayMap.render(frame, d, a, g_Mirror, g_ZoomFactor, g_Rotation, m_mapped);
-    cv::Mat rgb(a, d, CV_8UC3, m_picture.GetData());
-    cv::cvtColor(m_mapped, rgb, cv::COLOR_BGR2RGB);
 }
 
 void COrvexScreen::paint(int x, int y)
@@ -105,13 +90,13 @@ void COrvexScreen::drawFrame()
     const bool stamp = state->id() == StatePreview && (g_SnapPending || g_SnapInRecord || recordingRuns()) &&
                        g_TimeStamp != 0;
     const bool saveNow = g_SnapPending && !g_Freeze;
-    const bool transformed = g_Mirror || g_ZoomFactor != 1.0f || g_Rotation > 0;
+    const PictureSettings settings{g_Mirror, g_ZoomFactor, g_Rotation};
     // The whole frame is transformed only when the pass keeps it (stamp, snapshot, recording)
     // or there is nothing to transform.
-    const bool processed = stamp || saveNow || g_SnapInRecord || recordingRuns() || !transformed;
+    const bool processed = stamp || saveNow || g_SnapInRecord || recordingRuns() || !settings.transformed();
 
     if (processed) {
-        m_transformer.apply(*frame, g_Mirror, g_ZoomFactor, g_Rotation);
+        m_composer.transformFrame(*frame, settings);
         if (stamp)
             drawTimeStamp(*frame, stampText(g_CaptureTime, g_TimeStamp));
         if (saveNow) {
@@ -123,7 +108,7 @@ void COrvexScreen::drawFrame()
     const wxSize screen = GetClientSize();
     const FitResult fit = fitFrame(frame->cols, frame->rows, screen.x, screen.y, g_Rotation, g_FullScreen);
     if (fit.width > 0 && fit.height > 0) {
-        composePicture(*frame, processed, fit.width, fit.height);
+        m_picture = m_composer.compose(*frame, processed, fit.width, fit.height, settings);
         if (g_FullScreen && m_exitImage.IsOk()) {
             const wxPoint at = m_exitButton->GetPosition() - wxPoint(fit.x, fit.y);
             m_picture.Paste(m_exitImage, at.x, at.y);

@@ -2,8 +2,7 @@
 #pragma once
 
 #include "app/screen_base.h"
-#include "pipeline/display_map.h"
-#include "pipeline/picture_transforms.h"
+#include "pipeline/picture_composer.h"
 
 #include <wx/bitmap.h>
 #include <wx/image.h>
@@ -23,9 +22,6 @@ public:
     wxPoint lastOffset() const { return m_offset; }
 
 private:
-    // The picture for the painted size: from the processed frame, or folded into one
-    // resampling when this pass shows the picture and nothing else.
-    void composePicture(const cv::Mat& frame, bool processed, int d, int a);
     void paint(int x, int y);
     void onPaint(wxPaintEvent& event);
 
@@ -34,9 +30,7 @@ private:
     wxImage m_picture;
     wxBitmap m_shown;  // repainted on expose
     wxPoint m_offset{0, 0};
-    FrameTransformer m_transformer;
-    DisplayMap m_displayMap;
-    cv::Mat m_mapped;
+    PictureComposer m_composer;
 };
 
 extern wxSize g_LastDrawSize;
