@@ -17,8 +17,8 @@ constexpr uint32_t kPictureSettleMs = 30;
 
 constexpr int kWidth = 640;
 constexpr int kHeight = 480;
-constexpr size_t kRowBytes = kWidth * 3;
-constexpr int kSampleRow = 240;
+constexpr size_t kRowBytes = size_t{kWidth} * 3;
+constexpr size_t kSampleRow = 240;
 
 // Row 240, columns 40 + 80 i: white, yellow, cyan, green, magenta, red, blue, black (B, G, R).
 constexpr uint8_t kDataTable[8][3] = {{0xFF, 0xFF, 0xFF}, {0x00, 0xFF, 0xFF}, {0xFF, 0xFF, 0x00},
@@ -28,7 +28,7 @@ constexpr uint8_t kDataTable[8][3] = {{0xFF, 0xFF, 0xFF}, {0x00, 0xFF, 0xFF}, {0
 bool matchesBars(const uint8_t* row)
 {
     for (int i = 0; i < 8; ++i) {
-        const uint8_t* p = row + (40 + 80 * i) * 3;
+        const uint8_t* p = row + static_cast<ptrdiff_t>(40 + 80 * i) * 3;
         logLine("IOControlBox isKelmo() dataTable[%d] data(0x%x, 0x%x, 0x%x)\n", i, p[0], p[1],
                 p[2]);
         if (p[0] != kDataTable[i][0] || p[1] != kDataTable[i][1] || p[2] != kDataTable[i][2])
@@ -70,5 +70,5 @@ bool COrvexIOControlBox::isKelmo(const cv::Mat& frame)
     if (frame.cols != kWidth || frame.rows != kHeight || frame.type() != CV_8UC3)
         return false;
     // Rows of a region or a padded frame are further apart than 1920 bytes.
-    return matchesBars(frame.ptr<uint8_t>(kSampleRow));
+    return matchesBars(frame.ptr<uint8_t>(static_cast<int>(kSampleRow)));
 }

@@ -50,17 +50,17 @@ COrvexIOControlBox::COrvexIOControlBox(wxWindow* parent, const wxPoint& pos, con
     : wxWindow(parent, wxID_ANY, pos, size, 0, wxPanelNameStr)
 {
     Hide();
-    for (int i = 0; i < 10; ++i)
+    for (size_t i = 0; i < m_pictures.size(); ++i)
         m_pictures[i] =
             i % 2 ? loadSkinPicture(kPictureNames[i], 64, 64) : loadSkinPicture(kPictureNames[i]);
 
     auto* bar =
         new SkinBitmap(parent, wxID_ANY, wxBitmap(374, 24), wxDefaultPosition, wxSize(374, 24));
     auto makeButton = [&](int id, Control c) {
-        auto* b = new wxBitmapButton(parent, id, m_pictures[2 * c], wxDefaultPosition,
+        auto* b = new wxBitmapButton(parent, id, releasePicture(c), wxDefaultPosition,
                                      wxSize(64, 64), wxBU_AUTODRAW);
-        if (m_pictures[2 * c + 1].IsOk())
-            b->SetBitmapPressed(m_pictures[2 * c + 1]);
+        if (clickPicture(c).IsOk())
+            b->SetBitmapPressed(clickPicture(c));
         return b;
     };
     auto* down = makeButton(ID_LED_DOWN, LedDown);
@@ -71,8 +71,8 @@ COrvexIOControlBox::COrvexIOControlBox(wxWindow* parent, const wxPoint& pos, con
     m_controls[LedUp] = up;
     const int iconIds[3] = {ID_BOOST, ID_ROTATE, ID_LED_SWITCH};
     for (int k = 0; k < 3; ++k) {
-        const Control c = static_cast<Control>(Boost + k);
-        auto* icon = new SkinBitmap(parent, iconIds[k], m_pictures[2 * c], wxDefaultPosition,
+        const auto c = static_cast<Control>(Boost + k);
+        auto* icon = new SkinBitmap(parent, iconIds[k], releasePicture(c), wxDefaultPosition,
                                     wxSize(64, 64));
         icon->Bind(wxEVT_LEFT_DOWN, &COrvexIOControlBox::onIconDown, this);
         m_controls[c] = icon;
@@ -201,9 +201,9 @@ void COrvexIOControlBox::showIconPictures()
 {
     const bool clicked[3] = {m_bBoost, m_nRotation > 0, m_bLedSwitch};
     for (int k = 0; k < 3; ++k) {
-        const Control c = static_cast<Control>(Boost + k);
+        const auto c = static_cast<Control>(Boost + k);
         if (SkinBitmap* i = icon(c))
-            i->show(m_pictures[2 * c + (clicked[k] ? 1 : 0)]);
+            i->show(clicked[k] ? clickPicture(c) : releasePicture(c));
     }
 }
 
@@ -247,14 +247,14 @@ void COrvexIOControlBox::stepRotation()
     showIconPictures();
 }
 
-void COrvexIOControlBox::onLedDown(wxCommandEvent&)
+void COrvexIOControlBox::onLedDown(wxCommandEvent& /*event*/)
 {
     stepLed(-1);
     if (g_MainFrame)
         g_MainFrame->takeFocus();
 }
 
-void COrvexIOControlBox::onLedUp(wxCommandEvent&)
+void COrvexIOControlBox::onLedUp(wxCommandEvent& /*event*/)
 {
     stepLed(+1);
     if (g_MainFrame)
@@ -380,7 +380,10 @@ void COrvexIOControlBox::layout(int x, int y, int w, int h)
 {
     const bool small = w < kRefWidth || h < kRefHeight;
 
-    int segment = 24, barHeight = 24, dx = 8, dy = 8;
+    int segment = 24;
+    int barHeight = 24;
+    int dx = 8;
+    int dy = 8;
     if (small) {
         segment = w * 24 / kRefWidth;
         barHeight = h * 24 / kRefHeight;
@@ -392,7 +395,9 @@ void COrvexIOControlBox::layout(int x, int y, int w, int h)
     drawLevelBar();
     const int rowOffset = dy + barHeight;
 
-    int iconW = 64, iconH = 64, gap = 24;
+    int iconW = 64;
+    int iconH = 64;
+    int gap = 24;
     dx = 8;
     dy = 8;
     if (small) {
@@ -421,16 +426,16 @@ void COrvexIOControlBox::layout(int x, int y, int w, int h)
         if (!b)
             continue;
         // A strip too small for any picture keeps the last ones rather than none.
-        if (m_pictures[2 * c].IsOk())
-            b->SetBitmapLabel(m_pictures[2 * c]);
-        if (m_pictures[2 * c + 1].IsOk())
-            b->SetBitmapPressed(m_pictures[2 * c + 1]);
+        if (releasePicture(c).IsOk())
+            b->SetBitmapLabel(releasePicture(c));
+        if (clickPicture(c).IsOk())
+            b->SetBitmapPressed(clickPicture(c));
     }
     showIconPictures();
 }
 
 void COrvexIOControlBox::loadPictures(int w, int h)
 {
-    for (int i = 0; i < 10; ++i)
+    for (size_t i = 0; i < m_pictures.size(); ++i)
         m_pictures[i] = loadSkinPicture(kPictureNames[i], w, h);
 }

@@ -5,7 +5,6 @@
 // parent beside it.
 #pragma once
 
-#include "bravik/include/bravik/bravik.h"
 #include "devctl/bravik_api.h"
 
 #include <wx/bitmap.h>
@@ -98,6 +97,8 @@ private:
     void onIconDown(wxMouseEvent& event);
     wxBitmapButton* button(Control c) const;
     SkinBitmap* icon(Control c) const;
+    const wxBitmap& releasePicture(Control c) const { return m_pictures[2 * size_t(c)]; }
+    const wxBitmap& clickPicture(Control c) const { return m_pictures[2 * size_t(c) + 1]; }
 
     wxDynamicLibrary m_hBravik;
     BVFilterHolder* m_pFilter = nullptr;
