@@ -58,7 +58,7 @@ COrvexIOControlBox::COrvexIOControlBox(wxWindow* parent, const wxPoint& pos, con
         new SkinBitmap(parent, wxID_ANY, wxBitmap(374, 24), wxDefaultPosition, wxSize(374, 24));
     auto makeButton = [&](int id, Control c) {
         auto* b = new wxBitmapButton(parent, id, releasePicture(c), wxDefaultPosition,
-                                     wxSize(64, 64), wxBU_AUTODRAW);
+                                     wxSize(64, 64), wxBU_AUTODRAW | wxBORDER_NONE);
         if (clickPicture(c).IsOk())
             b->SetBitmapPressed(clickPicture(c));
         return b;
