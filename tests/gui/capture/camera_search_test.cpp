@@ -70,8 +70,10 @@ TEST_F(DefaultRig, FindsTheScopeBehindTheLaptopWebcam)
     EXPECT_EQ(f->cols, 1280);
     EXPECT_EQ(f->rows, 960);
     preview->releaseFrame();
-    // The device box shows its controls for the scope.
+    // The device box shows its six controls for the scope.
     EXPECT_NE(preview->ioBox()->unit(), nullptr);
+    for (int c = 0; c < COrvexIOControlBox::kControls; ++c)
+        EXPECT_TRUE(preview->ioBox()->control(static_cast<COrvexIOControlBox::Control>(c))->IsShown()) << c;
 }
 
 TEST_F(DefaultRig, TubePulledAndPluggedBack)

@@ -123,4 +123,7 @@ TEST_F(UnknownOnly, AnUnknownWebcamIsNeverOpened)
     EXPECT_TRUE(logHas("Preview refreshCamera() ICATCH(-1) NoQueryFrame"));
     EXPECT_EQ(preview->cameraKind(), KindGeneric);
     EXPECT_EQ(preview->capture(), nullptr);
+    // No scope, no device controls.
+    for (int c = 0; c < COrvexIOControlBox::kControls; ++c)
+        EXPECT_FALSE(preview->ioBox()->control(static_cast<COrvexIOControlBox::Control>(c))->IsShown()) << c;
 }
