@@ -8,8 +8,8 @@
 std::string captureName(const platform::LocalTime& t, const char* extension, int n)
 {
     char base[64];
-    std::snprintf(base, sizeof base, "%4d-%02d-%02d %02d_%02d_%02d", t.year, t.month, t.day, t.hour, t.minute,
-                  t.second);
+    std::snprintf(base, sizeof base, "%4d-%02d-%02d %02d_%02d_%02d", t.year, t.month, t.day, t.hour,
+                  t.minute, t.second);
     std::string name = base;
     if (n > 9)
         name += "_9_" + std::to_string(n);

@@ -2,73 +2,137 @@
 
 #include "pipeline/picture_transforms.h"
 
+#include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <functional>
 
-void DisplayMap::render(const cv::Mat& bgr, int d, int a, bool mirror, float zoomFactor,
-                        int quarterTurns, cv::Mat& out)
+namespace
 {
-    const Key k{bgr.cols, bgr.rows, d, a, mirror, zoomFactor, quarterTurns & 3};
-    if (!m_built || !(k == m_key)) {
-        build(k);
-        m_key = k;
-        m_built = true;
+
+struct Geometry {
+    int w, h, d, a, turns;
+    bool mirror;
+    cv::Rect crop;
+    int cx, cy;
+
+    // The point of the turned frame that painted pixel (X, Y) samples.
+    cv::Point2d turnedPoint(double X, double Y) const
+    {
+        return {(X + 0.5) * w / d - 0.5, (Y + 0.5) * h / a - 0.5};
     }
-    cv::remap(bgr, out, m_map1, m_map2, cv::INTER_LINEAR, cv::BORDER_CONSTANT, cv::Scalar());
-}
-
-void DisplayMap::build(const Key& k)
-{
-    // Each painted pixel is followed back through the fit, the turn, the zoom and the mirror
-    // to a point of the camera frame.
-    cv::Mat mapX(k.a, k.d, CV_32FC1), mapY(k.a, k.d, CV_32FC1);
-    const cv::Rect crop = k.zoom != 1.0f ? zoomRect(k.w, k.h, k.zoom) : cv::Rect(0, 0, k.w, k.h);
-    const bool zoomed = crop.width >= 1 && crop.height >= 1 && crop.width <= k.w && crop.height <= k.h &&
-                        k.zoom != 1.0f;
-    const double zx = zoomed ? static_cast<double>(crop.width) / k.w : 1.0;
-    const double zy = zoomed ? static_cast<double>(crop.height) / k.h : 1.0;
-    const int x0 = zoomed ? crop.x : 0, y0 = zoomed ? crop.y : 0;
-    const int cw = zoomed ? crop.width : k.w, ch = zoomed ? crop.height : k.h;
-    const double sx = static_cast<double>(k.w) / k.d, sy = static_cast<double>(k.h) / k.a;
-    const int cx = k.w / 2, cy = k.h / 2;
-    for (int Y = 0; Y < k.a; ++Y) {
-        float* mx = mapX.ptr<float>(Y);
-        float* my = mapY.ptr<float>(Y);
-        for (int X = 0; X < k.d; ++X) {
-            const double px = (X + 0.5) * sx - 0.5, py = (Y + 0.5) * sy - 0.5;
-            double qx = px, qy = py;
-            switch (k.turns) {
-            case 1:
-                qx = py + cx - cy;
-                qy = cx + cy - px;
-                break;
-            case 2:
-                qx = 2.0 * cx - px;
-                qy = 2.0 * cy - py;
-                break;
-            case 3:
-                qx = cx + cy - py;
-                qy = px - cx + cy;
-                break;
-            default:
-                break;
-            }
-            const long rx = std::lround(qx), ry = std::lround(qy);
-            if (rx < 0 || rx >= k.w || ry < 0 || ry >= k.h) {
-                mx[X] = my[X] = -16.0f;  // outside the turned picture: black
-                continue;
-            }
-            qx = std::clamp(qx, 0.0, k.w - 1.0);
-            qy = std::clamp(qy, 0.0, k.h - 1.0);
-            double fx = std::clamp((qx + 0.5) * zx - 0.5, 0.0, cw - 1.0) + x0;
-            const double fy = std::clamp((qy + 0.5) * zy - 0.5, 0.0, ch - 1.0) + y0;
-            if (k.mirror)
-                fx = k.w - 1 - fx;
-            mx[X] = static_cast<float>(fx);
-            my[X] = static_cast<float>(fy);
+    // Back through the turn: the point of the zoomed frame.
+    cv::Point2d unturn(cv::Point2d p) const
+    {
+        switch (turns) {
+        case 1:
+            return {p.y + cx - cy, cx + cy - p.x};
+        case 2:
+            return {2.0 * cx - p.x, 2.0 * cy - p.y};
+        case 3:
+            return {cx + cy - p.y, p.x - cx + cy};
+        default:
+            return p;
         }
     }
-    cv::convertMaps(mapX, mapY, m_map1, m_map2, CV_16SC2);
+    // Back through the zoom and the mirror: the point of the camera frame.
+    cv::Point2d source(double X, double Y) const
+    {
+        const cv::Point2d q = unturn(turnedPoint(X, Y));
+        double x = (q.x + 0.5) * crop.width / w - 0.5 + crop.x;
+        const double y = (q.y + 0.5) * crop.height / h - 0.5 + crop.y;
+        if (mirror)
+            x = w - 1 - x;
+        return {x, y};
+    }
+    // Whether the pixel of the turned frame nearest to p has a source pixel (else black).
+    bool inside(cv::Point2d p) const
+    {
+        const cv::Point2d q = unturn({std::round(p.x), std::round(p.y)});
+        return q.x >= 0 && q.x < w && q.y >= 0 && q.y < h;
+    }
+};
+
+// First and one-past-last painted index along one axis whose samples are inside.
+void span(int n, const std::function<bool(int)>& in, int& lo, int& hi)
+{
+    lo = 0;
+    while (lo < n && !in(lo))
+        ++lo;
+    hi = n;
+    while (hi > lo && !in(hi - 1))
+        --hi;
+}
+
+// The integer region [start, start + length) of one axis whose resize to n samples puts them
+// at first, first + step, ... ; kept inside [lo, hi).
+void region(double first, double step, int n, int lo, int hi, int& start, int& length)
+{
+    length = std::max(1, static_cast<int>(std::lround(step * n)));
+    start = static_cast<int>(std::lround(first - 0.5 * step + 0.5));
+    start = std::clamp(start, lo, std::max(lo, hi - 1));
+    length = std::min(length, hi - start);
+}
+
+} // namespace
+
+void DisplayMap::render(const cv::Mat& bgr, int d, int a, bool mirror, float zoomFactor,
+                        int quarterTurns, unsigned char* rgb)
+{
+    const int w = bgr.cols, h = bgr.rows, turns = quarterTurns & 3;
+    cv::Rect crop(0, 0, w, h);
+    if (zoomFactor != 1.0f) {
+        const cv::Rect z = zoomRect(w, h, zoomFactor);
+        if (z.width >= 1 && z.height >= 1 && z.x >= 0 && z.y >= 0 && z.width <= w && z.height <= h)
+            crop = z;
+    }
+    const Geometry g{w, h, d, a, turns, mirror, crop, w / 2, h / 2};
+
+    // The painted block that shows picture; the rest is the black of the turn.
+    int x0, x1, y0, y1;
+    const double midY = (a - 1) / 2.0, midX = (d - 1) / 2.0;
+    span(
+        d, [&](int X) { return g.inside(g.turnedPoint(X, midY)); }, x0, x1);
+    span(
+        a, [&](int Y) { return g.inside(g.turnedPoint(midX, Y)); }, y0, y1);
+    std::memset(rgb, 0, static_cast<size_t>(d) * a * 3);
+    if (x1 <= x0 || y1 <= y0)
+        return;
+    const int bw = x1 - x0, bh = y1 - y0;
+
+    // Source coordinates along the block: a quarter turn exchanges which painted axis runs
+    // along which source axis.
+    const bool swapped = turns == 1 || turns == 3;
+    const cv::Point2d s00 = g.source(x0, y0), s10 = g.source(x0 + 1, y0),
+                      s01 = g.source(x0, y0 + 1);
+    const double stepX = swapped ? s01.x - s00.x : s10.x - s00.x; // source x per sample
+    const double stepY = swapped ? s10.y - s00.y : s01.y - s00.y;
+    const int nx = swapped ? bh : bw, ny = swapped ? bw : bh;
+    const double firstX = stepX >= 0 ? s00.x : s00.x + stepX * (nx - 1);
+    const double firstY = stepY >= 0 ? s00.y : s00.y + stepY * (ny - 1);
+    // The zoomed picture only ever shows its crop (the mirror takes the crop's mirror image).
+    const int cropLo = mirror ? w - crop.x - crop.width : crop.x;
+    int rx, lx, ry, ly;
+    region(firstX, std::abs(stepX), nx, cropLo, cropLo + crop.width, rx, lx);
+    region(firstY, std::abs(stepY), ny, crop.y, crop.y + crop.height, ry, ly);
+
+    cv::resize(bgr(cv::Rect(rx, ry, lx, ly)), m_region, cv::Size(nx, ny), 0, 0, cv::INTER_LINEAR);
+    const cv::Mat* block = &m_region;
+    if (swapped) {
+        cv::transpose(m_region, m_turned);
+        block = &m_turned;
+    }
+    // Reversed runs: flip about the vertical (1), horizontal (0) or both axes (-1).
+    const bool flipH = swapped ? stepY < 0 : stepX < 0;
+    const bool flipV = swapped ? stepX < 0 : stepY < 0;
+    if (flipH || flipV) {
+        cv::Mat& target = block == &m_region ? m_turned : m_region;
+        cv::flip(*block, target, flipH && flipV ? -1 : (flipH ? 1 : 0));
+        block = &target;
+    }
+    cv::Mat out(a, d, CV_8UC3, rgb, static_cast<size_t>(d) * 3);
+    cv::cvtColor(*block, out(cv::Rect(x0, y0, bw, bh)), cv::COLOR_BGR2RGB);
 }

@@ -4,7 +4,8 @@
 
 #include <vector>
 
-namespace {
+namespace
+{
 
 void swapToRgb(const cv::Mat& bgr, unsigned char* rgb)
 {
@@ -55,7 +56,8 @@ void halve(const cv::Mat& bgr, int d, int a, unsigned char* rgb)
 
 void nearest(const cv::Mat& bgr, int d, int a, unsigned char* rgb)
 {
-    const unsigned long w = static_cast<unsigned long>(bgr.cols), h = static_cast<unsigned long>(bgr.rows);
+    const unsigned long w = static_cast<unsigned long>(bgr.cols),
+                        h = static_cast<unsigned long>(bgr.rows);
     const unsigned long xDelta = (w << 16) / static_cast<unsigned long>(d);
     const unsigned long yDelta = (h << 16) / static_cast<unsigned long>(a);
     std::vector<int> column(static_cast<size_t>(d));
@@ -74,7 +76,7 @@ void nearest(const cv::Mat& bgr, int d, int a, unsigned char* rgb)
     }
 }
 
-}  // namespace
+} // namespace
 
 void fitToRgb(const cv::Mat& bgr, int d, int a, unsigned char* rgb)
 {

@@ -12,14 +12,14 @@
 
 #include <wx/dcclient.h>
 
-
 wxSize g_LastDrawSize(0, 0);
 
 COrvexScreen::COrvexScreen(wxWindow* parent, const wxSize& size, const wxPoint& pos)
     : COrvexScreenBase(parent, pos, size)
 {
     SetBackgroundColour(*wxBLACK);
-    m_exitButton = new SkinBitmap(this, wxID_ANY, wxBitmap(32, 32), wxDefaultPosition, wxSize(32, 32));
+    m_exitButton =
+        new SkinBitmap(this, wxID_ANY, wxBitmap(32, 32), wxDefaultPosition, wxSize(32, 32));
     m_exitButton->Hide();
     // An expose repaints the last picture where it was painted, on black.
     Bind(wxEVT_PAINT, &COrvexScreen::onPaint, this);
@@ -87,13 +87,14 @@ void COrvexScreen::drawFrame()
         return;
     }
 
-    const bool stamp = state->id() == StatePreview && (g_SnapPending || g_SnapInRecord || recordingRuns()) &&
-                       g_TimeStamp != 0;
+    const bool stamp = state->id() == StatePreview &&
+                       (g_SnapPending || g_SnapInRecord || recordingRuns()) && g_TimeStamp != 0;
     const bool saveNow = g_SnapPending && !g_Freeze;
     const PictureSettings settings{g_Mirror, g_ZoomFactor, g_Rotation};
     // The whole frame is transformed only when the pass keeps it (stamp, snapshot, recording)
     // or there is nothing to transform.
-    const bool processed = stamp || saveNow || g_SnapInRecord || recordingRuns() || !settings.transformed();
+    const bool processed =
+        stamp || saveNow || g_SnapInRecord || recordingRuns() || !settings.transformed();
 
     if (processed) {
         m_composer.transformFrame(*frame, settings);
@@ -106,7 +107,8 @@ void COrvexScreen::drawFrame()
     }
 
     const wxSize screen = GetClientSize();
-    const FitResult fit = fitFrame(frame->cols, frame->rows, screen.x, screen.y, g_Rotation, g_FullScreen);
+    const FitResult fit =
+        fitFrame(frame->cols, frame->rows, screen.x, screen.y, g_Rotation, g_FullScreen);
     if (fit.width > 0 && fit.height > 0) {
         m_picture = m_composer.compose(*frame, processed, fit.width, fit.height, settings);
         if (g_FullScreen && m_exitImage.IsOk()) {
@@ -118,7 +120,7 @@ void COrvexScreen::drawFrame()
 
     if (recordingRuns() && !writeRecordingFrame(*frame)) {
         state->toggleRecord();
-        finishRecording();  // a state that does not record cannot leave it open
+        finishRecording(); // a state that does not record cannot leave it open
     }
     if (g_SnapInRecord) {
         g_SnapInRecord = false;

@@ -7,7 +7,8 @@
 #include <wx/bitmap.h>
 #include <wx/image.h>
 
-class COrvexScreen : public COrvexScreenBase {
+class COrvexScreen : public COrvexScreenBase
+{
 public:
     COrvexScreen(wxWindow* parent, const wxSize& size, const wxPoint& pos);
     ~COrvexScreen() override;
@@ -28,7 +29,7 @@ private:
     wxImage m_exitImage;
     SkinBitmap* m_exitButton = nullptr;
     wxImage m_picture;
-    wxBitmap m_shown;  // repainted on expose
+    wxBitmap m_shown; // repainted on expose
     wxPoint m_offset{0, 0};
     PictureComposer m_composer;
 };

@@ -16,7 +16,8 @@ struct PictureSettings {
     bool transformed() const { return mirror || zoom != 1.0f || quarterTurns > 0; }
 };
 
-class PictureComposer {
+class PictureComposer
+{
 public:
     // Transforms the frame itself, in place (for a pass that stamps, saves or records it).
     void transformFrame(cv::Mat& frame, const PictureSettings& s);
@@ -27,6 +28,5 @@ public:
 private:
     FrameTransformer m_transformer;
     DisplayMap m_map;
-    cv::Mat m_mapped;
     wxImage m_picture;
 };

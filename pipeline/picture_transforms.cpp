@@ -22,18 +22,19 @@ QuarterTurn quarterTurnRow(int width, int height, int quarterTurns, int y)
 {
     const int cx = width / 2, cy = height / 2;
     switch (quarterTurns & 3) {
-    case 1:  // dst(x, y) = src(y + cx - cy, cx + cy - x)
+    case 1: // dst(x, y) = src(y + cx - cy, cx + cy - x)
         return {0, y + cx - cy, -1, cx + cy};
-    case 2:  // dst(x, y) = src(2cx - x, 2cy - y)
+    case 2: // dst(x, y) = src(2cx - x, 2cy - y)
         return {-1, 2 * cx, 0, 2 * cy - y};
-    case 3:  // dst(x, y) = src(cx + cy - y, x - cx + cy)
+    case 3: // dst(x, y) = src(cx + cy - y, x - cx + cy)
         return {0, cx + cy - y, 1, cy - cx};
     default:
         return {1, 0, 0, y};
     }
 }
 
-namespace {
+namespace
+{
 // The x range [lo, hi) for which a + b * x lies in [0, n).
 void clampRange(int a, int b, int n, int& lo, int& hi)
 {
@@ -42,10 +43,10 @@ void clampRange(int a, int b, int n, int& lo, int& hi)
             hi = lo;
         return;
     }
-    if (b > 0) {  // 0 <= a + x < n
+    if (b > 0) { // 0 <= a + x < n
         lo = std::max(lo, -a);
         hi = std::min(hi, n - a);
-    } else {  // 0 <= a - x < n
+    } else { // 0 <= a - x < n
         lo = std::max(lo, a - n + 1);
         hi = std::min(hi, a + 1);
     }
@@ -57,7 +58,7 @@ bool usable(const cv::Rect& r, const cv::Mat& frame)
     return r.width >= 1 && r.height >= 1 && r.x >= 0 && r.y >= 0 && r.width <= frame.cols &&
            r.height <= frame.rows;
 }
-}  // namespace
+} // namespace
 
 void rotateInto(const cv::Mat& src, cv::Mat& dst, int quarterTurns)
 {

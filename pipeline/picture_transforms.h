@@ -19,7 +19,8 @@ struct QuarterTurn {
 QuarterTurn quarterTurnRow(int width, int height, int quarterTurns, int y);
 
 // Buffers reused from pass to pass, so the transforms allocate nothing once sizes settle.
-class FrameTransformer {
+class FrameTransformer
+{
 public:
     // Mirror (if asked), zoom (factor below 1) and rotation (1..3), in that order.
     void apply(cv::Mat& frame, bool mirror, float zoomFactor, int quarterTurns);

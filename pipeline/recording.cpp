@@ -18,13 +18,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 struct Session {
     std::string path;
     std::string name;
     cv::Size size;
-    cv::Mat last;  // the frame written last, repeated when the file falls behind at the stop
+    cv::Mat last; // the frame written last, repeated when the file falls behind at the stop
 };
 Session s_session;
 
@@ -32,7 +33,7 @@ uint64_t systemSpace(const std::string& folder)
 {
     std::error_code ec;
     const auto info = std::filesystem::space(folder, ec);
-    return ec ? UINT64_MAX : info.available;  // unknown: do not stop for it
+    return ec ? UINT64_MAX : info.available; // unknown: do not stop for it
 }
 SpaceProbe s_space = systemSpace;
 
@@ -44,7 +45,8 @@ std::string storageFolder()
 // Why the recording cannot go on, or empty.
 std::string trouble()
 {
-    struct stat st {};
+    struct stat st {
+    };
     if (::stat(s_session.path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         return s_session.path + " is gone";
     if (s_space(storageFolder()) < kRecordingReserve)
@@ -80,7 +82,7 @@ bool write(const cv::Mat& frame, uint32_t count)
     return true;
 }
 
-}  // namespace
+} // namespace
 
 uint32_t framesDue(uint32_t written, uint32_t elapsed)
 {
@@ -131,7 +133,8 @@ bool startRecording(const cv::Size& size, const platform::LocalTime& now, std::s
             ::close(fd);
             chosen = candidate;
         } else if (errno != EEXIST) {
-            logLine("Preview toggleRecord() cannot create %s: %s\n", file.c_str(), std::strerror(errno));
+            logLine("Preview toggleRecord() cannot create %s: %s\n", file.c_str(),
+                    std::strerror(errno));
             return false;
         }
     }
@@ -141,8 +144,8 @@ bool startRecording(const cv::Size& size, const platform::LocalTime& now, std::s
     std::unique_ptr<cv::VideoWriter> writer;
     try {
         writer = std::make_unique<cv::VideoWriter>(file, cv::CAP_FFMPEG,
-                                                   cv::VideoWriter::fourcc('D', 'I', 'V', 'X'), kRecordFps,
-                                                   size, true);
+                                                   cv::VideoWriter::fourcc('D', 'I', 'V', 'X'),
+                                                   kRecordFps, size, true);
     } catch (const cv::Exception& e) {
         logLine("Preview toggleRecord() %s\n", e.what());
         writer.reset();

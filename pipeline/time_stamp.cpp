@@ -10,14 +10,14 @@ std::string stampText(const platform::LocalTime& t, int setting)
         return std::string();
     char text[64];
     if (setting == 2)
-        std::snprintf(text, sizeof text, "%02d/%02d/%04d %02d:%02d:%02d", t.month, t.day, t.year, t.hour,
-                      t.minute, t.second);
+        std::snprintf(text, sizeof text, "%02d/%02d/%04d %02d:%02d:%02d", t.month, t.day, t.year,
+                      t.hour, t.minute, t.second);
     else if (setting == 3)
-        std::snprintf(text, sizeof text, "%02d/%02d/%04d %02d:%02d:%02d", t.day, t.month, t.year, t.hour,
-                      t.minute, t.second);
+        std::snprintf(text, sizeof text, "%02d/%02d/%04d %02d:%02d:%02d", t.day, t.month, t.year,
+                      t.hour, t.minute, t.second);
     else
-        std::snprintf(text, sizeof text, "%04d/%02d/%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour,
-                      t.minute, t.second);
+        std::snprintf(text, sizeof text, "%04d/%02d/%02d %02d:%02d:%02d", t.year, t.month, t.day,
+                      t.hour, t.minute, t.second);
     return text;
 }
 
@@ -33,6 +33,6 @@ void drawTimeStamp(cv::Mat& frame, const std::string& text)
     const double scale = stampScale(frame);
     int baseline = 0;
     const cv::Size size = cv::getTextSize(text, cv::FONT_HERSHEY_SIMPLEX, scale, 1, &baseline);
-    cv::putText(frame, text, cv::Point(16, frame.rows - size.height - 8), cv::FONT_HERSHEY_SIMPLEX, scale,
-                cv::Scalar(0, 0, 255), 1, cv::LINE_AA);
+    cv::putText(frame, text, cv::Point(16, frame.rows - size.height - 8), cv::FONT_HERSHEY_SIMPLEX,
+                scale, cv::Scalar(0, 0, 255), 1, cv::LINE_AA);
 }

@@ -19,7 +19,8 @@
 #include <filesystem>
 #include <memory>
 
-class CaptureFixture : public ::testing::Test {
+class CaptureFixture : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -56,7 +57,8 @@ protected:
     static cv::Mat numbered(int n, cv::Size size = cv::Size(320, 240))
     {
         cv::Mat f(size, CV_8UC3, cv::Scalar(20 + (n * 7) % 200, 40, 200 - (n * 7) % 180));
-        cv::circle(f, cv::Point(size.width / 2, size.height / 2), size.height / 4, cv::Scalar(255, 255, 255), -1);
+        cv::circle(f, cv::Point(size.width / 2, size.height / 2), size.height / 4,
+                   cv::Scalar(255, 255, 255), -1);
         return f;
     }
 

@@ -7,7 +7,8 @@
 #include <algorithm>
 #include <set>
 
-namespace {
+namespace
+{
 platform::LocalTime march7()
 {
     platform::LocalTime t;
@@ -19,7 +20,7 @@ platform::LocalTime march7()
     t.second = 33;
     return t;
 }
-}  // namespace
+} // namespace
 
 TEST(CaptureNames, DateAndTimeOfTheCapture)
 {

@@ -17,7 +17,8 @@ inline ProbedVideo probeVideo(const std::string& path)
     ProbedVideo v;
     const std::string cmd = "ffprobe -v error -select_streams v:0 -count_frames -show_entries "
                             "stream=codec_tag_string,r_frame_rate,nb_read_frames:format=duration "
-                            "-of default=nw=1 '" + path + "' 2>/dev/null";
+                            "-of default=nw=1 '" +
+                            path + "' 2>/dev/null";
     FILE* p = ::popen(cmd.c_str(), "r");
     if (!p)
         return v;

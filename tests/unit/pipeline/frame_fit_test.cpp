@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 struct FitCase {
     int w, h, W, H, rotation;
     bool full;
@@ -11,11 +12,14 @@ struct FitCase {
 
 void PrintTo(const FitCase& c, std::ostream* os)
 {
-    *os << c.w << "x" << c.h << " in " << c.W << "x" << c.H << " rot " << c.rotation << (c.full ? " full" : "");
+    *os << c.w << "x" << c.h << " in " << c.W << "x" << c.H << " rot " << c.rotation
+        << (c.full ? " full" : "");
 }
 
-class FitRules : public ::testing::TestWithParam<FitCase> {};
-}  // namespace
+class FitRules : public ::testing::TestWithParam<FitCase>
+{
+};
+} // namespace
 
 TEST_P(FitRules, PaintedSizeAndOffset)
 {
@@ -27,21 +31,20 @@ TEST_P(FitRules, PaintedSizeAndOffset)
     EXPECT_EQ(r.y, c.want.y);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Frames, FitRules,
-    ::testing::Values(
-        // 16:9 limited by the width, then by the height
-        FitCase{1280, 720, 1000, 700, 0, false, {1000, 562, 0, 69}},
-        FitCase{1280, 720, 1400, 600, 0, false, {1066, 600, 167, 0}},
-        // square frames take the shorter side
-        FitCase{800, 800, 1000, 700, 0, false, {700, 700, 150, 0}},
-        FitCase{400, 400, 640, 480, 3, false, {480, 480, 80, 0}},
-        // everything else is shown as 4:3
-        FitCase{1280, 960, 640, 480, 0, false, {640, 480, 0, 0}},
-        FitCase{720, 576, 1000, 700, 0, false, {933, 700, 33, 0}},
-        // a quarter turn fills the window; a half turn keeps the shape
-        FitCase{640, 480, 1000, 700, 1, false, {1000, 700, 0, 0}},
-        FitCase{1280, 720, 1000, 700, 3, false, {1000, 700, 0, 0}},
-        FitCase{1280, 720, 1000, 700, 2, false, {1000, 562, 0, 69}},
-        // full screen stretches whatever comes
-        FitCase{800, 800, 1600, 1000, 0, true, {1600, 1000, 0, 0}}));
+INSTANTIATE_TEST_SUITE_P(Frames, FitRules,
+                         ::testing::Values(
+                             // 16:9 limited by the width, then by the height
+                             FitCase{1280, 720, 1000, 700, 0, false, {1000, 562, 0, 69}},
+                             FitCase{1280, 720, 1400, 600, 0, false, {1066, 600, 167, 0}},
+                             // square frames take the shorter side
+                             FitCase{800, 800, 1000, 700, 0, false, {700, 700, 150, 0}},
+                             FitCase{400, 400, 640, 480, 3, false, {480, 480, 80, 0}},
+                             // everything else is shown as 4:3
+                             FitCase{1280, 960, 640, 480, 0, false, {640, 480, 0, 0}},
+                             FitCase{720, 576, 1000, 700, 0, false, {933, 700, 33, 0}},
+                             // a quarter turn fills the window; a half turn keeps the shape
+                             FitCase{640, 480, 1000, 700, 1, false, {1000, 700, 0, 0}},
+                             FitCase{1280, 720, 1000, 700, 3, false, {1000, 700, 0, 0}},
+                             FitCase{1280, 720, 1000, 700, 2, false, {1000, 562, 0, 69}},
+                             // full screen stretches whatever comes
+                             FitCase{800, 800, 1600, 1000, 0, true, {1600, 1000, 0, 0}}));

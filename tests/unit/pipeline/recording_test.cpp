@@ -3,7 +3,8 @@
 
 #include <random>
 
-namespace {
+namespace
+{
 
 // Runs passes every stepMs for durationMs of a recording and returns the frames written.
 uint32_t simulate(uint32_t stepMs, uint32_t durationMs, uint32_t* largestBurst = nullptr)
@@ -19,7 +20,7 @@ uint32_t simulate(uint32_t stepMs, uint32_t durationMs, uint32_t* largestBurst =
     return written;
 }
 
-}  // namespace
+} // namespace
 
 TEST(RecordingTimeline, FastPassesAreCappedAtFifteenPerSecond)
 {
@@ -64,7 +65,8 @@ TEST(RecordingTimeline, IrregularPassesStayOnTheTimelineAndUnderTheCap)
     }
 }
 
-class Recording : public CaptureFixture {
+class Recording : public CaptureFixture
+{
 protected:
     // A recording of durationMs with a pass every stepMs; returns its file name.
     std::string record(uint32_t stepMs, uint32_t durationMs, cv::Size size = cv::Size(320, 240))
@@ -129,7 +131,8 @@ TEST_F(Recording, NoFolderNoRecording)
     EXPECT_FALSE(startRecording(cv::Size(320, 240), clock->localTime(), name));
     EXPECT_FALSE(recordingRuns());
     EXPECT_TRUE(name.empty());
-    EXPECT_NE(log.text().find("Preview toggleRecord() cannot create"), std::string::npos) << log.text();
+    EXPECT_NE(log.text().find("Preview toggleRecord() cannot create"), std::string::npos)
+        << log.text();
 }
 
 TEST_F(Recording, AWriterThatDoesNotOpenLeavesNoEmptyFile)
@@ -137,7 +140,8 @@ TEST_F(Recording, AWriterThatDoesNotOpenLeavesNoEmptyFile)
     std::string name;
     EXPECT_FALSE(startRecording(cv::Size(0, 240), clock->localTime(), name));
     // An odd size the codec refuses.
-    EXPECT_FALSE(startRecording(cv::Size(1, 1), clock->localTime(), name)) << "if this opens, pick another refusal";
+    EXPECT_FALSE(startRecording(cv::Size(1, 1), clock->localTime(), name))
+        << "if this opens, pick another refusal";
     EXPECT_FALSE(recordingRuns());
     EXPECT_TRUE(std::filesystem::is_empty(storage.path()));
 }
@@ -150,7 +154,8 @@ TEST_F(Recording, RemovedFolderStopsTheRecordingAndNamesNoFile)
     std::filesystem::remove_all(storage.path());
     clock->advance(60);
     EXPECT_FALSE(writeRecordingFrame(numbered(1)));
-    EXPECT_NE(log.text().find("Screen drawFrame() recording stopped: "), std::string::npos) << log.text();
+    EXPECT_NE(log.text().find("Screen drawFrame() recording stopped: "), std::string::npos)
+        << log.text();
     finishRecording();
     EXPECT_FALSE(recordingRuns());
     EXPECT_TRUE(g_LastFileName.empty()) << "the notice claims no file that is gone";
@@ -171,7 +176,8 @@ TEST_F(Recording, AFullDiskStopsTheRecordingWithAPlayableFile)
     const uint32_t written = g_FramesWritten;
     space = kRecordingReserve - 1;
     EXPECT_FALSE(writeRecordingFrame(numbered(21)));
-    EXPECT_NE(log.text().find("Screen drawFrame() recording stopped: the disk is full"), std::string::npos);
+    EXPECT_NE(log.text().find("Screen drawFrame() recording stopped: the disk is full"),
+              std::string::npos);
     finishRecording();
     EXPECT_EQ(g_FramesWritten, written) << "nothing more is written to a full disk";
     const ProbedVideo v = probeVideo(file(name));

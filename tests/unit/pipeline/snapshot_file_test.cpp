@@ -3,7 +3,8 @@
 
 #include <opencv2/imgcodecs.hpp>
 
-namespace {
+namespace
+{
 double meanDifference(const cv::Mat& a, const cv::Mat& b)
 {
     cv::Mat d;
@@ -11,14 +12,14 @@ double meanDifference(const cv::Mat& a, const cv::Mat& b)
     const cv::Scalar m = cv::mean(d);
     return (m[0] + m[1] + m[2]) / 3;
 }
-}  // namespace
+} // namespace
 
 using Snapshot = CaptureFixture;
 
 TEST_F(Snapshot, SavedUnderTheTimeOfTheSaveAndShown)
 {
     const cv::Mat f = numbered(3, cv::Size(1280, 960));
-    clock->advance(2000);  // the name is the time of the save
+    clock->advance(2000); // the name is the time of the save
     ASSERT_TRUE(saveSnapshot(f));
     const std::string name = "2026-03-07 09_05_35.jpg";
     ASSERT_TRUE(exists(name));
@@ -50,6 +51,7 @@ TEST_F(Snapshot, AFailedSaveNamesNothing)
     EXPECT_FALSE(saveSnapshot(numbered(1)));
     EXPECT_TRUE(g_LastFileName.empty());
     EXPECT_EQ(g_InfoTime, 0);
-    EXPECT_NE(log.text().find("Screen saveSnapshot() cannot write"), std::string::npos) << log.text();
+    EXPECT_NE(log.text().find("Screen saveSnapshot() cannot write"), std::string::npos)
+        << log.text();
     EXPECT_FALSE(saveSnapshot(cv::Mat())) << "no picture, no file";
 }

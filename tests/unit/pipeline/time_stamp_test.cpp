@@ -4,7 +4,8 @@
 
 #include <opencv2/imgproc.hpp>
 
-namespace {
+namespace
+{
 platform::LocalTime march7()
 {
     platform::LocalTime t;
@@ -16,7 +17,7 @@ platform::LocalTime march7()
     t.second = 33;
     return t;
 }
-}  // namespace
+} // namespace
 
 TEST(StampText, ThreeDateOrdersAndYearFirstForEverythingElse)
 {
@@ -55,8 +56,8 @@ TEST(TimeStamp, RedTextInTheBottomLeftCorner)
         int baseline = 0;
         const cv::Size ts = cv::getTextSize(text, cv::FONT_HERSHEY_SIMPLEX, scale, 1, &baseline);
         cv::Mat want(s, CV_8UC3, cv::Scalar(0, 0, 0));
-        cv::putText(want, text, cv::Point(16, s.height - ts.height - 8), cv::FONT_HERSHEY_SIMPLEX, scale,
-                    cv::Scalar(0, 0, 255), 1, cv::LINE_AA);
+        cv::putText(want, text, cv::Point(16, s.height - ts.height - 8), cv::FONT_HERSHEY_SIMPLEX,
+                    scale, cv::Scalar(0, 0, 255), 1, cv::LINE_AA);
         EXPECT_EQ(cv::norm(f, want, cv::NORM_INF), 0) << s;
 
         // Only red is drawn, and only in the corner band.

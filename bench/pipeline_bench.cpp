@@ -1,0 +1,351 @@
+// The display pass, the recording path and the snapshot write, each beside a baseline run
+// in the same process. Figures and the command are in README.md.
+#include "app/data_files.h"
+#include "app/orvex_state.h"
+#include "app/picture_settings.h"
+#include "pipeline/capture_state.h"
+#include "pipeline/frame_fit.h"
+#include "pipeline/orvex_screen.h"
+#include "pipeline/picture_composer.h"
+#include "pipeline/recording.h"
+#include "pipeline/snapshot_file.h"
+#include "pipeline/time_stamp.h"
+#include "platform/clock.h"
+
+#include <benchmark/benchmark.h>
+#include <scopesim/rig.h>
+
+#include <wx/app.h>
+#include <wx/dcclient.h>
+#include <wx/frame.h>
+#include <wx/panel.h>
+
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+#include <opencv2/videoio.hpp>
+
+#include <cstdlib>
+#include <filesystem>
+#include <vector>
+
+namespace
+{
+
+// ---- Frames as the rig's cameras give them ------------------------------------------------
+
+uint32_t g_rigNow = 0;
+
+// Frames of the rig's pipe scene at w x h, taken at successive moments so they differ as a
+// camera's do.
+std::vector<cv::Mat> rigFrames(int w, int h, int count)
+{
+    scopesim::setTimeSource([] { return g_rigNow; }, [](uint32_t ms) { g_rigNow += ms; });
+    scopesim::startText("camera \"Bench Camera\" size " + std::to_string(w) + "x" +
+                        std::to_string(h) + " fps 30 scene pipe\n");
+    const int id = scopesim::videoInputs().at(0).id;
+    std::vector<cv::Mat> out;
+    for (int i = 0; i < count; ++i) {
+        g_rigNow += 67;
+        cv::Mat f;
+        scopesim::grabFrame(id, f);
+        out.push_back(f.clone());
+    }
+    scopesim::stop();
+    return out;
+}
+
+// The family scope's 640 x 480 picture as the preview hands it on: scaled to 1280 x 960.
+const cv::Mat& scopeWork()
+{
+    static const cv::Mat work = [] {
+        cv::Mat f = rigFrames(640, 480, 1)[0], w;
+        cv::resize(f, w, cv::Size(1280, 960), 0, 0, cv::INTER_LINEAR);
+        return w;
+    }();
+    return work;
+}
+
+const cv::Mat& hdWork()
+{
+    static const cv::Mat work = rigFrames(1920, 1080, 1)[0];
+    return work;
+}
+
+// ---- Display pass: image work up to the picture handed to the toolkit ---------------------
+
+// The least any viewer does: one resize straight to the painted size and the colour swap.
+void baseline(benchmark::State& state, const cv::Mat& work, cv::Size painted)
+{
+    cv::Mat small;
+    std::vector<unsigned char> rgb(static_cast<size_t>(painted.area()) * 3);
+    for (auto _ : state) {
+        cv::resize(work, small, painted, 0, 0, cv::INTER_LINEAR);
+        cv::Mat out(painted, CV_8UC3, rgb.data());
+        cv::cvtColor(small, out, cv::COLOR_BGR2RGB);
+        benchmark::DoNotOptimize(rgb.data());
+    }
+}
+
+void BM_ScopeBaseline(benchmark::State& state)
+{
+    baseline(state, scopeWork(), cv::Size(640, 480));
+}
+void BM_HdBaseline(benchmark::State& state)
+{
+    baseline(state, hdWork(), cv::Size(1000, 562));
+}
+
+const PictureSettings kAllTransforms{true, 0.75f, 1}; // mirror, zoom level 10, a quarter turn
+
+// A pass that keeps its frame (a snapshot or a recording): the whole frame is transformed and
+// stamped, then fitted. The working copy is made outside the timing, as grabFrame makes it.
+void BM_ScopePassStampedCapture(benchmark::State& state)
+{
+    PictureComposer composer;
+    cv::Mat frame;
+    const std::string text = "2026/03/07 09:05:33";
+    const FitResult fit = fitFrame(1280, 960, 640, 480, kAllTransforms.quarterTurns, false);
+    for (auto _ : state) {
+        state.PauseTiming();
+        scopeWork().copyTo(frame);
+        state.ResumeTiming();
+        composer.transformFrame(frame, kAllTransforms);
+        drawTimeStamp(frame, text);
+        benchmark::DoNotOptimize(
+            composer.compose(frame, true, fit.width, fit.height, kAllTransforms).GetData());
+    }
+}
+
+// The live view between captures: the transforms folded into the one resampling.
+void BM_ScopePassLive(benchmark::State& state)
+{
+    PictureComposer composer;
+    const FitResult fit = fitFrame(1280, 960, 640, 480, kAllTransforms.quarterTurns, false);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(
+            composer.compose(scopeWork(), false, fit.width, fit.height, kAllTransforms).GetData());
+}
+
+void BM_HdPassPlain(benchmark::State& state)
+{
+    PictureComposer composer;
+    const FitResult fit = fitFrame(1920, 1080, 1000, 562, 0, false);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(
+            composer.compose(hdWork(), true, fit.width, fit.height, PictureSettings{}).GetData());
+}
+
+// For comparison: each step as one library call on the whole frame, then a full-size RGB
+// image rescaled by the toolkit (what the pass did before).
+void naivePass(benchmark::State& state, const cv::Mat& work, cv::Size painted, bool transforms)
+{
+    cv::Mat frame, rgb;
+    cv::Mat m = cv::getRotationMatrix2D(cv::Point2f(640, 480), -90.0, 1.0);
+    m.convertTo(m, CV_32F);
+    for (auto _ : state) {
+        state.PauseTiming();
+        work.copyTo(frame);
+        state.ResumeTiming();
+        if (transforms) {
+            cv::flip(frame, frame, 1);
+            cv::Mat crop = frame(cv::Rect(160, 120, 960, 720)).clone();
+            cv::resize(crop, frame, frame.size(), 0, 0, cv::INTER_LINEAR);
+            cv::Mat copy = frame.clone();
+            cv::warpAffine(copy, frame, m, frame.size(), cv::INTER_LINEAR, cv::BORDER_CONSTANT,
+                           cv::Scalar());
+            drawTimeStamp(frame, "2026/03/07 09:05:33");
+        }
+        cv::cvtColor(frame, rgb, cv::COLOR_BGR2RGB);
+        wxImage img(rgb.cols, rgb.rows, rgb.data, true);
+        wxImage picture = img.Scale(painted.width, painted.height, wxIMAGE_QUALITY_NORMAL);
+        benchmark::DoNotOptimize(picture.GetData());
+    }
+}
+
+void BM_ScopePassNaive(benchmark::State& state)
+{
+    naivePass(state, scopeWork(), cv::Size(640, 480), true);
+}
+void BM_HdPassNaive(benchmark::State& state)
+{
+    naivePass(state, hdWork(), cv::Size(1000, 562), false);
+}
+
+BENCHMARK(BM_ScopeBaseline)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ScopePassLive)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ScopePassStampedCapture)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ScopePassNaive)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_HdBaseline)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_HdPassPlain)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_HdPassNaive)->Unit(benchmark::kMicrosecond);
+
+// ---- Paint: bitmap creation and drawing on the X server -----------------------------------
+
+wxFrame* g_paintFrame = nullptr;
+COrvexScreen* g_paintScreen = nullptr;
+
+void BM_PaintBitmapCreate(benchmark::State& state)
+{
+    wxImage img(640, 480);
+    for (auto _ : state) {
+        wxBitmap bmp(img);
+        benchmark::DoNotOptimize(bmp.IsOk());
+    }
+}
+
+void BM_PaintDraw(benchmark::State& state)
+{
+    wxImage img(640, 480);
+    const wxBitmap bmp(img);
+    for (auto _ : state) {
+        wxClientDC dc(g_paintScreen);
+        dc.DrawBitmap(bmp, 0, 0, false);
+    }
+    wxTheApp->Yield();
+}
+
+// A whole pass through the screen, grab to release, painted: the live view and a recording
+// frame of the family scope.
+class BenchState : public COrvexState
+{
+public:
+    explicit BenchState(wxWindow* parent) : COrvexState(parent, StatePreview) {}
+    cv::Mat* grabFrame() override
+    {
+        scopeWork().copyTo(m_work);
+        return &m_work;
+    }
+    void releaseFrame() override { m_work.release(); }
+
+private:
+    cv::Mat m_work;
+};
+
+void BM_DrawFrameLive(benchmark::State& state)
+{
+    g_Mirror = true;
+    g_ZoomFactor = 0.75f;
+    g_Rotation = 1;
+    for (auto _ : state)
+        g_paintScreen->drawFrame();
+    g_Mirror = false;
+    g_ZoomFactor = 1.0f;
+    g_Rotation = 0;
+}
+
+// ---- Recording path and snapshot write ----------------------------------------------------
+
+void BM_RecordWrite(benchmark::State& state)
+{
+    const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
+    const std::vector<cv::Mat> frames = rigFrames(w, h, 30);
+    const std::string path = (std::filesystem::temp_directory_path() / "orvex-bench.avi").string();
+    cv::VideoWriter writer(path, cv::CAP_FFMPEG, cv::VideoWriter::fourcc('D', 'I', 'V', 'X'), 15.0,
+                           cv::Size(w, h), true);
+    size_t i = 0;
+    for (auto _ : state)
+        writer.write(frames[i++ % frames.size()]);
+    writer.release();
+    std::filesystem::remove(path);
+    state.SetItemsProcessed(state.iterations());
+    state.counters["x15fps"] = benchmark::Counter(static_cast<double>(state.iterations()) / 15.0,
+                                                  benchmark::Counter::kIsRate);
+}
+
+// The same through the pass's recording step (timeline, file and disk checks), one frame a call.
+void BM_RecordingStep(benchmark::State& state)
+{
+    const std::vector<cv::Mat> frames = rigFrames(1280, 960, 30);
+    auto* clock = new platform::VirtualClock();
+    auto old = platform::setClock(std::unique_ptr<platform::Clock>(clock));
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "orvex-bench-rec";
+    std::filesystem::create_directories(dir);
+    g_StoragePath = wxString::FromUTF8(dir.string());
+    std::string name;
+    startRecording(cv::Size(1280, 960), clock->localTime(), name);
+    size_t i = 0;
+    for (auto _ : state) {
+        clock->advance(67);
+        writeRecordingFrame(frames[i++ % frames.size()]);
+    }
+    finishRecording();
+    std::filesystem::remove_all(dir);
+    platform::setClock(std::move(old));
+    state.SetItemsProcessed(state.iterations());
+    state.counters["x15fps"] = benchmark::Counter(static_cast<double>(state.iterations()) / 15.0,
+                                                  benchmark::Counter::kIsRate);
+}
+
+void BM_SnapshotEncode(benchmark::State& state)
+{
+    std::vector<uchar> jpeg;
+    for (auto _ : state) {
+        cv::imencode(".jpg", scopeWork(), jpeg);
+        benchmark::DoNotOptimize(jpeg.data());
+    }
+    state.counters["bytes"] = static_cast<double>(jpeg.size());
+}
+
+void BM_SnapshotSave(benchmark::State& state)
+{
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "orvex-bench-snap";
+    std::filesystem::create_directories(dir);
+    g_StoragePath = wxString::FromUTF8(dir.string());
+    for (auto _ : state)
+        saveSnapshot(scopeWork());
+    std::filesystem::remove_all(dir);
+}
+
+BENCHMARK(BM_RecordWrite)
+    ->Args({1280, 960})
+    ->Args({1920, 1080})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_RecordingStep)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SnapshotEncode)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SnapshotSave)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+class BenchApp : public wxApp
+{
+public:
+    bool OnInit() override { return true; }
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    // The paint benchmarks need an X server (run under xvfb-run); the rest do not.
+    const bool display = std::getenv("DISPLAY") != nullptr;
+    if (display)
+        wxApp::SetInstance(new BenchApp);
+    if (display && wxEntryStart(argc, argv)) {
+        wxTheApp->CallOnInit();
+        wxInitAllImageHandlers();
+        g_paintFrame = new wxFrame(nullptr, wxID_ANY, "bench", wxDefaultPosition, wxSize(700, 540));
+        auto* panel = new wxPanel(g_paintFrame);
+        g_paintScreen = new COrvexScreen(panel, wxSize(640, 480), wxPoint(0, 0));
+        g_CurrentState = new BenchState(panel);
+        g_paintFrame->Show();
+        wxTheApp->Yield();
+        benchmark::RegisterBenchmark("BM_PaintBitmapCreate", BM_PaintBitmapCreate)
+            ->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark("BM_PaintDraw", BM_PaintDraw)
+            ->Unit(benchmark::kMicrosecond)
+            ->UseRealTime();
+        benchmark::RegisterBenchmark("BM_DrawFrameLive", BM_DrawFrameLive)
+            ->Unit(benchmark::kMicrosecond)
+            ->UseRealTime();
+    } else {
+        std::fprintf(stderr, "no X display: the paint benchmarks are left out\n");
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    if (g_paintFrame) {
+        g_CurrentState = nullptr;
+        g_paintFrame->Destroy();
+        wxEntryCleanup();
+    }
+    return 0;
+}
