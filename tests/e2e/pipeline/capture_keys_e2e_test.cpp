@@ -1,0 +1,149 @@
+// orvex --simulate as a user starts it: Space takes a stamped snapshot, Ctrl+R records four
+// seconds of the scope, the files land in the storage folder and play as they should.
+#include "support/gui_helpers.h"
+#include "support/temp_dir.h"
+#include "support/x_input.h"
+#include "unit/pipeline/ffprobe.h"
+
+#include <gtest/gtest.h>
+
+#include <opencv2/imgcodecs.hpp>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace
+{
+
+namespace fs = std::filesystem;
+
+class Program
+{
+public:
+    // Starts it for a user whose data folder already has the settings given.
+    Program(const std::string& home, const std::string& config)
+    {
+        const fs::path data = fs::path(home) / "Orvex";
+        fs::create_directories(data / "DCIM");
+        std::ofstream(data / "config.txt") << config;
+        std::vector<std::string> env = {"HOME=" + home,
+                                        "DISPLAY=" + std::string(std::getenv("DISPLAY")),
+                                        "ASAN_OPTIONS=detect_leaks=0", "NO_AT_BRIDGE=1"};
+        if (const char* xa = std::getenv("XAUTHORITY"))
+            env.push_back(std::string("XAUTHORITY=") + xa);
+        std::vector<char*> envp;
+        for (std::string& e : env)
+            envp.push_back(e.data());
+        envp.push_back(nullptr);
+        std::string exe = std::string(ORVEX_BINARY_DIR) + "/orvex", arg = "--simulate";
+        char* argv[] = {exe.data(), arg.data(), nullptr};
+        // Started from another folder: the program finds its own files.
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addchdir_np(&actions, "/");
+        if (posix_spawn(&m_pid, exe.c_str(), &actions, nullptr, argv, envp.data()) != 0)
+            m_pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~Program() { stop(); }
+    bool running() const { return m_pid > 0; }
+    // Asks it to end as a logout would and waits.
+    int stop()
+    {
+        if (m_pid <= 0)
+            return m_status;
+        ::kill(m_pid, SIGTERM);
+        for (int i = 0; i < 200; ++i) {
+            if (::waitpid(m_pid, &m_status, WNOHANG) == m_pid) {
+                m_pid = -1;
+                return m_status;
+            }
+            ::usleep(50000);
+        }
+        ::kill(m_pid, SIGKILL);
+        ::waitpid(m_pid, &m_status, 0);
+        m_pid = -1;
+        return m_status;
+    }
+
+private:
+    pid_t m_pid = -1;
+    int m_status = -1;
+};
+
+std::vector<std::string> filesWith(const fs::path& dir, const std::string& ext)
+{
+    std::vector<std::string> out;
+    std::error_code ec;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
+        if (it->path().extension() == ext)
+            out.push_back(it->path().string());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+bool waitFor(const std::function<bool()>& cond, int ms)
+{
+    for (int t = 0; t < ms; t += 100) {
+        if (cond())
+            return true;
+        ::usleep(100000);
+    }
+    return cond();
+}
+
+} // namespace
+
+TEST(CaptureKeys, SpaceSnapsAndCtrlRRecordsIntoTheStorageFolder)
+{
+    if (!fs::exists(std::string(ORVEX_BINARY_DIR) + "/orvex"))
+        GTEST_SKIP() << "the program is not built";
+    TempDir home;
+    const fs::path data = home.path() / "Orvex";
+    const fs::path dcim = data / "DCIM";
+    Program orvex(home.str(), "PATH " + dcim.string() + "\nTIMESTAMP 1\n");
+    ASSERT_TRUE(orvex.running());
+    const std::string logPath = (data / "log.txt").string();
+    ASSERT_TRUE(waitFor(
+        [&] { return readFile(logPath).find("QueryFrame OK") != std::string::npos; }, 30000))
+        << readFile(logPath);
+    ::usleep(1500000); // the first pictures are on screen
+    // With no window manager the keys go where the pointer is: over the picture, centred.
+    ASSERT_TRUE(xinput::moveTo(800, 500));
+    ASSERT_TRUE(xinput::click());
+    ::usleep(300000);
+
+    ASSERT_TRUE(xinput::key("space"));
+    ASSERT_TRUE(waitFor([&] { return !filesWith(dcim, ".jpg").empty(); }, 10000))
+        << readFile(logPath);
+    const cv::Mat snap = cv::imread(filesWith(dcim, ".jpg").at(0));
+    EXPECT_EQ(snap.size(), cv::Size(1280, 960)) << "the family scope's picture";
+    // The stamp is red, in the bottom-left corner.
+    cv::Mat red;
+    cv::inRange(snap(cv::Rect(0, 880, 500, 80)), cv::Scalar(0, 0, 140), cv::Scalar(100, 100, 255),
+                red);
+    EXPECT_GT(cv::countNonZero(red), 100);
+
+    ::usleep(1000000);
+    ASSERT_TRUE(xinput::key("ctrl+r"));
+    ASSERT_TRUE(waitFor([&] { return !filesWith(dcim, ".avi").empty(); }, 5000));
+    ::usleep(4000000);
+    ASSERT_TRUE(xinput::key("ctrl+r"));
+    const std::string avi = filesWith(dcim, ".avi").at(0);
+    ProbedVideo v;
+    ASSERT_TRUE(waitFor([&] { return (v = probeVideo(avi)).ok; }, 10000));
+    EXPECT_EQ(v.codecTag, "DIVX");
+    EXPECT_EQ(v.frameRate, "15/1");
+    // Four seconds of wall clock, whatever the machine managed to draw (keys take their time).
+    EXPECT_NEAR(v.duration, 4.0, 0.6);
+
+    const int status = orvex.stop();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
