@@ -15,5 +15,5 @@ public:
                 unsigned char* rgb);
 
 private:
-    cv::Mat m_region, m_turned;
+    cv::Mat m_region;
 };
