@@ -13,6 +13,7 @@
 #include "capture/orvex_preview_state.h"
 #include "pipeline/orvex_screen.h"
 #include "platform/clock.h"
+#include "platform/paths.h"
 #include "support/gui_helpers.h"
 #include "support/temp_dir.h"
 
@@ -114,8 +115,8 @@ protected:
         frame = new COrvexFrame("Tavlin", wxDefaultPosition, wxDefaultSize);
         frame->timer().Stop();
         frame->Show();
-        ASSERT_TRUE(pumpUntil([&] { return frame->GetClientSize() == wxSize(1152, 684); }));
-        ASSERT_TRUE(pumpUntil([&] { return frame->resizeCountdown() > 0 || frame->relayoutCount() > 0; }, 500) || true);
+        const SkinSize expected = initialClientSize(computeSkinGeometry(1152, 684), platform::primaryScreenWidth());
+        ASSERT_TRUE(pumpUntil([&] { return frame->GetClientSize() == wxSize(expected.w, expected.h); }));
         tick(3);
         pumpEvents(50);
     }
