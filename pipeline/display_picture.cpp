@@ -1,5 +1,6 @@
 #include "pipeline/display_picture.h"
 
+#include <opencv2/core/utility.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include <vector>
@@ -41,20 +42,23 @@ void blockAverage(const cv::Mat& bgr, int d, int a, int fx, int fy, unsigned cha
 }
 
 // The common halving (a 1280 x 960 frame in a 640 x 480 screen) without the general loops.
-void halve(const cv::Mat& bgr, int d, int a, unsigned char* rgb)
+void halve(const cv::Mat& bgr, int d, int a, unsigned char* out)
 {
-    for (int y = 0; y < a; ++y) {
-        const unsigned char* r0 = bgr.ptr(2 * y);
-        const unsigned char* r1 = bgr.ptr(2 * y + 1);
-        for (int x = 0; x < d; ++x, r0 += 6, r1 += 6, rgb += 3) {
-            rgb[0] = static_cast<unsigned char>((r0[2] + r0[5] + r1[2] + r1[5]) >> 2);
-            rgb[1] = static_cast<unsigned char>((r0[1] + r0[4] + r1[1] + r1[4]) >> 2);
-            rgb[2] = static_cast<unsigned char>((r0[0] + r0[3] + r1[0] + r1[3]) >> 2);
+    cv::parallel_for_(cv::Range(0, a), [&](const cv::Range& rows) {
+        for (int y = rows.start; y < rows.end; ++y) {
+            const unsigned char* r0 = bgr.ptr(2 * y);
+            const unsigned char* r1 = bgr.ptr(2 * y + 1);
+            unsigned char* rgb = out + static_cast<size_t>(y) * d * 3;
+            for (int x = 0; x < d; ++x, r0 += 6, r1 += 6, rgb += 3) {
+                rgb[0] = static_cast<unsigned char>((r0[2] + r0[5] + r1[2] + r1[5]) >> 2);
+                rgb[1] = static_cast<unsigned char>((r0[1] + r0[4] + r1[1] + r1[4]) >> 2);
+                rgb[2] = static_cast<unsigned char>((r0[0] + r0[3] + r1[0] + r1[3]) >> 2);
+            }
         }
-    }
+    });
 }
 
-void nearest(const cv::Mat& bgr, int d, int a, unsigned char* rgb)
+void nearest(const cv::Mat& bgr, int d, int a, unsigned char* out)
 {
     const unsigned long w = static_cast<unsigned long>(bgr.cols),
                         h = static_cast<unsigned long>(bgr.rows);
@@ -64,16 +68,19 @@ void nearest(const cv::Mat& bgr, int d, int a, unsigned char* rgb)
     unsigned long x = 0;
     for (int i = 0; i < d; ++i, x += xDelta)
         column[static_cast<size_t>(i)] = static_cast<int>(x >> 16) * 3;
-    unsigned long y = 0;
-    for (int j = 0; j < a; ++j, y += yDelta) {
-        const unsigned char* row = bgr.ptr(static_cast<int>(y >> 16));
-        for (int i = 0; i < d; ++i, rgb += 3) {
-            const unsigned char* p = row + column[static_cast<size_t>(i)];
-            rgb[0] = p[2];
-            rgb[1] = p[1];
-            rgb[2] = p[0];
+    cv::parallel_for_(cv::Range(0, a), [&](const cv::Range& rows) {
+        for (int j = rows.start; j < rows.end; ++j) {
+            // The toolkit steps y by yDelta from 0: row j is at j * yDelta.
+            const unsigned char* row = bgr.ptr(static_cast<int>((j * yDelta) >> 16));
+            unsigned char* rgb = out + static_cast<size_t>(j) * d * 3;
+            for (int i = 0; i < d; ++i, rgb += 3) {
+                const unsigned char* p = row + column[static_cast<size_t>(i)];
+                rgb[0] = p[2];
+                rgb[1] = p[1];
+                rgb[2] = p[0];
+            }
         }
-    }
+    });
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "pipeline/picture_transforms.h"
 
 #include <opencv2/core.hpp>
+#include <opencv2/core/utility.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
@@ -66,27 +67,30 @@ void rotateInto(const cv::Mat& src, cv::Mat& dst, int quarterTurns)
     dst.create(src.size(), src.type());
     const int w = src.cols, h = src.rows;
     const ptrdiff_t srcStep = static_cast<ptrdiff_t>(src.step);
-    for (int y = 0; y < h; ++y) {
-        const QuarterTurn t = quarterTurnRow(w, h, quarterTurns, y);
-        int lo = 0, hi = w;
-        clampRange(t.bx, t.ax, w, lo, hi);
-        clampRange(t.by, t.ay, h, lo, hi);
-        unsigned char* out = dst.ptr(y);
-        if (hi <= lo) {
-            std::memset(out, 0, static_cast<size_t>(w) * 3);
-            continue;
+    cv::parallel_for_(cv::Range(0, h), [&](const cv::Range& rows) {
+        for (int y = rows.start; y < rows.end; ++y) {
+            const QuarterTurn t = quarterTurnRow(w, h, quarterTurns, y);
+            int lo = 0, hi = w;
+            clampRange(t.bx, t.ax, w, lo, hi);
+            clampRange(t.by, t.ay, h, lo, hi);
+            unsigned char* out = dst.ptr(y);
+            if (hi <= lo) {
+                std::memset(out, 0, static_cast<size_t>(w) * 3);
+                continue;
+            }
+            std::memset(out, 0, static_cast<size_t>(lo) * 3);
+            std::memset(out + hi * 3, 0, static_cast<size_t>(w - hi) * 3);
+            const unsigned char* p =
+                src.data + (t.by + t.ay * lo) * srcStep + (t.bx + t.ax * lo) * 3;
+            const ptrdiff_t step = t.ay * srcStep + t.ax * 3;
+            unsigned char* q = out + lo * 3;
+            for (int x = lo; x < hi; ++x, p += step, q += 3) {
+                q[0] = p[0];
+                q[1] = p[1];
+                q[2] = p[2];
+            }
         }
-        std::memset(out, 0, static_cast<size_t>(lo) * 3);
-        std::memset(out + hi * 3, 0, static_cast<size_t>(w - hi) * 3);
-        const unsigned char* p = src.data + (t.by + t.ay * lo) * srcStep + (t.bx + t.ax * lo) * 3;
-        const ptrdiff_t step = t.ay * srcStep + t.ax * 3;
-        unsigned char* q = out + lo * 3;
-        for (int x = lo; x < hi; ++x, p += step, q += 3) {
-            q[0] = p[0];
-            q[1] = p[1];
-            q[2] = p[2];
-        }
-    }
+    });
 }
 
 void FrameTransformer::zoom(cv::Mat& frame, float factor)
