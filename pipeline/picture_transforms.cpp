@@ -114,21 +114,30 @@ void FrameTransformer::apply(cv::Mat& frame, bool mirror, float zoomFactor, int 
 {
     if (frame.empty() || frame.type() != CV_8UC3)
         return;
-    if (mirror)
-        mirrorFrame(frame);
-    const bool zoomed = zoomFactor != 1.0f;
     const bool turned = quarterTurns > 0;
-    if (zoomed && turned) {
-        // Zoom into the scratch buffer and turn from there: one copy fewer.
-        const cv::Rect r = zoomRect(frame.cols, frame.rows, zoomFactor);
-        if (usable(r, frame)) {
-            cv::resize(frame(r), m_scratch, frame.size(), 0, 0, cv::INTER_LINEAR);
-            rotateInto(m_scratch, frame, quarterTurns);
-            return;
-        }
+    const cv::Rect r =
+        zoomFactor != 1.0f ? zoomRect(frame.cols, frame.rows, zoomFactor) : cv::Rect();
+    if (zoomFactor == 1.0f || !usable(r, frame)) {
+        if (mirror)
+            mirrorFrame(frame);
+        if (turned)
+            rotate(frame, quarterTurns);
+        return;
     }
-    if (zoomed)
-        zoom(frame, zoomFactor);
-    if (turned)
-        rotate(frame, quarterTurns);
+    // The zoom keeps only the centre, so of the mirrored frame only that part is needed: it
+    // is the mirror image of the opposite part of the frame.
+    cv::Mat region = frame(r);
+    if (mirror) {
+        cv::flip(frame(cv::Rect(frame.cols - r.x - r.width, r.y, r.width, r.height)), m_mirrored,
+                 1);
+        region = m_mirrored;
+    }
+    if (turned) {
+        // Zoom into the scratch buffer and turn from there: one copy fewer.
+        cv::resize(region, m_scratch, frame.size(), 0, 0, cv::INTER_LINEAR);
+        rotateInto(m_scratch, frame, quarterTurns);
+        return;
+    }
+    cv::resize(region, m_scratch, frame.size(), 0, 0, cv::INTER_LINEAR);
+    m_scratch.copyTo(frame);
 }

@@ -30,6 +30,7 @@ public:
 
 private:
     cv::Mat m_scratch;
+    cv::Mat m_mirrored;
 };
 
 // Writes src turned by quarterTurns into dst (same size, distinct buffers); pixels that come
