@@ -126,6 +126,14 @@ void BM_ScopePassLive(benchmark::State& state)
             composer.compose(scopeWork(), false, fit.width, fit.height, kAllTransforms).GetData());
 }
 
+void BM_ScopePassPlain(benchmark::State& state)
+{
+    PictureComposer composer;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(
+            composer.compose(scopeWork(), true, 640, 480, PictureSettings{}).GetData());
+}
+
 void BM_HdPassPlain(benchmark::State& state)
 {
     PictureComposer composer;
@@ -172,6 +180,7 @@ void BM_HdPassNaive(benchmark::State& state)
 }
 
 BENCHMARK(BM_ScopeBaseline)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ScopePassPlain)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ScopePassLive)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ScopePassStampedCapture)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ScopePassNaive)->Unit(benchmark::kMicrosecond);

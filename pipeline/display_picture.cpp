@@ -3,6 +3,7 @@
 #include <opencv2/core/utility.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include <cstdint>
 #include <vector>
 
 namespace
@@ -41,18 +42,23 @@ void blockAverage(const cv::Mat& bgr, int d, int a, int fx, int fy, unsigned cha
     }
 }
 
-// The common halving (a 1280 x 960 frame in a 640 x 480 screen) without the general loops.
+// The common halving (a 1280 x 960 frame in a 640 x 480 screen) without the general loops:
+// the two rows are summed first in a loop the compiler vectorises, then the pairs.
 void halve(const cv::Mat& bgr, int d, int a, unsigned char* out)
 {
     cv::parallel_for_(cv::Range(0, a), [&](const cv::Range& rows) {
+        std::vector<uint16_t> sums(static_cast<size_t>(d) * 6);
         for (int y = rows.start; y < rows.end; ++y) {
-            const unsigned char* r0 = bgr.ptr(2 * y);
-            const unsigned char* r1 = bgr.ptr(2 * y + 1);
-            unsigned char* rgb = out + static_cast<size_t>(y) * d * 3;
-            for (int x = 0; x < d; ++x, r0 += 6, r1 += 6, rgb += 3) {
-                rgb[0] = static_cast<unsigned char>((r0[2] + r0[5] + r1[2] + r1[5]) >> 2);
-                rgb[1] = static_cast<unsigned char>((r0[1] + r0[4] + r1[1] + r1[4]) >> 2);
-                rgb[2] = static_cast<unsigned char>((r0[0] + r0[3] + r1[0] + r1[3]) >> 2);
+            const unsigned char* __restrict r0 = bgr.ptr(2 * y);
+            const unsigned char* __restrict r1 = bgr.ptr(2 * y + 1);
+            uint16_t* __restrict s = sums.data();
+            for (int k = 0; k < d * 6; ++k)
+                s[k] = static_cast<uint16_t>(r0[k] + r1[k]);
+            unsigned char* __restrict rgb = out + static_cast<size_t>(y) * d * 3;
+            for (int x = 0; x < d; ++x, s += 6, rgb += 3) {
+                rgb[0] = static_cast<unsigned char>((s[2] + s[5]) >> 2);
+                rgb[1] = static_cast<unsigned char>((s[1] + s[4]) >> 2);
+                rgb[2] = static_cast<unsigned char>((s[0] + s[3]) >> 2);
             }
         }
     });
