@@ -93,14 +93,15 @@ uint32_t framesDue(uint32_t written, uint32_t elapsed)
     const uint64_t due = static_cast<uint64_t>(elapsed) * 15 / 1000 + 1;
     uint64_t n = 1;
     if (due > written + 2)
-        n = due - written;
+        n = std::min<uint64_t>(due - written, kMaxCatchUp);
     return static_cast<uint32_t>(std::min<uint64_t>(n, cap - written));
 }
 
 uint32_t framesAtStop(uint32_t written, uint32_t elapsed)
 {
     const uint64_t want = (static_cast<uint64_t>(elapsed) * 15 + 500) / 1000;
-    return want > written ? static_cast<uint32_t>(want - written) : 0;
+    return want > written ? static_cast<uint32_t>(std::min<uint64_t>(want - written, kMaxCatchUp))
+                          : 0;
 }
 
 void setSpaceProbe(SpaceProbe probe)

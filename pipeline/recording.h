@@ -11,6 +11,9 @@
 #include <string>
 
 constexpr double kRecordFps = 15.0;
+// Most frames one pass adds to catch up: after a long stall the file catches up over the
+// next passes instead of blocking one pass with seconds of encoding.
+constexpr uint32_t kMaxCatchUp = 30;
 
 // Frames to write at a pass elapsedMs into the recording with written frames in the file:
 // one while the file holds fewer than (elapsed seconds + 1) x 15; more when the passes have

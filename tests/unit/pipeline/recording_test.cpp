@@ -53,10 +53,28 @@ TEST(RecordingTimeline, SlowPassesCatchUpWithTheClock)
     EXPECT_EQ(framesAtStop(61, 4000), 0u) << "nothing is taken back";
 }
 
+TEST(RecordingTimeline, ALongStallIsMadeUpOverTheNextPasses)
+{
+    uint32_t written = 0;
+    for (uint32_t t = 0; t < 1000; t += 60)
+        written += framesDue(written, t);
+    // The camera stalls for ten seconds.
+    const uint32_t first = framesDue(written, 11000);
+    EXPECT_EQ(first, kMaxCatchUp);
+    written += first;
+    uint32_t t = 11000;
+    for (int pass = 0; pass < 10; ++pass) {
+        t += 60;
+        written += framesDue(written, t);
+    }
+    EXPECT_GE(written + 1, t * 15 / 1000 + 1) << "back on the timeline within ten passes";
+    EXPECT_EQ(framesAtStop(0, 3600000), kMaxCatchUp) << "the stop adds at most as much";
+}
+
 TEST(RecordingTimeline, IrregularPassesStayOnTheTimelineAndUnderTheCap)
 {
     std::mt19937 rng(5);
-    std::uniform_int_distribution<uint32_t> gap(5, 900);
+    std::uniform_int_distribution<uint32_t> gap(5, 1900);
     uint32_t written = 0;
     for (uint32_t t = 0; t < 60000; t += gap(rng)) {
         written += framesDue(written, t);
