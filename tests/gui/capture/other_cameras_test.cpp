@@ -127,3 +127,70 @@ TEST_F(UnknownOnly, AnUnknownWebcamIsNeverOpened)
     for (int c = 0; c < COrvexIOControlBox::kControls; ++c)
         EXPECT_FALSE(preview->ioBox()->control(static_cast<COrvexIOControlBox::Control>(c))->IsShown()) << c;
 }
+
+namespace {
+
+class ScopeThird : public PreviewFixture {
+    std::string scenario() const override
+    {
+        return R"(camera "Integrated Camera" size 1280x720 scene gradient
+camera "Document Camera" size 640x480 scene pipe
+scope "USB Inspection Camera" tube in
+)";
+    }
+};
+
+// The closing write that takes the scope's test picture off again.
+bool pictureModeRestored()
+{
+    for (const auto& a : scopesim::busLog())
+        if (a.write && a.device == 0x7A && a.address == 0x8400 && a.value == 2)
+            return true;
+    return false;
+}
+
+}  // namespace
+
+TEST_F(ScopeThird, ColourBarsPickTheScopeAmongThree)
+{
+    startUp();
+    // A 640 x 480 camera that is not the scope fails the bar test.
+    EXPECT_TRUE(logHas("Preview refreshCamera() camera(0) NoQueryFrame"));
+    EXPECT_TRUE(logHas("Preview refreshCamera() camera(1) Not Kelmo"));
+    EXPECT_TRUE(logHas("Preview refreshCamera() camera(2) Is K2200"));
+    EXPECT_TRUE(logHas("Preview refreshCamera() K2200(2) QueryFrame OK!"));
+    EXPECT_EQ(preview->capture(), preview->cameraAt(2));
+    EXPECT_TRUE(pictureModeRestored());
+    EXPECT_FALSE(scopesim::scopeState("USB Inspection Camera")->testPicture);
+}
+
+TEST_F(ScopeThird, NoBarsStillEndsTheTestPicture)
+{
+    // The tube answers but the camera sends nothing: kind Kelmo without a capture.
+    scopesim::setFrames("USB Inspection Camera", false);
+    startUp();
+    EXPECT_TRUE(logHas("Preview refreshCamera() haveKelmo(TRUE), Count(3)"));
+    EXPECT_TRUE(logHas("Preview refreshCamera() camera(2) NoQueryFrame"));
+    EXPECT_EQ(preview->cameraKind(), KindKelmo);
+    EXPECT_EQ(preview->capture(), nullptr);
+    EXPECT_EQ(preview->modelIndex(SlotKelmo), -1);
+    EXPECT_TRUE(pictureModeRestored());
+    EXPECT_FALSE(scopesim::scopeState("USB Inspection Camera")->testPicture);
+}
+
+TEST_F(K1100, CameraRecordButtonStartsAndStopsARecording)
+{
+    startUp();
+    ASSERT_EQ(preview->cameraKind(), KindK1100);
+    const std::string name = "Pellar Q720 60HD USB 2861 Video";
+    // Held for 35 ms: exactly one of the polls, every third 10 ms tick, sees it.
+    scopesim::pressButton(name, scopesim::Button::Record, 35);
+    tick(4);
+    EXPECT_TRUE(recordingRuns());
+    EXPECT_TRUE(preview->recording());
+    tick(9);
+    EXPECT_TRUE(recordingRuns()) << "a released button changes nothing";
+    scopesim::pressButton(name, scopesim::Button::Record, 35);
+    tick(4);
+    EXPECT_FALSE(recordingRuns());
+}
