@@ -8,7 +8,8 @@
 
 #include <filesystem>
 
-namespace {
+namespace
+{
 
 const char* const kCamera = "Q720 60HD";
 
@@ -24,13 +25,14 @@ platform::LocalTime at(int hour, int minute, int second)
     return t;
 }
 
-class CaptureOnRig : public PreviewFixture {
+class CaptureOnRig : public PreviewFixture
+{
 protected:
     virtual int fps() const { return 30; }
     std::string scenario() const override
     {
-        return "camera \"" + std::string(kCamera) + "\" size 1280x720 fps " + std::to_string(fps()) +
-               " scene pipe\n";
+        return "camera \"" + std::string(kCamera) + "\" size 1280x720 fps " +
+               std::to_string(fps()) + " scene pipe\n";
     }
     void SetUp() override
     {
@@ -86,11 +88,13 @@ protected:
     COrvexScreen* screen = nullptr;
 };
 
-class SlowCamera : public CaptureOnRig {
+class SlowCamera : public CaptureOnRig
+{
     int fps() const override { return 5; }
 };
 
-class NoCameraAtAll : public PreviewFixture {
+class NoCameraAtAll : public PreviewFixture
+{
     std::string scenario() const override { return "usb vid 1D6B pid 0002 class 09/00/01\n"; }
 };
 
@@ -112,7 +116,7 @@ double likeness(const cv::Mat& a, const cv::Mat& b)
     return a.dot(b) / std::sqrt(a.dot(a) * b.dot(b) + 1e-9);
 }
 
-}  // namespace
+} // namespace
 
 TEST_F(CaptureOnRig, HoldingTheSnapshotButtonFreezesAndSavesAfterTheRelease)
 {
@@ -126,10 +130,12 @@ TEST_F(CaptureOnRig, HoldingTheSnapshotButtonFreezesAndSavesAfterTheRelease)
     EXPECT_TRUE(preview->toolButton(0)->shown().IsOk());
     run(600);
     const wxImage early = screen->lastPicture().Copy();
-    run(1400);  // two seconds held
+    run(1400); // two seconds held
     EXPECT_TRUE(files(".jpg").empty()) << "nothing is saved while the button is held";
     const wxImage late = screen->lastPicture();
-    EXPECT_TRUE(std::equal(early.GetData(), early.GetData() + early.GetWidth() * early.GetHeight() * 3, late.GetData()))
+    EXPECT_TRUE(std::equal(early.GetData(),
+                           early.GetData() + early.GetWidth() * early.GetHeight() * 3,
+                           late.GetData()))
         << "the picture stands still";
 
     mouse(snap, wxEVT_LEFT_UP);
@@ -150,7 +156,8 @@ TEST_F(CaptureOnRig, HoldingTheSnapshotButtonFreezesAndSavesAfterTheRelease)
     drawTimeStamp(saveText, "2026/03/07 09:06:01");
     // Only the minutes and seconds differ: compare there.
     int baseline = 0;
-    const int from = 16 + cv::getTextSize("2026/03/07 09:", cv::FONT_HERSHEY_SIMPLEX, 1.0, 1, &baseline).width;
+    const int from =
+        16 + cv::getTextSize("2026/03/07 09:", cv::FONT_HERSHEY_SIMPLEX, 1.0, 1, &baseline).width;
     const cv::Rect digits(from, 0, 420 - from, 80);
     const cv::Mat got = redness(saved)(digits).clone();
     const double press = likeness(got, redness(pressText)(digits).clone());
@@ -166,7 +173,8 @@ TEST_F(CaptureOnRig, TwoSnapshotsInOneSecondGiveTwoFiles)
     run(560);
     preview->keySpace();
     run(400);
-    EXPECT_EQ(files(".jpg"), (std::vector<std::string>{"2026-03-07 09_05_33.jpg", "2026-03-07 09_05_33_2.jpg"}));
+    EXPECT_EQ(files(".jpg"),
+              (std::vector<std::string>{"2026-03-07 09_05_33.jpg", "2026-03-07 09_05_33_2.jpg"}));
 }
 
 TEST_F(CaptureOnRig, ASnapshotDuringARecordingNeitherFreezesNorSettles)
@@ -206,7 +214,8 @@ TEST_F(CaptureOnRig, ASecondRecordingInTheSameSecondStarts)
     rig->clock->setLocalTime(at(9, 5, 33));
     recordFor(200);
     recordFor(200);
-    EXPECT_EQ(files(".avi"), (std::vector<std::string>{"2026-03-07 09_05_33.avi", "2026-03-07 09_05_33_2.avi"}));
+    EXPECT_EQ(files(".avi"),
+              (std::vector<std::string>{"2026-03-07 09_05_33.avi", "2026-03-07 09_05_33_2.avi"}));
 }
 
 TEST_F(SlowCamera, FourSecondsOfASlowCameraPlayFourSeconds)
@@ -251,4 +260,46 @@ TEST_F(NoCameraAtAll, RecordWithoutACameraDoesNothing)
     EXPECT_FALSE(g_SnapPending);
     EXPECT_TRUE(sameBitmap(preview->toolButton(1)->shown(), idleLook));
     EXPECT_TRUE(std::filesystem::is_empty(toUtf8(g_StoragePath)));
+}
+
+namespace
+{
+// The default rig: the family scope, whose own buttons the device box polls.
+class ScopeButtons : public PreviewFixture
+{
+};
+} // namespace
+
+TEST_F(ScopeButtons, TheCamerasButtonsSnapAndRecord)
+{
+    startUp();
+    ASSERT_EQ(preview->cameraKind(), KindKelmo) << log();
+    const std::string scope = "USB Inspection Camera";
+    const std::string storage = toUtf8(g_StoragePath);
+    auto count = [&](const char* ext) {
+        size_t n = 0;
+        for (const auto& e : std::filesystem::directory_iterator(storage))
+            n += e.path().extension() == ext;
+        return n;
+    };
+    // Held for a second: frozen while held, saved after the release.
+    scopesim::pressButton(scope, scopesim::Button::Snapshot, 1000);
+    tick(50);
+    EXPECT_TRUE(g_Freeze);
+    EXPECT_EQ(g_ButtonSource, 2);
+    EXPECT_EQ(count(".jpg"), 0u);
+    tick(150);
+    EXPECT_FALSE(g_Freeze);
+    EXPECT_EQ(g_ButtonSource, 0);
+    EXPECT_EQ(count(".jpg"), 1u);
+
+    scopesim::pressButton(scope, scopesim::Button::Record, 200);
+    tick(100);
+    EXPECT_TRUE(recordingRuns());
+    EXPECT_TRUE(preview->recording());
+    tick(200);
+    scopesim::pressButton(scope, scopesim::Button::Record, 200);
+    tick(100);
+    EXPECT_FALSE(recordingRuns());
+    EXPECT_EQ(count(".avi"), 1u);
 }

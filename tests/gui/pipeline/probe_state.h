@@ -10,7 +10,8 @@
 
 #include <string>
 
-class ProbeState : public COrvexState {
+class ProbeState : public COrvexState
+{
 public:
     ProbeState(wxWindow* parent, int id) : COrvexState(parent, id) {}
 

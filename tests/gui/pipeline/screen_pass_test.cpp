@@ -23,7 +23,8 @@
 
 #include <filesystem>
 
-namespace {
+namespace
+{
 
 cv::Mat scene(int w, int h, int seed = 0)
 {
@@ -61,7 +62,8 @@ double meanDifference(const cv::Mat& a, const cv::Mat& b)
     return (m[0] + m[1] + m[2]) / 3;
 }
 
-class ScreenPass : public ::testing::Test {
+class ScreenPass : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -149,7 +151,7 @@ private:
     wxString m_oldProgramDir;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(ScreenPass, FramesAreFittedAndCentredAsTheToolkitWouldPaintThem)
 {
@@ -157,18 +159,22 @@ TEST_F(ScreenPass, FramesAreFittedAndCentredAsTheToolkitWouldPaintThem)
         int w, h, W, H;
         wxRect want;
     };
-    for (const Case& c : {Case{1280, 720, 1000, 700, {0, 69, 1000, 562}}, Case{1280, 720, 1400, 600, {167, 0, 1066, 600}},
+    for (const Case& c : {Case{1280, 720, 1000, 700, {0, 69, 1000, 562}},
+                          Case{1280, 720, 1400, 600, {167, 0, 1066, 600}},
                           Case{800, 800, 1000, 700, {150, 0, 700, 700}}}) {
         useScreen(c.W, c.H);
         state->source = scene(c.w, c.h);
         pass();
         const wxImage& p = screen->lastPicture();
-        EXPECT_EQ(wxRect(screen->lastOffset(), wxSize(p.GetWidth(), p.GetHeight())), c.want) << c.w << "x" << c.h;
+        EXPECT_EQ(wxRect(screen->lastOffset(), wxSize(p.GetWidth(), p.GetHeight())), c.want)
+            << c.w << "x" << c.h;
         EXPECT_EQ(g_LastDrawSize, c.want.GetSize());
         cv::Mat rgb;
         cv::cvtColor(state->source, rgb, cv::COLOR_BGR2RGB);
-        wxImage want = wxImage(rgb.cols, rgb.rows, rgb.data, true).Scale(c.want.width, c.want.height);
-        EXPECT_TRUE(std::equal(p.GetData(), p.GetData() + c.want.width * c.want.height * 3, want.GetData()));
+        wxImage want =
+            wxImage(rgb.cols, rgb.rows, rgb.data, true).Scale(c.want.width, c.want.height);
+        EXPECT_TRUE(std::equal(p.GetData(), p.GetData() + c.want.width * c.want.height * 3,
+                               want.GetData()));
     }
     EXPECT_EQ(state->releases, 3) << "every frame is handed back";
 }
@@ -184,7 +190,7 @@ TEST_F(ScreenPass, AnIdlePassShowsWhatACapturePassShows)
     const cv::Mat idle = pictureMat(screen->lastPicture());
     EXPECT_TRUE(files().empty());
 
-    state->toggleRecord();  // the recording pass transforms the whole frame
+    state->toggleRecord(); // the recording pass transforms the whole frame
     ASSERT_TRUE(recordingRuns());
     pass();
     const cv::Mat recorded = pictureMat(screen->lastPicture());
@@ -205,7 +211,7 @@ TEST_F(ScreenPass, StampOnlyInThePreviewWhileACaptureIsUnderWay)
     pass();
     EXPECT_EQ(redPixels(pictureMat(screen->lastPicture())), 0) << "idle: no stamp";
 
-    g_SnapPending = g_Freeze = true;  // a held snapshot
+    g_SnapPending = g_Freeze = true; // a held snapshot
     pass();
     const cv::Mat held = pictureMat(screen->lastPicture());
     EXPECT_GT(redPixels(held), 100);
@@ -258,7 +264,7 @@ TEST_F(ScreenPass, ASnapshotDuringARecordingIsTheFrameRecordedInThatPass)
     ASSERT_TRUE(recordingRuns());
     int snapAt = -1;
     for (int n = 0; n < 30; ++n) {
-        state->source = scene(640, 480, n * 40);  // every pass its own picture
+        state->source = scene(640, 480, n * 40); // every pass its own picture
         if (n == 17) {
             g_SnapInRecord = true;
             snapAt = static_cast<int>(g_FramesWritten);
@@ -302,7 +308,8 @@ TEST_F(ScreenPass, LosingTheFramesClosesTheRecording)
     const ProbedVideo v = probeVideo(storage / state->recordFile);
     EXPECT_TRUE(v.ok);
     EXPECT_EQ(v.codecTag, "DIVX");
-    EXPECT_TRUE(std::equal(before.GetData(), before.GetData() + before.GetWidth() * before.GetHeight() * 3,
+    EXPECT_TRUE(std::equal(before.GetData(),
+                           before.GetData() + before.GetWidth() * before.GetHeight() * 3,
                            screen->lastPicture().GetData()))
         << "nothing new is painted";
 }
@@ -333,7 +340,8 @@ TEST_F(ScreenPass, ZoomLabelsAndTheSettleGuard)
         dc.SetBackground(*wxBLACK_BRUSH);
         dc.Clear();
     }
-    for (auto [level, text, factor] : {std::tuple{20, "4.0x", 0.5f}, std::tuple{10, "1.8x", 0.75f}}) {
+    for (auto [level, text, factor] :
+         {std::tuple{20, "4.0x", 0.5f}, std::tuple{10, "1.8x", 0.75f}}) {
         const wxBitmap label = state->makeZoomLabel(level, plain);
         EXPECT_EQ(g_ZoomFactor, factor);
         wxBitmap want = plain.GetSubBitmap(wxRect(0, 0, 32, 20));
