@@ -83,48 +83,7 @@ TEST(RecordingTimeline, IrregularPassesStayOnTheTimelineAndUnderTheCap)
     }
 }
 
-class Recording : public CaptureFixture
-{
-protected:
-    // A recording of durationMs with a pass every stepMs; returns its file name.
-    std::string record(uint32_t stepMs, uint32_t durationMs, cv::Size size = cv::Size(320, 240))
-    {
-        std::string name;
-        EXPECT_TRUE(startRecording(size, clock->localTime(), name));
-        for (uint32_t t = 0, n = 0; t < durationMs; t += stepMs, ++n) {
-            EXPECT_TRUE(writeRecordingFrame(numbered(static_cast<int>(n), size)));
-            clock->advance(stepMs);
-        }
-        finishRecording();
-        return name;
-    }
-};
-
-TEST_F(Recording, FourSecondsFromAFiveFpsSourcePlayFourSeconds)
-{
-    const std::string name = record(200, 4000);
-    EXPECT_EQ(name, "2026-03-07 09_05_33.avi");
-    const ProbedVideo v = probeVideo(file(name));
-    ASSERT_TRUE(v.ok);
-    EXPECT_EQ(v.codecTag, "DIVX");
-    EXPECT_EQ(v.frameRate, "15/1");
-    EXPECT_NEAR(v.frames, 60, 1);
-    EXPECT_NEAR(v.duration, 4.0, 1.0 / 15 + 0.001);
-    EXPECT_EQ(g_LastFileName, wxString(name));
-    EXPECT_EQ(g_InfoTime, 3000);
-    EXPECT_FALSE(recordingRuns());
-}
-
-TEST_F(Recording, ThirtyPassesASecondGiveFifteenFramesASecond)
-{
-    const std::string name = record(33, 2000, cv::Size(1280, 960));
-    const ProbedVideo v = probeVideo(file(name));
-    ASSERT_TRUE(v.ok);
-    EXPECT_NEAR(v.frames, 30, 1);
-    cv::VideoCapture cap(file(name), cv::CAP_FFMPEG);
-    EXPECT_EQ(cap.get(cv::CAP_PROP_FRAME_WIDTH), 1280);
-    EXPECT_EQ(cap.get(cv::CAP_PROP_FRAME_HEIGHT), 960);
-}
+using Recording = CaptureFixture;
 
 TEST_F(Recording, ASecondRecordingInTheSameSecondGetsItsOwnFile)
 {

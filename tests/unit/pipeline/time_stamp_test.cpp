@@ -72,10 +72,3 @@ TEST(TimeStamp, RedTextInTheBottomLeftCorner)
         EXPECT_NEAR(lit.width, ts.width, 4);
     }
 }
-
-TEST(TimeStamp, NothingToDrawLeavesTheFrame)
-{
-    cv::Mat f(100, 200, CV_8UC3, cv::Scalar(9, 9, 9));
-    drawTimeStamp(f, "");
-    EXPECT_EQ(cv::countNonZero(f.reshape(1) != 9), 0);
-}
