@@ -136,6 +136,9 @@ void COrvexFrame::onClose(wxCloseEvent&)
 {
     m_timer.Stop();
     m_deviceNotify.reset();
+    // Closing during a recording finishes it first, while the strip that lists it still exists.
+    if (recordingRuns() && g_CurrentState)
+        g_CurrentState->toggleRecord();
     wxWindow* children[] = {m_screen,           m_browsePanel, m_powerOff,    m_fullScreenButton,
                             m_exitButton,       m_statusLabel, m_noticeLabel, m_background};
     for (wxWindow* w : children)

@@ -10,6 +10,7 @@
 #include "capture/time_span.h"
 #include "devctl/orvex_io_control_box.h"
 #include "pipeline/capture_state.h"
+#include "pipeline/recording.h"
 #include "platform/services.h"
 
 #include <wx/combobox.h>
@@ -84,10 +85,8 @@ COrvexPreviewState::~COrvexPreviewState()
     for (SkinBitmap* b : m_tools)
         b->Destroy();
     // The tab button goes with the background window.
-    if (g_VideoWriter) {
-        g_VideoWriter->release();
-        g_VideoWriter.reset();
-    }
+    // A recording still open is finished, so the file is complete and playable.
+    finishRecording();
     m_capture = nullptr;
     m_captures.clear();
     m_cameraList->Destroy();

@@ -228,3 +228,23 @@ TEST_F(DefaultRig, ToolsAndTheirPlaces)
     frame->dispatchKey(13, false);
     EXPECT_FALSE(g_Mirror);
 }
+
+TEST_F(DefaultRig, ClosingDuringARecordingFinishesTheFile)
+{
+    startUp();
+    frame->dispatchKey(18, false);  // Ctrl+R
+    ASSERT_TRUE(recordingRuns());
+    tick(100);
+    frame->Close(true);
+    pumpUntil([] { return g_MainFrame == nullptr; });
+    EXPECT_FALSE(recordingRuns());
+    int avis = 0;
+    for (auto& e : std::filesystem::directory_iterator(home / "Orvex/DCIM"))
+        if (e.path().extension() == ".avi") {
+            ++avis;
+            cv::VideoCapture check(e.path().string(), cv::CAP_FFMPEG);
+            EXPECT_TRUE(check.isOpened());
+            EXPECT_GT(check.get(cv::CAP_PROP_FRAME_COUNT), 5);
+        }
+    EXPECT_EQ(avis, 1);
+}
