@@ -11,6 +11,8 @@
 #include "support/temp_dir.h"
 #include "unit/pipeline/ffprobe.h"
 
+#include "support/dates.h"
+
 #include <gtest/gtest.h>
 
 #include <wx/dcmemory.h>
@@ -69,14 +71,7 @@ protected:
     {
         auto c = std::make_unique<platform::VirtualClock>();
         clock = c.get();
-        platform::LocalTime t;
-        t.year = 2026;
-        t.month = 3;
-        t.day = 7;
-        t.hour = 9;
-        t.minute = 5;
-        t.second = 33;
-        clock->setLocalTime(t);
+        clock->setLocalTime(march7());
         m_oldClock = platform::setClock(std::move(c));
         g_StoragePath = wxString::FromUTF8(storage.str());
         m_oldProgramDir = g_ProgramDir;

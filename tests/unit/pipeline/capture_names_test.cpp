@@ -2,25 +2,13 @@
 #include "pipeline/capture_names.h"
 #include "support/temp_dir.h"
 
+#include "support/dates.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <set>
 
-namespace
-{
-platform::LocalTime march7()
-{
-    platform::LocalTime t;
-    t.year = 2026;
-    t.month = 3;
-    t.day = 7;
-    t.hour = 9;
-    t.minute = 5;
-    t.second = 33;
-    return t;
-}
-} // namespace
 
 TEST(CaptureNames, DateAndTimeOfTheCapture)
 {

@@ -1,23 +1,11 @@
 #include "pipeline/time_stamp.h"
 
+#include "support/dates.h"
+
 #include <gtest/gtest.h>
 
 #include <opencv2/imgproc.hpp>
 
-namespace
-{
-platform::LocalTime march7()
-{
-    platform::LocalTime t;
-    t.year = 2026;
-    t.month = 3;
-    t.day = 7;
-    t.hour = 9;
-    t.minute = 5;
-    t.second = 33;
-    return t;
-}
-} // namespace
 
 TEST(StampText, ThreeDateOrdersAndYearFirstForEverythingElse)
 {
