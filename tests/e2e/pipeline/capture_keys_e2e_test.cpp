@@ -138,7 +138,9 @@ TEST(CaptureKeys, SpaceSnapsAndCtrlRRecordsIntoTheStorageFolder)
     ASSERT_TRUE(xinput::key("ctrl+r"));
     const std::string avi = filesWith(dcim, ".avi").at(0);
     ProbedVideo v;
-    ASSERT_TRUE(waitFor([&] { return (v = probeVideo(avi)).ok; }, 10000));
+    // The file is finished (its length known) only once the second Ctrl+R has been handled,
+    // which a busy machine may take a while to do.
+    ASSERT_TRUE(waitFor([&] { return (v = probeVideo(avi)).ok && v.duration > 0; }, 15000));
     EXPECT_EQ(v.codecTag, "DIVX");
     EXPECT_EQ(v.frameRate, "15/1");
     // Four seconds of wall clock, whatever the machine managed to draw (keys take their time).
