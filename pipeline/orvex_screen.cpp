@@ -91,31 +91,36 @@ void COrvexScreen::drawFrame()
                        (g_SnapPending || g_SnapInRecord || recordingRuns()) && g_TimeStamp != 0;
     const bool saveNow = g_SnapPending && !g_Freeze;
     const PictureSettings settings{g_Mirror, g_ZoomFactor, g_Rotation};
-    // The whole frame is transformed only when the pass keeps it (stamp, snapshot, recording)
-    // or there is nothing to transform.
-    const bool processed =
-        stamp || saveNow || g_SnapInRecord || recordingRuns() || !settings.transformed();
+    const std::string stampLine = stamp ? stampText(g_CaptureTime, g_TimeStamp) : std::string();
 
-    if (processed) {
-        m_composer.transformFrame(*frame, settings);
-        if (stamp)
-            drawTimeStamp(*frame, stampText(g_CaptureTime, g_TimeStamp));
-        if (saveNow) {
-            g_SnapPending = false;
-            saveSnapshot(*frame);
-        }
-    }
-
+    // The painted picture comes from the untouched frame with the transforms folded into its
+    // one resampling, and the stamp drawn at the painted scale; the whole frame, which the
+    // files keep, is transformed after the paint. Either way the screen shows the same picture.
     const wxSize screen = GetClientSize();
     const FitResult fit =
         fitFrame(frame->cols, frame->rows, screen.x, screen.y, g_Rotation, g_FullScreen);
     if (fit.width > 0 && fit.height > 0) {
-        m_picture = m_composer.compose(*frame, processed, fit.width, fit.height, settings);
+        m_picture = m_composer.compose(*frame, !settings.transformed(), fit.width, fit.height, settings);
+        if (stamp) {
+            cv::Mat rgb(fit.height, fit.width, CV_8UC3, m_picture.GetData());
+            drawTimeStampOnPicture(rgb, stampLine, frame->size());
+        }
         if (g_FullScreen && m_exitImage.IsOk()) {
             const wxPoint at = m_exitButton->GetPosition() - wxPoint(fit.x, fit.y);
             m_picture.Paste(m_exitImage, at.x, at.y);
         }
         paint(fit.x, fit.y);
+    }
+
+    // The frame itself only when a file keeps it (snapshot, recording).
+    if (saveNow || g_SnapInRecord || recordingRuns()) {
+        m_composer.transformFrame(*frame, settings);
+        if (stamp)
+            drawTimeStamp(*frame, stampLine);
+        if (saveNow) {
+            g_SnapPending = false;
+            saveSnapshot(*frame);
+        }
     }
 
     if (recordingRuns() && !writeRecordingFrame(*frame)) {

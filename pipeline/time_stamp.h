@@ -17,3 +17,8 @@ void drawTimeStamp(cv::Mat& frame, const std::string& text);
 
 // Font scale for a frame: square frames get the half-size font.
 double stampScale(const cv::Mat& frame);
+double stampScale(cv::Size frame);
+
+// The same stamp drawn straight into the painted RGB picture of a frame of frameSize, scaled
+// as the fit scales the frame: what the painted picture of the stamped frame shows.
+void drawTimeStampOnPicture(cv::Mat& rgbPicture, const std::string& text, cv::Size frameSize);

@@ -198,6 +198,41 @@ TEST_F(ScreenPass, AnIdlePassShowsWhatACapturePassShows)
     EXPECT_GT(meanDifference(unturned, recorded), 20.0) << "the turn is visible";
 }
 
+TEST_F(ScreenPass, ACapturePassPaintsWhatTheFileHolds)
+{
+    // The screen paints from the untouched frame with the stamp at the painted scale; the
+    // file gets the whole frame transformed and stamped. Both must show the same picture.
+    useScreen(640, 480);
+    state->source = scene(1280, 960, 3);
+    g_Mirror = true;
+    g_ZoomFactor = 0.75f;
+    g_Rotation = 1;
+    g_TimeStamp = 1;
+    g_CaptureTime = march7();
+    state->toggleRecord();
+    ASSERT_TRUE(recordingRuns());
+    pass();
+    const cv::Mat painted = pictureMat(screen->lastPicture()).clone();
+
+    cv::Mat kept = state->source.clone();
+    FrameTransformer t;
+    t.apply(kept, true, 0.75f, 1);
+    drawTimeStamp(kept, stampText(march7(), 1));
+    cv::Mat reference(480, 640, CV_8UC3);
+    fitToRgb(kept, 640, 480, reference.data);
+
+    EXPECT_LT(meanDifference(painted, reference), 3.0);
+    // The stamp shows in the same corner, about as large.
+    const cv::Rect corner(0, 400, 400, 80);
+    const int want = redPixels(reference(corner)), got = redPixels(painted(corner));
+    EXPECT_GT(want, 50);
+    EXPECT_GT(got, want * 7 / 10) << want;
+    EXPECT_LT(got, want * 14 / 10) << want;
+    EXPECT_LT(meanDifference(painted(corner), reference(corner)), 3.0);
+    EXPECT_EQ(redPixels(painted(cv::Rect(0, 0, 640, 400))), 0);
+    state->toggleRecord();
+}
+
 TEST_F(ScreenPass, StampOnlyInThePreviewWhileACaptureIsUnderWay)
 {
     useScreen(640, 480);
