@@ -133,16 +133,28 @@ int writeRegister(CUVCXU& xu, int mode, int device, int address, const uint16_t*
     return result;
 }
 
-int readEepromBlock(CUVCXU& xu, int address, uint8_t* out)
+// The address stage of a 16-byte EEPROM block and the head of its data stage; the block
+// control's buffer in *block. S_OK, the failing request's result, or kControlAbsent.
+static int startEepromBlock(CUVCXU& xu, int address, uint8_t** block)
 {
     if (!usable(xu, kAddr16) || !usable(xu, kBlock))
         return kControlAbsent;
-    int result = sendAddress(xu, kAddr16, 3, kEepromDevice, address);
+    const int result = sendAddress(xu, kAddr16, 3, kEepromDevice, address);
     if (result < 0)
         return result;
     uint8_t* d = bufferOf(xu, kBlock);
     d[0] = 7;
     d[1] = kEepromDevice;
+    *block = d;
+    return S_OK;
+}
+
+int readEepromBlock(CUVCXU& xu, int address, uint8_t* out)
+{
+    uint8_t* d = nullptr;
+    int result = startEepromBlock(xu, address, &d);
+    if (result != S_OK)
+        return result;
     result = readControl(xu, kBlock);
     if (result < 0)
         return result;
@@ -162,14 +174,10 @@ int writeEepromBlock(CUVCXU& xu, int address, const uint8_t* data)
         reg |= 0x08;
         writeRegister(xu, a8d8, kBridgeDevice, 0x06, &reg);
     }
-    if (!usable(xu, kAddr16) || !usable(xu, kBlock))
-        return kControlAbsent;
-    int result = sendAddress(xu, kAddr16, 3, kEepromDevice, address);
-    if (result < 0)
+    uint8_t* d = nullptr;
+    int result = startEepromBlock(xu, address, &d);
+    if (result != S_OK)
         return result;
-    uint8_t* d = bufferOf(xu, kBlock);
-    d[0] = 7;
-    d[1] = kEepromDevice;
     std::memcpy(d + 2, data, kEepromBlock);
     result = sendControl(xu, kBlock);
     pause(10);
