@@ -209,6 +209,8 @@ void COrvexSetupState::commitStamp()
 
 void COrvexSetupState::treeToStorage()
 {
+    // The tree lists what it saw when it was built; folders made since must show up too.
+    m_tree->ReCreateTree();
     m_tree->SetPath(g_StoragePath);
     m_tree->ExpandPath(g_StoragePath);
 }
