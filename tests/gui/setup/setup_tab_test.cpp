@@ -1,5 +1,6 @@
 // The setup tab on a real frame: pages, folder choice, stamp choice and what is saved.
 #include "gui/app/frame_fixture.h"
+#include "pipeline/capture_names.h"
 #include "setup/orvex_setup_state.h"
 #include "setup/setup_layout.h"
 #include "support/log_capture.h"
@@ -15,7 +16,8 @@
 
 namespace fs = std::filesystem;
 
-namespace {
+namespace
+{
 std::string readFile(const wxString& path)
 {
     std::ifstream in(toUtf8(path));
@@ -35,9 +37,10 @@ std::vector<wxPoint> redPixels(const wxBitmap& bmp)
                 out.emplace_back(x, y);
     return out;
 }
-}  // namespace
+} // namespace
 
-class SetupTab : public FrameFixture {
+class SetupTab : public FrameFixture
+{
 protected:
     void SetUp() override
     {
@@ -63,7 +66,8 @@ protected:
     std::string storage;
 };
 
-class SetupTabWithProbePanel : public FrameWithProbePanel {
+class SetupTabWithProbePanel : public FrameWithProbePanel
+{
 protected:
     void SetUp() override
     {
@@ -86,8 +90,10 @@ TEST_F(SetupTab, FirstVisitShowsTheFolderPageWithBothIconsOff)
     EXPECT_FALSE(setup->sampleView()->IsShown());
     EXPECT_FALSE(screen->IsShown());
     const wxSize icon = setup->icon(0)->GetSize();
-    EXPECT_TRUE(sameBitmap(setup->icon(0)->shown(), loadSkinPicture("select_dir_off.bmp", icon.x, icon.y)));
-    EXPECT_TRUE(sameBitmap(setup->icon(1)->shown(), loadSkinPicture("timestamp_off.bmp", icon.x, icon.y)));
+    EXPECT_TRUE(
+        sameBitmap(setup->icon(0)->shown(), loadSkinPicture("select_dir_off.bmp", icon.x, icon.y)));
+    EXPECT_TRUE(
+        sameBitmap(setup->icon(1)->shown(), loadSkinPicture("timestamp_off.bmp", icon.x, icon.y)));
     EXPECT_EQ(toUtf8(setup->tree()->GetPath()), storage);
 }
 
@@ -99,7 +105,8 @@ TEST_F(SetupTab, RealClicksChooseAFormatAndAFolder)
     ASSERT_TRUE(clickOnWindow(setup->tabButton()));
     ASSERT_TRUE(pumpUntil([&] { return g_CurrentState == setup; }));
     ASSERT_TRUE(clickOnWindow(setup->icon(1)));
-    ASSERT_TRUE(pumpUntil([&] { return setup->pageMode() == 1 && setup->radio(2)->IsShownOnScreen(); }));
+    ASSERT_TRUE(
+        pumpUntil([&] { return setup->pageMode() == 1 && setup->radio(2)->IsShownOnScreen(); }));
     const std::string before = config();
     ASSERT_TRUE(clickOnWindow(setup->radio(2)));
     ASSERT_TRUE(pumpUntil([&] { return setup->chosenStamp() == 2; }));
@@ -114,13 +121,18 @@ TEST_F(SetupTab, RealClicksChooseAFormatAndAFolder)
     ASSERT_TRUE(clickOnWindow(setup->button(0)));
     ASSERT_TRUE(pumpUntil([&] { return toUtf8(g_StoragePath) == chosen; }));
     EXPECT_NE(config().find("PATH " + chosen + "\n"), std::string::npos);
+    EXPECT_EQ(toUtf8(storageFile("next.jpg")), chosen + "/next.jpg")
+        << "the next capture goes there";
     // The click picture holds for four ticks.
     const wxSize b = setup->button(0)->GetSize();
-    EXPECT_TRUE(sameBitmap(setup->button(0)->shown(), loadSkinPicture("confirm_click.bmp", b.x, b.y)));
+    EXPECT_TRUE(
+        sameBitmap(setup->button(0)->shown(), loadSkinPicture("confirm_click.bmp", b.x, b.y)));
     tick(3);
-    EXPECT_TRUE(sameBitmap(setup->button(0)->shown(), loadSkinPicture("confirm_click.bmp", b.x, b.y)));
+    EXPECT_TRUE(
+        sameBitmap(setup->button(0)->shown(), loadSkinPicture("confirm_click.bmp", b.x, b.y)));
     tick(1);
-    EXPECT_TRUE(sameBitmap(setup->button(0)->shown(), loadSkinPicture("confirm_release.bmp", b.x, b.y)));
+    EXPECT_TRUE(
+        sameBitmap(setup->button(0)->shown(), loadSkinPicture("confirm_release.bmp", b.x, b.y)));
 }
 
 TEST_F(SetupTab, TheSameFormatAgainRewritesNothingAndLeavingTheTabSaves)
@@ -268,7 +280,8 @@ TEST_F(SetupTab, SampleLayoutAndTheRedStampWhereItBelongs)
     pumpEvents(30);
     const wxSize page = setup->pagePanel()->GetSize();
     const SetupSample want = setupSample(page.x, page.y);
-    EXPECT_EQ(rectOf(setup->sampleView()), wxRect(want.sample.x, want.sample.y, want.sample.w, want.sample.h));
+    EXPECT_EQ(rectOf(setup->sampleView()),
+              wxRect(want.sample.x, want.sample.y, want.sample.w, want.sample.h));
     for (int i = 0; i < 4; ++i) {
         const wxRect r = rectOf(setup->radio(i));
         EXPECT_EQ(r.GetPosition(), wxPoint(want.radioX, want.radioY + i * want.radioStep));
@@ -285,7 +298,8 @@ TEST_F(SetupTab, SampleLayoutAndTheRedStampWhereItBelongs)
         box.Union(wxRect(p, wxSize(1, 1)));
     // The text measured on the 640 x 480 sample, then scaled to the view.
     int baseline = 0;
-    const cv::Size text = cv::getTextSize("0000/00/00 00:00:00", cv::FONT_HERSHEY_SIMPLEX, 1.0, 1, &baseline);
+    const cv::Size text =
+        cv::getTextSize("0000/00/00 00:00:00", cv::FONT_HERSHEY_SIMPLEX, 1.0, 1, &baseline);
     const double sx = want.sample.w / 640.0, sy = want.sample.h / 480.0;
     const int baseY = 480 - text.height - 8;
     EXPECT_NEAR(box.GetLeft(), 16 * sx, 3);

@@ -71,8 +71,10 @@ TEST(FirstFreeFolderName, CountsOnPastTakenNames)
 {
     EXPECT_EQ(firstFreeFolderName([](const std::string&) { return false; }), "DCIM");
     std::set<std::string> taken{"DCIM", "DCIM (2)"};
-    EXPECT_EQ(firstFreeFolderName([&](const std::string& n) { return taken.count(n) > 0; }), "DCIM (3)");
+    EXPECT_EQ(firstFreeFolderName([&](const std::string& n) { return taken.count(n) > 0; }),
+              "DCIM (3)");
     // A gap is not filled while the names before it are taken in order.
     taken = {"DCIM (2)"};
-    EXPECT_EQ(firstFreeFolderName([&](const std::string& n) { return taken.count(n) > 0; }), "DCIM");
+    EXPECT_EQ(firstFreeFolderName([&](const std::string& n) { return taken.count(n) > 0; }),
+              "DCIM");
 }
