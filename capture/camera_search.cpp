@@ -15,43 +15,87 @@
 
 #include <cstring>
 
-namespace {
+namespace
+{
 
 struct NamePattern {
     const char* text;
     ModelSlot slot;
-    const char* label = nullptr;  // the log's name for it when not the pattern itself
+    const char* label = nullptr; // the log's name for it when not the pattern itself
 };
 
 // In matching order: a longer name ("Q3400 39HD") comes before its prefix ("Q3400 39").
 const NamePattern kPatterns[] = {
-    {"Telvane-one", SlotTelCap, "TELCAP"}, {"Pellar", SlotK1100, "K1100"},         {"iCatchtek", SlotChip},
-    {"General USB Device", SlotChip}, {"Q3400 60", SlotHd720},       {"Q3400 39HD", SlotSquare800},
-    {"Q3400 39", SlotSquare400},      {"Q810 60HD", SlotHd720},      {"Q810 39HD", SlotSquare800},
-    {"Q720 60HD", SlotHd720},         {"Q720 39HD", SlotSquare800},  {"N5 VGA", SlotWide360},
-    {"N5 HD", SlotHd1080},            {"N9 HD", SlotHd1080},         {"RF550 HD", SlotVga480},
+    {"Telvane-one", SlotTelCap, "TELCAP"},
+    {"Pellar", SlotK1100, "K1100"},
+    {"iCatchtek", SlotChip},
+    {"General USB Device", SlotChip},
+    {"Q3400 60", SlotHd720},
+    {"Q3400 39HD", SlotSquare800},
+    {"Q3400 39", SlotSquare400},
+    {"Q810 60HD", SlotHd720},
+    {"Q810 39HD", SlotSquare800},
+    {"Q720 60HD", SlotHd720},
+    {"Q720 39HD", SlotSquare800},
+    {"N5 VGA", SlotWide360},
+    {"N5 HD", SlotHd1080},
+    {"N9 HD", SlotHd1080},
+    {"RF550 HD", SlotVga480},
 };
 
 struct SizeSlot {
     ModelSlot slot;
     int width, height;
-    bool queryAround;  // one frame before and one after the size settings
+    bool queryAround; // one frame before and one after the size settings
 };
 
 const SizeSlot kSizeSlots[] = {
-    {SlotHd1080, 1920, 1080, false}, {SlotHd720, 1280, 720, false},   {SlotWide360, 640, 360, true},
-    {SlotSquare800, 800, 800, true}, {SlotSquare400, 400, 400, false}, {SlotVga480, 640, 480, false},
+    {SlotHd1080, 1920, 1080, false},  {SlotHd720, 1280, 720, false},
+    {SlotWide360, 640, 360, true},    {SlotSquare800, 800, 800, true},
+    {SlotSquare400, 400, 400, false}, {SlotVga480, 640, 480, false},
 };
 
 constexpr uint8_t kTubeDevice = 0x7A;
 constexpr int kPictureModeRegister = 0x8400;
 constexpr int kModeA16D8 = 1;
 
-void pause(uint32_t ms) { platform::clock().sleep(ms); }
+void pause(uint32_t ms)
+{
+    platform::clock().sleep(ms);
+}
 
-bool gaveFrame(platform::Capture* c) { return c && !c->query().empty(); }
+// The search asks a camera for its newest frame. A camera whose stream has only just
+// started (a bus freed by the camera tried before) gets a short while for its first one;
+// one that gave a frame is never waited for.
+constexpr uint32_t kFirstFrameMs = 300;
+constexpr uint32_t kFirstFrameStepMs = 10;
 
-}  // namespace
+} // namespace
+
+cv::Mat COrvexPreviewState::newestFrame(platform::Capture* c)
+{
+    cv::Mat f;
+    if (!c)
+        return f;
+    for (uint32_t waited = 0;; waited += kFirstFrameStepMs) {
+        c->grab();
+        if (c->retrieve(f) && !f.empty())
+            return f;
+        if (waited >= kFirstFrameMs)
+            return {};
+        pause(kFirstFrameStepMs);
+    }
+}
+
+namespace
+{
+
+bool gaveFrame(platform::Capture* c)
+{
+    return !COrvexPreviewState::newestFrame(c).empty();
+}
+
+} // namespace
 
 void COrvexPreviewState::clearCameraList()
 {
@@ -67,6 +111,21 @@ void COrvexPreviewState::addCamera(int index, std::unique_ptr<platform::Capture>
 }
 
 void COrvexPreviewState::refreshCamera()
+{
+    searchCamera();
+    releaseUnusedCameras();
+}
+
+void COrvexPreviewState::releaseUnusedCameras()
+{
+    // A stream left open keeps its bus bandwidth and can stop another camera from
+    // starting: only the camera in use stays open. The list keeps its positions.
+    for (auto& c : m_captures)
+        if (c.get() != m_capture)
+            c.reset();
+}
+
+void COrvexPreviewState::searchCamera()
 {
     // The search blocks the window for over a second: show that the program is working.
     wxBusyCursor busy;
@@ -119,7 +178,7 @@ void COrvexPreviewState::refreshCamera()
         platform::Capture* cap = captureAt(k);
         pause(100);
         if (cap)
-            cap->query();
+            newestFrame(cap);
         const bool ok = gaveFrame(cap);
         pause(100);
         const char* label = telcap ? "TelCap" : "K1100";
@@ -160,11 +219,11 @@ void COrvexPreviewState::refreshCamera()
         platform::Capture* cap = captureAt(k);
         if (cap) {
             if (s.queryAround)
-                cap->query();
+                newestFrame(cap);
             cap->set(platform::kPropFrameWidth, s.width);
             cap->set(platform::kPropFrameHeight, s.height);
             if (s.queryAround)
-                cap->query();
+                newestFrame(cap);
         }
         pause(100);
         openGeneric(cap, k, "Preview refreshCamera() Index(%d) QueryFrame OK!\n",
@@ -184,14 +243,17 @@ void COrvexPreviewState::refreshCamera()
             platform::Capture* cap = captureAt(i);
             if (!cap)
                 continue;
-            cap->query();
-            cv::Mat f = cap->query();
-            if (f.empty() || f.cols != 640 || f.rows != 480 || f.type() != CV_8UC3 || !f.isContinuous())
+            newestFrame(cap);
+            cv::Mat f = newestFrame(cap);
+            if (f.empty() || f.cols != 640 || f.rows != 480 || f.type() != CV_8UC3 ||
+                !f.isContinuous())
                 logLine("Preview refreshCamera() camera(%d) NoQueryFrame\n", i);
             else if (COrvexIOControlBox::isKelmo(f.data))
                 found = i;
             else
                 logLine("Preview refreshCamera() camera(%d) Not Kelmo\n", i);
+            if (found != i)
+                m_captures[static_cast<size_t>(i)].reset(); // frees its bus for the next one
         }
         const uint16_t live = 2;
         if (found < 0) {
@@ -205,7 +267,7 @@ void COrvexPreviewState::refreshCamera()
         pause(30);
         pause(100);
         platform::Capture* cap = captureAt(found);
-        cap->query();
+        newestFrame(cap);
         const bool ok = gaveFrame(cap);
         pause(100);
         if (ok) {

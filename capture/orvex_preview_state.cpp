@@ -19,17 +19,20 @@
 #include <opencv2/imgproc.hpp>
 #include <opencv2/videoio.hpp>
 
-namespace {
+namespace
+{
 constexpr int kTab = 1;
 constexpr int kTabId = 12300;
 constexpr int kTabY = 20;
 constexpr int kToolIds[4] = {12310, 12311, 12312, 12313};
-const char* const kToolPictures[8] = {"snap_release.bmp",   "snap_click.bmp",   "rec_release.bmp",
-                                      "rec_click.bmp",      "mirror_release.bmp", "mirror_click.bmp",
-                                      "rotate_release.bmp", "rotate_click.bmp"};
+const char* const kToolPictures[8] = {
+    "snap_release.bmp",   "snap_click.bmp",   "rec_release.bmp",    "rec_click.bmp",
+    "mirror_release.bmp", "mirror_click.bmp", "rotate_release.bmp", "rotate_click.bmp"};
 enum Tool { ToolSnapshot, ToolRecord, ToolMirror, ToolRotate };
 constexpr int kZoomRange = 20;
-}  // namespace
+// A camera that has sent no new frame for this long gives nothing.
+constexpr uint32_t kNoFrameMs = 1000;
+} // namespace
 
 COrvexPreviewState::COrvexPreviewState(wxWindow* parent, const wxPoint& origin)
     : COrvexState(parent, StatePreview, origin)
@@ -49,8 +52,8 @@ COrvexPreviewState::COrvexPreviewState(wxWindow* parent, const wxPoint& origin)
         m_tools[static_cast<size_t>(i)] = b;
     }
 
-    m_zoomBar = new wxScrollBar(parent, wxID_ANY, wxPoint(origin.x + 134, origin.y + 52), wxSize(14, 300),
-                                wxSB_VERTICAL);
+    m_zoomBar = new wxScrollBar(parent, wxID_ANY, wxPoint(origin.x + 134, origin.y + 52),
+                                wxSize(14, 300), wxSB_VERTICAL);
     m_zoomBar->SetScrollbar(kZoomRange, 0, kZoomRange, 5);
     m_zoomBar->Bind(wxEVT_SCROLL_TOP, &COrvexPreviewState::onZoomScroll, this);
     m_zoomBar->Bind(wxEVT_SCROLL_BOTTOM, &COrvexPreviewState::onZoomScroll, this);
@@ -64,12 +67,12 @@ COrvexPreviewState::COrvexPreviewState(wxWindow* parent, const wxPoint& origin)
     m_zoomBar->Hide();
 
     m_zoomLabelBackground = wxBitmap(32, 20);
-    m_zoomLabel = new SkinBitmap(parent, wxID_ANY, m_zoomLabelBackground, wxPoint(origin.x + 116, origin.y + 32),
-                                 wxSize(32, 20));
+    m_zoomLabel = new SkinBitmap(parent, wxID_ANY, m_zoomLabelBackground,
+                                 wxPoint(origin.x + 116, origin.y + 32), wxSize(32, 20));
     m_zoomLabel->Hide();
 
-    m_cameraList = new wxComboBox(parent, 12390, wxEmptyString, wxDefaultPosition, wxDefaultSize, 0, nullptr,
-                                  wxCB_READONLY);
+    m_cameraList = new wxComboBox(parent, 12390, wxEmptyString, wxDefaultPosition, wxDefaultSize, 0,
+                                  nullptr, wxCB_READONLY);
     m_cameraList->Hide();
     m_cameraList->Clear();
 
@@ -197,8 +200,8 @@ void COrvexPreviewState::tubeWatch()
             std::unique_ptr<platform::Capture> cap = platform::captures().openCamera(k);
             platform::clock().sleep(100);
             if (cap) {
-                cap->query();
-                if (!cap->query().empty()) {
+                newestFrame(cap.get());
+                if (!newestFrame(cap.get()).empty()) {
                     logLine("Preview onTimer() Orvex(%d), QueryFrame OK!\n", k);
                     if (static_cast<size_t>(k) >= m_captures.size())
                         m_captures.resize(static_cast<size_t>(k) + 1);
@@ -213,7 +216,7 @@ void COrvexPreviewState::tubeWatch()
         } else if (m_tubeIn && !present) {
             logLine("Preview onTimer() Orvex(%d), Tube Output (%d, %d)\n", k, 1, 0);
             dropCamera(k);
-        } else if (m_tubeIn && present && m_capture && m_frame.empty()) {
+        } else if (m_tubeIn && present && frameLost()) {
             logLine("Preview onTimer() Orvex(%d), Tube Fail\n", k);
             dropCamera(k);
             present = false;
@@ -243,12 +246,24 @@ cv::Mat* COrvexPreviewState::grabFrame()
 {
     if (!m_capture)
         return nullptr;
+    const uint32_t now = platform::clock().tickCount();
+    if (m_capture != m_frameSource) {
+        // A frame of the camera shown before is no frame of this one; the frame the
+        // search or the tube watch took from the new one is.
+        m_frameSource = m_capture;
+        m_frame.release();
+        m_capture->retrieve(m_frame);
+        m_lastNewFrame = now;
+    }
     if (!g_Freeze) {
-        if (m_capture->grab()) {
-            m_frame = m_capture->query();
-            if (m_frame.empty())
-                m_frame = m_capture->query();
-        } else {
+        // One grab: the capture hands over its newest frame. Without a new one the last
+        // frame stays, so a short hiccup neither ends a recording nor fails the tube; only
+        // a camera silent for a whole second counts as giving nothing.
+        cv::Mat fresh;
+        if (m_capture->grab() && m_capture->retrieve(fresh) && !fresh.empty()) {
+            m_frame = fresh;
+            m_lastNewFrame = now;
+        } else if (now - m_lastNewFrame >= kNoFrameMs) {
             m_frame.release();
         }
     }
@@ -259,6 +274,13 @@ cv::Mat* COrvexPreviewState::grabFrame()
     else
         m_frame.copyTo(m_work);
     return &m_work;
+}
+
+bool COrvexPreviewState::frameLost() const
+{
+    // A capture not grabbed from yet, or silent for less than a second, has not failed.
+    return m_capture && m_capture == m_frameSource && m_frame.empty() &&
+           platform::clock().tickCount() - m_lastNewFrame >= kNoFrameMs;
 }
 
 void COrvexPreviewState::releaseFrame()
@@ -417,7 +439,8 @@ void COrvexPreviewState::showZoomLabel()
 
 // ---- Layout -------------------------------------------------------------------------------------
 
-void COrvexPreviewState::relayout(wxBitmap topLeft, wxBitmap side, wxBitmap topBar, wxBitmap bottomBar)
+void COrvexPreviewState::relayout(wxBitmap topLeft, wxBitmap side, wxBitmap topBar,
+                                  wxBitmap bottomBar)
 {
     hideAll();
     layoutTab(topLeft);
@@ -443,8 +466,8 @@ void COrvexPreviewState::layoutSide(wxBitmap side)
         const SkinRect& column = g_MainFrame->geometry()[19];
         m_panel = wxPoint(column.x, column.y);
     }
-    ToolColumn c = toolColumn(side.IsOk() ? side.GetWidth() : 148, side.IsOk() ? side.GetHeight() : 652,
-                              m_panel.x, m_panel.y);
+    ToolColumn c = toolColumn(side.IsOk() ? side.GetWidth() : 148,
+                              side.IsOk() ? side.GetHeight() : 652, m_panel.x, m_panel.y);
     loadToolPictures(c.buttons[0].w, c.buttons[0].h);
     for (size_t i = 0; i < 4; ++i) {
         const SkinRect& r = c.buttons[i];
@@ -462,7 +485,8 @@ void COrvexPreviewState::layoutBars(wxBitmap side, wxBitmap topBar)
     ZoomPlace z = zoomPlace(a, b, m_panel.x, m_panel.y, topBar.IsOk() ? topBar.GetHeight() : 52);
     m_zoomBar->SetSize(z.bar.x, z.bar.y, std::max(z.bar.w, 1), std::max(z.bar.h, 1));
     m_zoomLabel->SetSize(z.label.x, z.label.y, std::max(z.label.w, 1), std::max(z.label.h, 1));
-    const wxRect under(z.label.x - m_panel.x, z.label.y - m_panel.y, std::max(z.label.w, 1), std::max(z.label.h, 1));
+    const wxRect under(z.label.x - m_panel.x, z.label.y - m_panel.y, std::max(z.label.w, 1),
+                       std::max(z.label.h, 1));
     if (side.IsOk() && wxRect(0, 0, side.GetWidth(), side.GetHeight()).Contains(under))
         m_zoomLabelBackground = side.GetSubBitmap(under);
     else

@@ -32,7 +32,8 @@ enum ModelSlot {
     kModelSlots
 };
 
-class COrvexPreviewState : public COrvexState {
+class COrvexPreviewState : public COrvexState
+{
 public:
     COrvexPreviewState(wxWindow* parent, const wxPoint& origin);
     ~COrvexPreviewState() override;
@@ -65,6 +66,10 @@ public:
     wxColour statusColour() override;
     cv::Mat* grabFrame() override;
 
+    // A camera's newest frame; a stream that has not given its first frame yet gets a
+    // short while. Empty when there is none.
+    static cv::Mat newestFrame(platform::Capture* capture);
+
     // The camera search: afterwards m_capture, m_cameraKind and m_modelIndex tell the outcome.
     void refreshCamera();
 
@@ -77,7 +82,10 @@ public:
     int modelIndex(ModelSlot slot) const { return m_modelIndex[slot]; }
     COrvexIOControlBox* ioBox() const { return m_ioBox; }
     size_t cameraCount() const { return m_captures.size(); }
-    platform::Capture* cameraAt(size_t i) const { return i < m_captures.size() ? m_captures[i].get() : nullptr; }
+    platform::Capture* cameraAt(size_t i) const
+    {
+        return i < m_captures.size() ? m_captures[i].get() : nullptr;
+    }
     bool recording() const { return m_toolLook[0]; }
     SkinBitmap* toolButton(int i) const { return m_tools[static_cast<size_t>(i)]; }
     wxScrollBar* zoomBar() const { return m_zoomBar; }
@@ -93,6 +101,9 @@ private:
     void tubeWatch();
     void buttonPoll();
     void dropCamera(int index);
+    bool frameLost() const;
+    void releaseUnusedCameras();
+    void searchCamera();
     void clearCameraList();
     void addCamera(int index, std::unique_ptr<platform::Capture> capture);
     bool openGeneric(platform::Capture* cap, int index, const char* okLine, const char* failLine);
@@ -102,12 +113,14 @@ private:
     // Camera search
     platform::Capture* m_capture = nullptr;
     cv::Mat m_frame;
+    platform::Capture* m_frameSource = nullptr; // the capture m_frame and its age belong to
+    uint32_t m_lastNewFrame = 0;                // clock tick of its last new frame
     cv::Mat m_work;
     CameraKind m_cameraKind = KindNone;
     std::array<int, kModelSlots> m_modelIndex;
     bool m_rotateShown = false;
     wxComboBox* m_cameraList = nullptr;
-    std::vector<std::unique_ptr<platform::Capture>> m_captures;  // one per device index
+    std::vector<std::unique_ptr<platform::Capture>> m_captures; // one per device index
 
     // Tools: snapshot, record, mirror, rotate; pictures release/click per tool
     std::array<SkinBitmap*, 4> m_tools{};
@@ -115,7 +128,7 @@ private:
     wxScrollBar* m_zoomBar = nullptr;
     SkinBitmap* m_zoomLabel = nullptr;
     wxBitmap m_zoomLabelBackground;
-    wxPoint m_panel{0, 0};  // the tool panel's origin as laid out
+    wxPoint m_panel{0, 0}; // the tool panel's origin as laid out
     int m_topBarHeight = 52;
     COrvexIOControlBox* m_ioBox = nullptr;
 

@@ -5,6 +5,8 @@
 #include "app/data_files.h"
 #include "platform/clock.h"
 
+#include <cstdlib>
+
 namespace
 {
 constexpr int kTube = 0x7A;
@@ -25,13 +27,25 @@ constexpr uint8_t kDataTable[8][3] = {{0xFF, 0xFF, 0xFF}, {0x00, 0xFF, 0xFF}, {0
                                       {0x00, 0xFF, 0x00}, {0xFF, 0x00, 0xFF}, {0x00, 0x00, 0xFF},
                                       {0xFF, 0x00, 0x00}, {0x00, 0x00, 0x00}};
 
+// The camera sends its bars as YUYV or MJPEG, and the conversion back to BGR (limited-range
+// BT.601, JPEG's rounding) moves full-scale bytes by a few steps: 0xFF may arrive as 0xFE.
+// A sample within this many steps of the table counts; a picture that only resembles the
+// bars (75 % bars, bars left in limited range at 16..235) stays well outside.
+constexpr int kSampleTolerance = 8;
+
+bool near(uint8_t got, uint8_t want)
+{
+    return std::abs(static_cast<int>(got) - static_cast<int>(want)) <= kSampleTolerance;
+}
+
 bool matchesBars(const uint8_t* row)
 {
     for (int i = 0; i < 8; ++i) {
         const uint8_t* p = row + static_cast<ptrdiff_t>(40 + 80 * i) * 3;
         logLine("IOControlBox isKelmo() dataTable[%d] data(0x%x, 0x%x, 0x%x)\n", i, p[0], p[1],
                 p[2]);
-        if (p[0] != kDataTable[i][0] || p[1] != kDataTable[i][1] || p[2] != kDataTable[i][2])
+        if (!near(p[0], kDataTable[i][0]) || !near(p[1], kDataTable[i][1]) ||
+            !near(p[2], kDataTable[i][2]))
             return false;
     }
     return true;

@@ -164,6 +164,11 @@ void clockSleep(uint32_t ms)
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
+bool clockIsInstalled()
+{
+    return static_cast<bool>(timeSource().now);
+}
+
 uint32_t rigNow(RigState& rig)
 {
     const uint32_t now = clockNow();
@@ -250,6 +255,13 @@ bool buildRig(const Scenario& sc, RigState& rig, std::string& error)
             d->videoNumber = video++;
             d->sizes = offeredSizes(s);
             d->size = d->sizes.front();
+            // A bus of its own unless the scenario puts devices on one.
+            d->bus = s.bus > 0 ? s.bus : 1000 + d->id;
+            if (s.yuyv)
+                d->formats.push_back(PixelFormat::Yuyv);
+            if (s.mjpeg)
+                d->formats.push_back(PixelFormat::Mjpeg);
+            d->stream.format = d->formats.front();
         }
         d->absent.insert(s.absentControls.begin(), s.absentControls.end());
         std::vector<uint8_t> eeprom;
@@ -308,6 +320,7 @@ void deliverPlugEvents(const std::vector<PlugEvent>& events)
 void applyEvent(RigState& rig, Device& d, const EventSpec& e, std::vector<PlugEvent>& out)
 {
     const uint32_t now = rigNow(rig);
+    catchUpStream(d, now);
     switch (e.kind) {
     case EventKind::Plug:
         if (!d.plugged) {

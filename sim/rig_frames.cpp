@@ -1,4 +1,5 @@
 // Frames of the rig's video inputs: the scene is chosen under the lock, drawn outside it.
+#include "sim/frame_plan.h"
 #include "sim/frame_source.h"
 #include "sim/rig_state.h"
 
@@ -11,15 +12,6 @@ namespace scopesim
 namespace
 {
 
-enum class Picture { Pipe, Gradient, Black, Bars };
-
-struct FramePlan {
-    Picture picture = Picture::Black;
-    int width = 0, height = 0;
-    double seconds = 0;
-    double light = 1, gain = 1;
-};
-
 // How much the LEDs light the pipe: level 0..15, the switch adds the second ring.
 double ledLight(int level, bool second)
 {
@@ -31,49 +23,46 @@ double ledLight(int level, bool second)
 
 } // namespace
 
-bool grabFrame(int id, cv::Mat& out)
+FramePlan planFrame(const Device& d, uint32_t atMs)
 {
     FramePlan plan;
-    {
-        Session s;
-        Device* d = s.rig() ? s.rig()->byId(id) : nullptr;
-        if (!d || !d->video() || !d->plugged || !d->framesOn) {
-            out.release();
-            return false;
+    plan.width = d.size.width;
+    plan.height = d.size.height;
+    const double fps = d.spec.fps > 0 ? d.spec.fps : 30;
+    // Frames come at the device's rate: the scene moves in frame steps.
+    plan.seconds = std::floor(atMs * fps / 1000.0) / fps;
+    if (d.scope) {
+        if (!d.scope->tubeIn())
+            plan.picture = Picture::Black;
+        else if (d.scope->testPicture())
+            plan.picture = Picture::Bars;
+        else {
+            plan.picture = Picture::Pipe;
+            plan.light = ledLight(d.scope->ledLevel(), d.scope->ledSwitch());
+            plan.gain = d.scope->boost() ? 1.9 : 1.0;
         }
-        plan.width = d->size.width;
-        plan.height = d->size.height;
-        const double fps = d->spec.fps > 0 ? d->spec.fps : 30;
-        // Frames come at the device's rate: the scene moves in frame steps.
-        plan.seconds = std::floor(rigNow(*s.rig()) * fps / 1000.0) / fps;
-        if (d->scope) {
-            if (!d->scope->tubeIn())
-                plan.picture = Picture::Black;
-            else if (d->scope->testPicture())
-                plan.picture = Picture::Bars;
-            else {
-                plan.picture = Picture::Pipe;
-                plan.light = ledLight(d->scope->ledLevel(), d->scope->ledSwitch());
-                plan.gain = d->scope->boost() ? 1.9 : 1.0;
-            }
-        } else if (d->em) {
+    } else if (d.em) {
+        plan.picture = Picture::Pipe;
+        plan.light = 0.85;
+    } else {
+        switch (d.spec.scene) {
+        case Scene::Pipe:
             plan.picture = Picture::Pipe;
             plan.light = 0.85;
-        } else {
-            switch (d->spec.scene) {
-            case Scene::Pipe:
-                plan.picture = Picture::Pipe;
-                plan.light = 0.85;
-                break;
-            case Scene::Gradient:
-                plan.picture = Picture::Gradient;
-                break;
-            case Scene::Black:
-                plan.picture = Picture::Black;
-                break;
-            }
+            break;
+        case Scene::Gradient:
+            plan.picture = Picture::Gradient;
+            break;
+        case Scene::Black:
+            plan.picture = Picture::Black;
+            break;
         }
     }
+    return plan;
+}
+
+void renderPlan(const FramePlan& plan, cv::Mat& out)
+{
     switch (plan.picture) {
     case Picture::Pipe:
         renderPipe(out, plan.width, plan.height, plan.seconds, plan.light, plan.gain);
@@ -88,6 +77,21 @@ bool grabFrame(int id, cv::Mat& out)
         renderColourBars(out, plan.width, plan.height);
         break;
     }
+}
+
+bool grabFrame(int id, cv::Mat& out)
+{
+    FramePlan plan;
+    {
+        Session s;
+        Device* d = s.rig() ? s.rig()->byId(id) : nullptr;
+        if (!d || !d->video() || !d->plugged || !d->framesOn) {
+            out.release();
+            return false;
+        }
+        plan = planFrame(*d, rigNow(*s.rig()));
+    }
+    renderPlan(plan, out);
     return true;
 }
 

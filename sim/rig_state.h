@@ -4,11 +4,13 @@
 #pragma once
 
 #include "scopesim/rig.h"
+#include "scopesim/stream.h"
 #include "sim/em28xx_model.h"
 #include "sim/scenario.h"
 #include "sim/scope_model.h"
 
 #include <condition_variable>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -17,6 +19,19 @@
 
 namespace scopesim
 {
+
+// A device's video stream: what the driver's buffer queue holds (see scopesim/stream.h).
+struct StreamState {
+    bool on = false;
+    uint32_t plugCount = 0; // the plug-in it was started in; a stream dies with it
+    PixelFormat format = PixelFormat::Yuyv;
+    uint32_t startedAt = 0;
+    uint64_t nextFrame = 0;        // the sensor's next frame: at startedAt + (n + 1) period
+    std::deque<uint64_t> queue;    // filled buffers by frame number, oldest first
+    std::vector<uint32_t> takenAt; // capture time of each queued frame, same order
+    uint64_t bandwidth = 0;        // bytes per second held on the bus
+    bool interrupted = false;
+};
 
 struct Device {
     int id = 0;
@@ -32,6 +47,9 @@ struct Device {
     std::set<int> absent;
     std::unique_ptr<ScopeModel> scope;
     std::unique_ptr<Em28xxModel> em;
+    StreamState stream;
+    std::vector<PixelFormat> formats; // offered, the first preferred
+    int bus = 0;
 
     bool video() const { return spec.kind != SpecKind::Usb; }
     DeviceKind kind() const;
@@ -66,6 +84,11 @@ void clockSleep(uint32_t ms);
 // Rig ms. Moves with the clock; a clock that goes back (another one was installed)
 // continues from where the rig was.
 uint32_t rigNow(RigState& rig);
+// True when a time source was handed in (which may be virtual: waits poll it).
+bool clockIsInstalled();
+// Brings a device's stream queue up to rig time now; called before anything changes the
+// sensor (frames off, stall, unplug), so the frames it took before still count.
+void catchUpStream(Device& d, uint32_t now);
 
 class Session
 {

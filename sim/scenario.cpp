@@ -232,6 +232,30 @@ bool onOff(const Word& w, const char* yes, const char* no, bool& out)
     return true;
 }
 
+// "bus N" and "formats yuyv,mjpeg": how a video input streams.
+bool takeStreamWord(Cursor& c, const std::string& k, DeviceSpec& d, std::string& problem)
+{
+    Word w;
+    if (!c.value(k, w, problem))
+        return false;
+    if (k == "bus") {
+        uint32_t v = 0;
+        if (!parseDecimal(w.text, 127, v) || v < 1) {
+            problem = "bad bus '" + w.text + "' (expected 1..127)";
+            return false;
+        }
+        d.bus = static_cast<int>(v);
+        return true;
+    }
+    if (w.text == "yuyv" || w.text == "mjpeg" || w.text == "yuyv,mjpeg" || w.text == "mjpeg,yuyv") {
+        d.yuyv = w.text.find("yuyv") != std::string::npos;
+        d.mjpeg = w.text.find("mjpeg") != std::string::npos;
+        return true;
+    }
+    problem = "bad formats '" + w.text + "' (expected yuyv, mjpeg or yuyv,mjpeg)";
+    return false;
+}
+
 bool parseDevice(const std::string& kindWord, Cursor& c, DeviceSpec& d, const std::string& baseDir,
                  std::string& problem)
 {
@@ -348,6 +372,9 @@ bool parseDevice(const std::string& kindWord, Cursor& c, DeviceSpec& d, const st
             d.eepromFile = p.string();
         } else if (k == "absent" && scope) {
             if (!takeAbsent(c, d, problem))
+                return false;
+        } else if ((k == "bus" || k == "formats") && !usb) {
+            if (!takeStreamWord(c, k, d, problem))
                 return false;
         } else if (k == "unplugged" && !usb) {
             d.plugged = false;

@@ -32,6 +32,8 @@ struct DeviceSpec {
     std::string eepromFile; // resolved against the scenario's folder
     std::vector<int> absentControls;
     int interfaces = 1; // plain USB devices
+    int bus = 0;        // video inputs sharing a number share a USB 2.0 bus; 0: one of its own
+    bool yuyv = true, mjpeg = true; // pixel formats offered, YUYV preferred
     bool plugged = true;
     int line = 0;
 };

@@ -1,10 +1,16 @@
-// A rig camera behind the capture interface; files are real files either way.
+// A rig camera behind the capture interface, read as a V4L2 camera is: a thread dequeues
+// the device's YUYV or MJPEG buffers and converts them. Files are real files either way.
+#include "platform/clock.h"
+#include "platform/frame_decode.h"
 #include "platform/opencv_capture.h"
 #include "platform/sim/sim_backends.h"
+#include "platform/streaming_capture.h"
 
 #include <scopesim/rig.h>
+#include <scopesim/stream.h>
 
-#include <cmath>
+#include <algorithm>
+#include <cerrno>
 
 namespace platform
 {
@@ -12,35 +18,47 @@ namespace platform
 namespace
 {
 
-class SimCapture : public Capture
+class SimStream : public FrameStream
 {
 public:
-    SimCapture(int id, uint32_t plugCount) : m_id(id), m_plugCount(plugCount) {}
+    SimStream(int id, uint32_t plugCount) : m_id(id), m_plugCount(plugCount) {}
 
-    bool grab() override
+    int start() override
     {
-        m_grabbed = false;
         if (!alive())
-            return false;
-        // A fresh buffer per frame: a frame handed out earlier is never drawn over.
-        cv::Mat fresh;
-        m_grabbed = scopesim::grabFrame(m_id, fresh);
-        m_frame = fresh;
-        if (m_grabbed) {
-            m_grabbedAt = scopesim::rigTime();
-            ++m_frames;
-        }
-        return m_grabbed;
+            return ENODEV;
+        return scopesim::startStream(m_id);
     }
 
-    bool retrieve(cv::Mat& frame) override
+    void stop() override { scopesim::stopStream(m_id); }
+
+    int read(cv::Mat& bgr, uint32_t& capturedAt, uint32_t timeoutMs) override
     {
-        if (!m_grabbed || m_frame.empty()) {
-            frame.release();
+        if (!alive())
+            return ENODEV;
+        scopesim::StreamBuffer b;
+        const int r = scopesim::dequeueBuffer(m_id, b, timeoutMs);
+        if (r != 0)
+            return r;
+        const bool ok = b.format == scopesim::PixelFormat::Mjpeg
+                            ? decodeMjpeg(b.bytes, bgr)
+                            : decodeYuyv(b.bytes, b.width, b.height, bgr);
+        // The rig counts from its start; callers compare with the clock.
+        capturedAt = clock().tickCount() - (scopesim::rigTime() - b.capturedAt);
+        return ok ? 0 : EAGAIN; // a corrupt buffer is skipped, as the library does
+    }
+
+    bool setSize(int width, int height) override
+    {
+        if (!alive())
             return false;
-        }
-        frame = m_frame;
-        return true;
+        // The format goes first: the sizes a device offers depend on it.
+        const auto offered = scopesim::pixelFormats(m_id);
+        const bool mjpeg = needsCompression(width, height) &&
+                           std::find(offered.begin(), offered.end(),
+                                     scopesim::PixelFormat::Mjpeg) != offered.end();
+        scopesim::setPixelFormat(m_id, mjpeg ? scopesim::PixelFormat::Mjpeg : offered.front());
+        return scopesim::setFrameSize(m_id, width, height);
     }
 
     double get(int property) override
@@ -54,34 +72,15 @@ public:
         case kPropFrameHeight:
             return info->height;
         case kPropFps:
-            return info->fps;
-        case kPropPosMsec:
-            return m_grabbedAt;
-        case kPropPosFrames:
-            return m_frames;
+            return scopesim::streamRate(m_id);
         default:
-            return -1; // a live camera has no frame count
+            return -1;
         }
     }
 
-    bool set(int property, double value) override
-    {
-        if (!alive())
-            return false;
-        // As with a V4L2 device, a new size applies once both width and height are given.
-        if (property == kPropFrameWidth)
-            m_wantWidth = static_cast<int>(std::lround(value));
-        else if (property == kPropFrameHeight)
-            m_wantHeight = static_cast<int>(std::lround(value));
-        else
-            return false;
-        if (m_wantWidth > 0 && m_wantHeight > 0) {
-            bool ok = scopesim::setFrameSize(m_id, m_wantWidth, m_wantHeight);
-            m_wantWidth = m_wantHeight = 0;
-            return ok;
-        }
-        return true;
-    }
+    bool present() override { return alive(); }
+    bool frameWaiting() override { return alive() && scopesim::bufferReady(m_id); }
+    void interrupt() override { scopesim::interruptStream(m_id); }
 
 private:
     // A device that was unplugged stays dead for this capture, even once it is back.
@@ -93,11 +92,6 @@ private:
 
     int m_id;
     uint32_t m_plugCount;
-    cv::Mat m_frame;
-    bool m_grabbed = false;
-    uint32_t m_grabbedAt = 0;
-    double m_frames = 0;
-    int m_wantWidth = 0, m_wantHeight = 0;
 };
 
 class SimCaptures : public CaptureFactory
@@ -109,7 +103,8 @@ public:
         if (index < 0 || index >= static_cast<int>(list.size()))
             return nullptr;
         const auto& info = list[static_cast<size_t>(index)];
-        return std::make_unique<SimCapture>(info.id, info.plugCount);
+        return std::make_unique<StreamingCapture>(
+            std::make_unique<SimStream>(info.id, info.plugCount));
     }
 
     std::unique_ptr<Capture> openFile(const std::string& path) override

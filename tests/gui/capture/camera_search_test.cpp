@@ -4,7 +4,8 @@
 
 #include <wx/combobox.h>
 
-namespace {
+namespace
+{
 
 std::string between(const std::string& text, const std::string& from, const std::string& to)
 {
@@ -15,9 +16,12 @@ std::string between(const std::string& text, const std::string& from, const std:
     return text.substr(a, b + to.size() - a);
 }
 
-bool testPictureOn() { return scopesim::scopeState("USB Inspection Camera")->testPicture; }
+bool testPictureOn()
+{
+    return scopesim::scopeState("USB Inspection Camera")->testPicture;
+}
 
-}  // namespace
+} // namespace
 
 using DefaultRig = PreviewFixture;
 
@@ -73,7 +77,9 @@ TEST_F(DefaultRig, FindsTheScopeBehindTheLaptopWebcam)
     // The device box shows its six controls for the scope.
     EXPECT_NE(preview->ioBox()->unit(), nullptr);
     for (int c = 0; c < COrvexIOControlBox::kControls; ++c)
-        EXPECT_TRUE(preview->ioBox()->control(static_cast<COrvexIOControlBox::Control>(c))->IsShown()) << c;
+        EXPECT_TRUE(
+            preview->ioBox()->control(static_cast<COrvexIOControlBox::Control>(c))->IsShown())
+            << c;
 }
 
 TEST_F(DefaultRig, TubePulledAndPluggedBack)
@@ -97,13 +103,19 @@ TEST_F(DefaultRig, TubePulledAndPluggedBack)
     preview->releaseFrame();
 }
 
-TEST_F(DefaultRig, FramesThatStopAreATubeFail)
+TEST_F(DefaultRig, FramesThatStopForASecondAreATubeFail)
 {
     startUp();
+    tick(10);
     ASSERT_NE(preview->capture(), nullptr);
     scopesim::setFrames("USB Inspection Camera", false);
-    EXPECT_EQ(preview->grabFrame(), nullptr);
-    tick();
+    // The last frame stays on screen while the camera is silent for less than a second.
+    tick(90);
+    EXPECT_FALSE(logHas("Preview onTimer() Orvex(1), Tube Fail"));
+    ASSERT_NE(preview->capture(), nullptr);
+    EXPECT_NE(preview->grabFrame(), nullptr);
+    preview->releaseFrame();
+    tick(20);
     EXPECT_TRUE(logHas("Preview onTimer() Orvex(1), Tube Fail"));
     EXPECT_EQ(preview->capture(), nullptr);
     scopesim::setFrames("USB Inspection Camera", true);
@@ -112,21 +124,46 @@ TEST_F(DefaultRig, FramesThatStopAreATubeFail)
     EXPECT_NE(preview->capture(), nullptr);
 }
 
+TEST_F(DefaultRig, AShortStopKeepsTheRecordingGoing)
+{
+    startUp();
+    frame->dispatchKey(18, false); // Ctrl+R
+    ASSERT_TRUE(recordingRuns());
+    tick(50);
+    scopesim::setFrames("USB Inspection Camera", false);
+    tick(10); // 100 ms without frames
+    scopesim::setFrames("USB Inspection Camera", true);
+    tick(50);
+    EXPECT_TRUE(recordingRuns());
+    EXPECT_FALSE(logHas("Preview onTimer() Orvex(1), Tube Fail"));
+    // The frame kept on screen during the stop was recorded too: the file's time holds.
+    frame->dispatchKey(18, false);
+    EXPECT_FALSE(recordingRuns());
+    for (auto& e : std::filesystem::directory_iterator(home / "Orvex/DCIM"))
+        if (e.path().extension() == ".avi") {
+            cv::VideoCapture check(e.path().string(), cv::CAP_FFMPEG);
+            ASSERT_TRUE(check.isOpened());
+            // 1.1 s of passes every 60 ms.
+            EXPECT_GE(check.get(cv::CAP_PROP_FRAME_COUNT), 17);
+        }
+}
+
 TEST_F(DefaultRig, LedAndBoostKeysActOnTheScope)
 {
     startUp();
     ASSERT_EQ(preview->cameraKind(), KindKelmo);
     const int before = scopesim::scopeState("USB Inspection Camera")->ledLevel;
-    frame->dispatchKey(316, false);  // Right
+    frame->dispatchKey(316, false); // Right
     frame->dispatchKey(316, false);
     EXPECT_EQ(scopesim::scopeState("USB Inspection Camera")->ledLevel, std::min(before + 2, 15));
-    frame->dispatchKey(314, false);  // Left
-    EXPECT_EQ(scopesim::scopeState("USB Inspection Camera")->ledLevel, std::min(before + 2, 15) - 1);
-    frame->dispatchKey(340, false);  // F1
+    frame->dispatchKey(314, false); // Left
+    EXPECT_EQ(scopesim::scopeState("USB Inspection Camera")->ledLevel,
+              std::min(before + 2, 15) - 1);
+    frame->dispatchKey(340, false); // F1
     EXPECT_TRUE(scopesim::scopeState("USB Inspection Camera")->boost);
-    frame->dispatchKey(342, false);  // F3
+    frame->dispatchKey(342, false); // F3
     EXPECT_TRUE(scopesim::scopeState("USB Inspection Camera")->ledSwitch);
-    frame->dispatchKey(341, false);  // F2 turns the picture
+    frame->dispatchKey(341, false); // F2 turns the picture
     tick();
     EXPECT_EQ(g_Rotation, 1);
 }
@@ -136,7 +173,8 @@ TEST_F(DefaultRig, ScopeUnpluggedAndBackWhileTheLiveViewIsCurrent)
     startUp();
     ASSERT_TRUE(scopesim::plug("USB Inspection Camera", false));
     settleEvents();
-    EXPECT_TRUE(logHas("Frame MSWWindowProc() DBT_DEVICEREMOVECOMPLETE isHandle(1) g_UsbState(2)")) << log();
+    EXPECT_TRUE(logHas("Frame MSWWindowProc() DBT_DEVICEREMOVECOMPLETE isHandle(1) g_UsbState(2)"))
+        << log();
     EXPECT_NE(log().find("Frame MSWWindowProc() dbcc_name("), std::string::npos);
     EXPECT_EQ(preview->ioBox()->unit(), nullptr);
     EXPECT_EQ(preview->capture(), nullptr);
@@ -144,7 +182,8 @@ TEST_F(DefaultRig, ScopeUnpluggedAndBackWhileTheLiveViewIsCurrent)
 
     ASSERT_TRUE(scopesim::plug("USB Inspection Camera", true));
     settleEvents();
-    EXPECT_TRUE(logHas("Frame MSWWindowProc() DBT_DEVICEARRIVAL isHandle(1) g_UsbState(2)")) << log();
+    EXPECT_TRUE(logHas("Frame MSWWindowProc() DBT_DEVICEARRIVAL isHandle(1) g_UsbState(2)"))
+        << log();
     EXPECT_NE(preview->ioBox()->unit(), nullptr);
     EXPECT_EQ(preview->cameraKind(), KindKelmo);
     EXPECT_NE(preview->capture(), nullptr);
@@ -156,7 +195,8 @@ TEST_F(DefaultRig, AnotherCameraStillRefreshesTheSearch)
     const size_t searches = logCount("Preview refreshCamera() search camera");
     ASSERT_TRUE(scopesim::plug("Integrated Camera", false));
     settleEvents();
-    EXPECT_TRUE(logHas("Frame MSWWindowProc() DBT_DEVICEREMOVECOMPLETE isHandle(0) g_UsbState(1)")) << log();
+    EXPECT_TRUE(logHas("Frame MSWWindowProc() DBT_DEVICEREMOVECOMPLETE isHandle(0) g_UsbState(1)"))
+        << log();
     EXPECT_EQ(logCount("Preview refreshCamera() search camera"), searches + 1);
     // The scope is now the only camera, at index 0.
     EXPECT_EQ(preview->modelIndex(SlotKelmo), 0);
@@ -180,7 +220,8 @@ TEST_F(DefaultRig, ChangesOnAnotherTabAreReplayedOnReturn)
     scopesim::plug("USB Inspection Camera", true);
     settleEvents();
     EXPECT_EQ(g_UsbState, 2);
-    EXPECT_EQ(logCount("Preview refreshCamera() search camera"), searches) << "the browse tab ignores it";
+    EXPECT_EQ(logCount("Preview refreshCamera() search camera"), searches)
+        << "the browse tab ignores it";
 
     switchState(StatePreview);
     EXPECT_EQ(g_UsbState, 0);
@@ -201,7 +242,7 @@ TEST_F(DefaultRig, ZoomBarAndWheel)
 {
     startUp();
     EXPECT_EQ(g_ZoomFactor, 1.0f);
-    frame->wheel(120, 120);  // one notch up
+    frame->wheel(120, 120); // one notch up
     EXPECT_FLOAT_EQ(g_ZoomFactor, 1.0f - 0.025f);
     for (int i = 0; i < 30; ++i)
         preview->wheelStep(-1);
@@ -232,7 +273,7 @@ TEST_F(DefaultRig, ToolsAndTheirPlaces)
 TEST_F(DefaultRig, ClosingDuringARecordingFinishesTheFile)
 {
     startUp();
-    frame->dispatchKey(18, false);  // Ctrl+R
+    frame->dispatchKey(18, false); // Ctrl+R
     ASSERT_TRUE(recordingRuns());
     tick(100);
     frame->Close(true);

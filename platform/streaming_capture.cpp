@@ -1,0 +1,286 @@
+#include "platform/streaming_capture.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+namespace platform
+{
+
+namespace
+{
+
+constexpr uint64_t kUsb2IsochronousBytes = 3ull * 1024 * 8000;
+constexpr int kMinUncompressedFps = 15;
+// How long one blocking read may take before the thread looks at its requests again.
+constexpr uint32_t kReadSliceMs = 500;
+// A stream refused for lack of bandwidth is tried again after this long.
+constexpr auto kRetryStart = std::chrono::milliseconds(50);
+// Bounds on waiting for the thread itself (never for the camera).
+constexpr auto kConvertWait = std::chrono::milliseconds(500);
+constexpr auto kRequestWait = std::chrono::milliseconds(2000);
+constexpr auto kStopWait = std::chrono::milliseconds(2000);
+
+} // namespace
+
+bool needsCompression(int width, int height)
+{
+    const uint64_t perSecond =
+        static_cast<uint64_t>(width) * static_cast<uint64_t>(height) * 2 * kMinUncompressedFps;
+    return perSecond > kUsb2IsochronousBytes;
+}
+
+struct StreamingCapture::Shared {
+    std::unique_ptr<FrameStream> stream;
+    std::mutex lock;
+    std::condition_variable changed;
+    std::thread thread;
+    std::mutex control; // start, stop and setSize come from either thread
+
+    // Under lock:
+    bool stopping = false;
+    bool finished = false;
+    bool dead = false;
+    bool on = false;
+    cv::Mat newest;
+    uint32_t newestAt = 0;
+    uint64_t produced = 0;
+    int sizeWidth = 0, sizeHeight = 0; // a size request waiting for the thread
+    uint64_t requests = 0, served = 0;
+    bool sizeResult = false;
+    double width = -1, height = -1, fps = -1;
+
+    void cacheProperties()
+    {
+        const double w = stream->get(kPropFrameWidth), h = stream->get(kPropFrameHeight),
+                     f = stream->get(kPropFps);
+        std::lock_guard<std::mutex> g(lock);
+        width = w, height = h, fps = f;
+    }
+
+    // 0 or the errno of the start; callers hold no lock.
+    int tryStart()
+    {
+        std::lock_guard<std::mutex> c(control);
+        {
+            std::lock_guard<std::mutex> g(lock);
+            if (on || dead || stopping)
+                return 0;
+        }
+        const int r = stream->start();
+        std::lock_guard<std::mutex> g(lock);
+        if (r == 0) {
+            on = true;
+            changed.notify_all();
+        }
+        return r;
+    }
+
+    void run()
+    {
+        cacheProperties();
+        for (;;) {
+            int w = 0, h = 0;
+            uint64_t request = 0;
+            bool streaming = false;
+            {
+                std::unique_lock<std::mutex> l(lock);
+                if (stopping)
+                    break;
+                if (requests != served) {
+                    w = sizeWidth, h = sizeHeight;
+                    request = requests;
+                }
+                streaming = on;
+            }
+            if (request) {
+                // Size and format change only while the device does not stream.
+                bool ok = false;
+                {
+                    std::lock_guard<std::mutex> c(control);
+                    if (streaming)
+                        stream->stop();
+                    {
+                        std::lock_guard<std::mutex> g(lock);
+                        on = false;
+                    }
+                    ok = stream->setSize(w, h);
+                }
+                // Streaming again before the caller goes on, which may count on frames.
+                tryStart();
+                cacheProperties();
+                std::lock_guard<std::mutex> g(lock);
+                sizeResult = ok;
+                served = request;
+                changed.notify_all();
+                continue;
+            }
+            if (!streaming) {
+                const int r = tryStart();
+                if (r == ENODEV)
+                    break;
+                if (r != 0) {
+                    // No bandwidth now: another stream may end at any time.
+                    std::unique_lock<std::mutex> l(lock);
+                    changed.wait_for(l, kRetryStart,
+                                     [this] { return stopping || on || requests != served; });
+                    continue;
+                }
+                cacheProperties();
+            }
+            cv::Mat frame;
+            uint32_t at = 0;
+            const int r = stream->read(frame, at, kReadSliceMs);
+            if (r == 0 && !frame.empty()) {
+                std::lock_guard<std::mutex> g(lock);
+                newest = frame;
+                newestAt = at;
+                ++produced;
+                changed.notify_all();
+            } else if (r == ENODEV) {
+                break;
+            } else if (r == EINVAL) {
+                std::lock_guard<std::mutex> g(lock);
+                on = false;
+            }
+        }
+        std::lock_guard<std::mutex> c(control);
+        bool wasOn = false;
+        {
+            std::lock_guard<std::mutex> g(lock);
+            wasOn = on;
+            on = false;
+        }
+        if (wasOn)
+            stream->stop();
+        std::lock_guard<std::mutex> g(lock);
+        dead = true;
+        finished = true;
+        changed.notify_all();
+    }
+};
+
+StreamingCapture::StreamingCapture(std::unique_ptr<FrameStream> stream)
+    : m_shared(std::make_shared<Shared>())
+{
+    m_shared->stream = std::move(stream);
+    // Streaming starts with the open, as the search expects frames after its pauses.
+    m_shared->tryStart();
+    m_shared->cacheProperties();
+    // The thread holds the state too: a device stuck in a long read may outlive us.
+    m_shared->thread = std::thread([s = m_shared] { s->run(); });
+}
+
+StreamingCapture::~StreamingCapture()
+{
+    Shared& s = *m_shared;
+    {
+        std::lock_guard<std::mutex> g(s.lock);
+        s.stopping = true;
+        s.changed.notify_all();
+    }
+    s.stream->interrupt();
+    std::unique_lock<std::mutex> l(s.lock);
+    const bool done = s.changed.wait_for(l, kStopWait, [&] { return s.finished; });
+    l.unlock();
+    if (done)
+        s.thread.join();
+    else
+        s.thread.detach(); // it ends with its read and frees the state then
+}
+
+bool StreamingCapture::grab()
+{
+    Shared& s = *m_shared;
+    m_grabbed = false;
+    // A stream refused for bandwidth starts as soon as it fits: try now too, so a camera
+    // freed just before is followed without delay.
+    s.tryStart();
+    uint64_t seen = static_cast<uint64_t>(m_frames);
+    // A frame the driver holds already is only the thread's conversion away: take the
+    // newest of them. A frame still to come is not waited for.
+    for (int i = 0; i <= 8 && s.stream->frameWaiting(); ++i) {
+        std::unique_lock<std::mutex> l(s.lock);
+        const uint64_t before = s.produced;
+        if (!s.changed.wait_for(l, kConvertWait, [&] { return s.dead || s.produced != before; }))
+            break;
+        if (s.dead)
+            break;
+    }
+    std::lock_guard<std::mutex> g(s.lock);
+    if (s.produced == seen)
+        return false;
+    m_frame = s.newest;
+    m_frameAt = s.newestAt;
+    m_frames = static_cast<double>(s.produced);
+    m_grabbed = true;
+    return true;
+}
+
+bool StreamingCapture::retrieve(cv::Mat& frame)
+{
+    bool dead = false;
+    {
+        std::lock_guard<std::mutex> g(m_shared->lock);
+        dead = m_shared->dead;
+    }
+    if (m_frame.empty() || dead || !m_shared->stream->present()) {
+        frame.release();
+        return false;
+    }
+    frame = m_frame;
+    return true;
+}
+
+double StreamingCapture::get(int property)
+{
+    Shared& s = *m_shared;
+    std::lock_guard<std::mutex> g(s.lock);
+    switch (property) {
+    case kPropFrameWidth:
+        return s.width;
+    case kPropFrameHeight:
+        return s.height;
+    case kPropFps:
+        return s.fps;
+    case kPropPosMsec:
+        return m_frameAt;
+    case kPropPosFrames:
+        return m_frames;
+    default:
+        return -1; // a live camera has no frame count
+    }
+}
+
+bool StreamingCapture::set(int property, double value)
+{
+    if (property == kPropFrameWidth)
+        m_wantWidth = static_cast<int>(std::lround(value));
+    else if (property == kPropFrameHeight)
+        m_wantHeight = static_cast<int>(std::lround(value));
+    else
+        return false;
+    if (m_wantWidth <= 0 || m_wantHeight <= 0)
+        return true;
+    Shared& s = *m_shared;
+    std::unique_lock<std::mutex> l(s.lock);
+    if (s.dead)
+        return false;
+    s.sizeWidth = m_wantWidth;
+    s.sizeHeight = m_wantHeight;
+    m_wantWidth = m_wantHeight = 0;
+    const uint64_t request = ++s.requests;
+    s.changed.notify_all();
+    l.unlock();
+    s.stream->interrupt();
+    l.lock();
+    // Waits for the thread to stop the stream and apply the size, not for a frame.
+    if (!s.changed.wait_for(l, kRequestWait, [&] { return s.dead || s.served >= request; }))
+        return false;
+    return !s.dead && s.sizeResult;
+}
+
+} // namespace platform

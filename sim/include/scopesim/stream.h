@@ -1,0 +1,50 @@
+// Streaming from a rig video input as a V4L2 driver does it: the sensor fills buffers at
+// its own rate whether anyone reads them or not, a full queue drops new frames, and a
+// read with nothing queued waits for the next frame. Frames leave the device as YUYV
+// (limited-range BT.601, 4:2:2) or MJPEG bytes; the reader converts them.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace scopesim
+{
+
+enum class PixelFormat { Yuyv, Mjpeg };
+
+struct StreamBuffer {
+    std::vector<uint8_t> bytes;
+    PixelFormat format = PixelFormat::Yuyv;
+    int width = 0, height = 0;
+    uint32_t capturedAt = 0; // rig ms when the sensor took it
+    uint64_t sequence = 0;   // counts every frame the sensor took, dropped ones too
+};
+
+// Buffers a stream owns, as a capture library asks of the driver.
+constexpr int kStreamBuffers = 4;
+// Isochronous bytes per second a USB 2.0 bus can give its periodic transfers
+// (three 1024-byte packets per 125 us microframe).
+constexpr uint64_t kUsb2BusBudget = 3ull * 1024 * 8000;
+
+// 0, or an errno: ENODEV (no such plugged device), EBUSY (already streaming), ENOSPC (the
+// bus cannot carry it beside the streams already on it).
+int startStream(int id);
+void stopStream(int id);
+// Takes the oldest filled buffer, waiting up to timeoutMs of rig time for one.
+// 0, or EAGAIN (timeout), ENODEV (unplugged), EINVAL (not streaming), EINTR (interrupted).
+int dequeueBuffer(int id, StreamBuffer& out, uint32_t timeoutMs);
+// A filled buffer waits in the queue now.
+bool bufferReady(int id);
+// Makes a dequeueBuffer waiting on this device return EINTR at once.
+void interruptStream(int id);
+
+bool setPixelFormat(int id, PixelFormat format);
+PixelFormat pixelFormat(int id);
+std::vector<PixelFormat> pixelFormats(int id);
+// Frames per second the device gives in its present size and format: its own rate, or
+// less where uncompressed frames do not fit through the bus.
+double streamRate(int id);
+// Bytes per second the streams on a device's bus hold now.
+uint64_t busLoad(int id);
+
+} // namespace scopesim
