@@ -100,6 +100,8 @@ bool gaveFrame(platform::Capture* c)
 void COrvexPreviewState::clearCameraList()
 {
     m_capture = nullptr;
+    m_frameSource = nullptr; // a capture made later may get the same address
+    m_reopen.reset();
     m_captures.clear();
     m_cameraList->Clear();
 }

@@ -8,7 +8,8 @@
 #include <memory>
 #include <string>
 
-class CEM2800Prop {
+class CEM2800Prop
+{
 public:
     // Results beside the driver's own codes.
     static constexpr int32_t kNotOpen = 6;
@@ -16,7 +17,10 @@ public:
 
     CEM2800Prop() = default;
     // An instance already holding a property interface (how tests reach a bridge of their own).
-    explicit CEM2800Prop(std::unique_ptr<platform::Em28xxProperties> props) : m_props(std::move(props)) {}
+    explicit CEM2800Prop(std::unique_ptr<platform::Em28xxProperties> props)
+        : m_props(std::move(props))
+    {
+    }
 
     // The bridge's configured device name; 1 when the driver left one.
     int GetTwainName(std::string* narrow, std::string* wide);

@@ -32,6 +32,10 @@ enum Tool { ToolSnapshot, ToolRecord, ToolMirror, ToolRotate };
 constexpr int kZoomRange = 20;
 // A camera that has sent no new frame for this long gives nothing.
 constexpr uint32_t kNoFrameMs = 1000;
+// A camera re-opened on tube input: its settling pause, then how long its first frame
+// may take.
+constexpr uint32_t kReopenSettleMs = 100;
+constexpr uint32_t kReopenFirstFrameMs = 300;
 } // namespace
 
 COrvexPreviewState::COrvexPreviewState(wxWindow* parent, const wxPoint& origin)
@@ -186,6 +190,8 @@ void COrvexPreviewState::onTimer()
 void COrvexPreviewState::dropCamera(int index)
 {
     m_capture = nullptr;
+    m_frameSource = nullptr; // a capture made later may get the same address
+    m_reopen.reset();
     if (index >= 0 && static_cast<size_t>(index) < m_captures.size())
         m_captures[static_cast<size_t>(index)].reset();
 }
@@ -195,24 +201,14 @@ void COrvexPreviewState::tubeWatch()
     bool present = m_ioBox->poll();
     const int k = m_modelIndex[SlotKelmo];
     if (k >= 0) {
+        if (m_reopen)
+            finishReopen(k);
         if (!m_tubeIn && present) {
             logLine("Preview onTimer() Orvex(%d), Tube Input (%d, %d)\n", k, 0, 1);
-            std::unique_ptr<platform::Capture> cap = platform::captures().openCamera(k);
-            platform::clock().sleep(100);
-            if (cap) {
-                newestFrame(cap.get());
-                if (!newestFrame(cap.get()).empty()) {
-                    logLine("Preview onTimer() Orvex(%d), QueryFrame OK!\n", k);
-                    if (static_cast<size_t>(k) >= m_captures.size())
-                        m_captures.resize(static_cast<size_t>(k) + 1);
-                    m_captures[static_cast<size_t>(k)] = std::move(cap);
-                    m_capture = m_captures[static_cast<size_t>(k)].get();
-                } else {
-                    logLine("Preview onTimer() Orvex(%d), NoQueryFrame\n", k);
-                }
-            } else {
+            m_reopen = platform::captures().openCamera(k);
+            m_reopenAt = platform::clock().tickCount();
+            if (!m_reopen)
                 logLine("Preview onTimer() Orvex(%d), No Camera\n", k);
-            }
         } else if (m_tubeIn && !present) {
             logLine("Preview onTimer() Orvex(%d), Tube Output (%d, %d)\n", k, 1, 0);
             dropCamera(k);
@@ -226,6 +222,29 @@ void COrvexPreviewState::tubeWatch()
         refreshCamera();
     }
     m_tubeIn = present;
+}
+
+void COrvexPreviewState::finishReopen(int k)
+{
+    // The re-opened camera gets its 100 ms to settle and a short while for a first frame,
+    // counted on the timer's ticks so the window goes on painting meanwhile.
+    const uint32_t waited = platform::clock().tickCount() - m_reopenAt;
+    if (waited < kReopenSettleMs)
+        return;
+    platform::Capture* cap = m_reopen.get();
+    cv::Mat f;
+    cap->grab();
+    const bool ok = cap->retrieve(f) && !f.empty();
+    if (ok) {
+        logLine("Preview onTimer() Orvex(%d), QueryFrame OK!\n", k);
+        if (static_cast<size_t>(k) >= m_captures.size())
+            m_captures.resize(static_cast<size_t>(k) + 1);
+        m_captures[static_cast<size_t>(k)] = std::move(m_reopen);
+        m_capture = m_captures[static_cast<size_t>(k)].get();
+    } else if (waited >= kReopenSettleMs + kReopenFirstFrameMs) {
+        logLine("Preview onTimer() Orvex(%d), NoQueryFrame\n", k);
+        m_reopen.reset();
+    }
 }
 
 void COrvexPreviewState::buttonPoll()

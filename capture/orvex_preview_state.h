@@ -102,6 +102,7 @@ private:
     void buttonPoll();
     void dropCamera(int index);
     bool frameLost() const;
+    void finishReopen(int index);
     void releaseUnusedCameras();
     void searchCamera();
     void clearCameraList();
@@ -121,6 +122,8 @@ private:
     bool m_rotateShown = false;
     wxComboBox* m_cameraList = nullptr;
     std::vector<std::unique_ptr<platform::Capture>> m_captures; // one per device index
+    std::unique_ptr<platform::Capture> m_reopen; // opened on tube input, not yet confirmed
+    uint32_t m_reopenAt = 0;
 
     // Tools: snapshot, record, mirror, rotate; pictures release/click per tool
     std::array<SkinBitmap*, 4> m_tools{};

@@ -1,6 +1,7 @@
 #include "capture/preview_layout.h"
 
-namespace {
+namespace
+{
 constexpr int kRefW = 148, kRefH = 652;
 }
 

@@ -6,7 +6,7 @@
 #include <array>
 
 struct ToolColumn {
-    std::array<SkinRect, 4> buttons;  // snapshot, record, mirror, rotate
+    std::array<SkinRect, 4> buttons; // snapshot, record, mirror, rotate
 };
 
 struct ZoomPlace {

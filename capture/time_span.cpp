@@ -1,6 +1,7 @@
 #include "capture/time_span.h"
 
-namespace {
+namespace
+{
 // Days since 1970-01-01 of a civil date (proleptic Gregorian).
 int64_t daysFromCivil(int y, int m, int d)
 {
@@ -16,7 +17,7 @@ int64_t toSeconds(const platform::LocalTime& t)
 {
     return daysFromCivil(t.year, t.month, t.day) * 86400 + t.hour * 3600 + t.minute * 60 + t.second;
 }
-}  // namespace
+} // namespace
 
 int64_t secondsBetween(const platform::LocalTime& a, const platform::LocalTime& b)
 {
@@ -28,6 +29,7 @@ wxString formatTimeSpan(int64_t s)
     const bool negative = s < 0;
     if (negative)
         s = -s;
-    return wxString::Format("%s%02lld:%02lld:%02lld", negative ? "-" : "", static_cast<long long>(s / 3600),
-                            static_cast<long long>(s / 60 % 60), static_cast<long long>(s % 60));
+    return wxString::Format("%s%02lld:%02lld:%02lld", negative ? "-" : "",
+                            static_cast<long long>(s / 3600), static_cast<long long>(s / 60 % 60),
+                            static_cast<long long>(s % 60));
 }

@@ -4,7 +4,8 @@
 
 constexpr int kNameBufferSize = 1024;
 
-class CVideoInputList {
+class CVideoInputList
+{
 public:
     // Number of video inputs; 0 when there are none.
     int countDevices();

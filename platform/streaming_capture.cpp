@@ -22,7 +22,8 @@ constexpr auto kRetryStart = std::chrono::milliseconds(50);
 // Bounds on waiting for the thread itself (never for the camera).
 constexpr auto kConvertWait = std::chrono::milliseconds(500);
 constexpr auto kRequestWait = std::chrono::milliseconds(2000);
-constexpr auto kStopWait = std::chrono::milliseconds(2000);
+// A device stuck in a read the library cannot cut short is left to its thread.
+constexpr auto kStopWait = std::chrono::milliseconds(200);
 
 } // namespace
 
@@ -47,6 +48,8 @@ struct StreamingCapture::Shared {
     bool on = false;
     cv::Mat newest;
     uint32_t newestAt = 0;
+    uint64_t newestNumber = 0; // since the stream's last start
+    uint64_t starts = 0;
     uint64_t produced = 0;
     int sizeWidth = 0, sizeHeight = 0; // a size request waiting for the thread
     uint64_t requests = 0, served = 0;
@@ -74,6 +77,8 @@ struct StreamingCapture::Shared {
         std::lock_guard<std::mutex> g(lock);
         if (r == 0) {
             on = true;
+            newestNumber = 0;
+            ++starts;
             changed.notify_all();
         }
         return r;
@@ -133,11 +138,13 @@ struct StreamingCapture::Shared {
             }
             cv::Mat frame;
             uint32_t at = 0;
-            const int r = stream->read(frame, at, kReadSliceMs);
+            uint64_t number = 0;
+            const int r = stream->read(frame, at, number, kReadSliceMs);
             if (r == 0 && !frame.empty()) {
                 std::lock_guard<std::mutex> g(lock);
                 newest = frame;
                 newestAt = at;
+                newestNumber = number;
                 ++produced;
                 changed.notify_all();
             } else if (r == ENODEV) {
@@ -200,15 +207,13 @@ bool StreamingCapture::grab()
     // freed just before is followed without delay.
     s.tryStart();
     uint64_t seen = static_cast<uint64_t>(m_frames);
-    // A frame the driver holds already is only the thread's conversion away: take the
-    // newest of them. A frame still to come is not waited for.
-    for (int i = 0; i <= 8 && s.stream->frameWaiting(); ++i) {
+    // A frame the device has taken already is only the thread's conversion away: wait for
+    // that. A frame still to come is not waited for.
+    if (const uint64_t taken = s.stream->framesTaken()) {
         std::unique_lock<std::mutex> l(s.lock);
-        const uint64_t before = s.produced;
-        if (!s.changed.wait_for(l, kConvertWait, [&] { return s.dead || s.produced != before; }))
-            break;
-        if (s.dead)
-            break;
+        const uint64_t starts = s.starts;
+        s.changed.wait_for(l, kConvertWait,
+                           [&] { return s.dead || s.starts != starts || s.newestNumber >= taken; });
     }
     std::lock_guard<std::mutex> g(s.lock);
     if (s.produced == seen)

@@ -22,15 +22,17 @@ public:
     // 0, or an errno: ENOSPC (no bandwidth now: tried again later), ENODEV (gone).
     virtual int start() = 0;
     virtual void stop() = 0;
-    // Waits up to timeoutMs for the next frame: 0 with a BGR frame and the clock tick when
-    // the device took it, or an errno (EAGAIN timeout, EINTR interrupted, ENODEV gone,
-    // EINVAL not streaming).
-    virtual int read(cv::Mat& bgr, uint32_t& capturedAt, uint32_t timeoutMs) = 0;
+    // Waits up to timeoutMs for a frame and gives the newest the device holds: 0 with a BGR
+    // frame, the clock tick when the device took it and its number (counting from 1 since
+    // the start), or an errno (EAGAIN timeout, EINTR interrupted, ENODEV gone, EINVAL not
+    // streaming).
+    virtual int read(cv::Mat& bgr, uint32_t& capturedAt, uint64_t& number, uint32_t timeoutMs) = 0;
     // Frame size and format for the next start; the device may adjust the size.
     virtual bool setSize(int width, int height) = 0;
     virtual double get(int property) = 0;
-    // Any thread: a frame waits in the driver now (false when that cannot be seen).
-    virtual bool frameWaiting() = 0;
+    // Any thread: the number of the newest frame the device has taken since the start
+    // (0 when that cannot be seen).
+    virtual uint64_t framesTaken() = 0;
     // Any thread: the device is still there, as far as can be seen without reading.
     virtual bool present() = 0;
     // Any thread: makes a read in progress return soon, where the device allows it.

@@ -10,7 +10,7 @@ namespace scopesim
 
 struct Device;
 
-enum class Picture { Pipe, Gradient, Black, Bars };
+enum class Picture { Pipe, Gradient, Black, Bars, Chart };
 
 struct FramePlan {
     Picture picture = Picture::Black;

@@ -201,7 +201,7 @@ void renderBlack(cv::Mat& out, int width, int height)
     out.setTo(cv::Scalar::all(0));
 }
 
-void renderColourBars(cv::Mat& out, int width, int height)
+void renderColourBars(cv::Mat& out, int width, int height, double level)
 {
     static const uint8_t bars[8][3] = {
         {0xFF, 0xFF, 0xFF}, {0x00, 0xFF, 0xFF}, {0xFF, 0xFF, 0x00}, {0x00, 0xFF, 0x00},
@@ -212,9 +212,8 @@ void renderColourBars(cv::Mat& out, int width, int height)
         uint8_t* row = out.ptr<uint8_t>(y);
         for (int x = 0; x < width; ++x) {
             const uint8_t* c = bars[x * 8 / width];
-            row[3 * x + 0] = c[0];
-            row[3 * x + 1] = c[1];
-            row[3 * x + 2] = c[2];
+            for (int k = 0; k < 3; ++k)
+                row[3 * x + k] = static_cast<uint8_t>(c[k] * level + 0.5);
         }
     }
 }

@@ -15,7 +15,7 @@ void renderPipe(cv::Mat& out, int width, int height, double seconds, double ligh
 void renderGradient(cv::Mat& out, int width, int height, double seconds);
 void renderBlack(cv::Mat& out, int width, int height);
 // Eight equal vertical bars across the frame: white, yellow, cyan, green, magenta, red,
-// blue, black.
-void renderColourBars(cv::Mat& out, int width, int height);
+// blue, black. level scales them (1: full scale, the family camera's test picture).
+void renderColourBars(cv::Mat& out, int width, int height, double level = 1.0);
 
 } // namespace scopesim

@@ -56,6 +56,9 @@ FramePlan planFrame(const Device& d, uint32_t atMs)
         case Scene::Black:
             plan.picture = Picture::Black;
             break;
+        case Scene::Chart:
+            plan.picture = Picture::Chart;
+            break;
         }
     }
     return plan;
@@ -75,6 +78,10 @@ void renderPlan(const FramePlan& plan, cv::Mat& out)
         break;
     case Picture::Bars:
         renderColourBars(out, plan.width, plan.height);
+        break;
+    case Picture::Chart:
+        // A bar chart in front of a webcam: the same colours at broadcast 75 % level.
+        renderColourBars(out, plan.width, plan.height, 0.75);
         break;
     }
 }

@@ -30,6 +30,7 @@ struct StreamState {
     std::deque<uint64_t> queue;    // filled buffers by frame number, oldest first
     std::vector<uint32_t> takenAt; // capture time of each queued frame, same order
     uint64_t bandwidth = 0;        // bytes per second held on the bus
+    uint64_t taken = 0;            // frame number + 1 of the newest frame put in a buffer
     bool interrupted = false;
 };
 

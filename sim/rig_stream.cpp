@@ -113,6 +113,7 @@ void catchUpStream(Device& d, uint32_t now)
         if (sending && st.queue.size() < static_cast<size_t>(kStreamBuffers)) {
             st.queue.push_back(st.nextFrame);
             st.takenAt.push_back(t);
+            st.taken = st.nextFrame + 1;
         }
         ++st.nextFrame;
     }
@@ -137,6 +138,7 @@ int startStream(int id)
     st.queue.clear();
     st.takenAt.clear();
     st.bandwidth = need;
+    st.taken = 0;
     st.interrupted = false;
     return 0;
 }
@@ -152,7 +154,7 @@ void stopStream(int id)
     }
 }
 
-int dequeueBuffer(int id, StreamBuffer& out, uint32_t timeoutMs)
+int dequeueBuffer(int id, StreamBuffer& out, uint32_t timeoutMs, bool newestOnly)
 {
     FramePlan plan;
     {
@@ -177,6 +179,10 @@ int dequeueBuffer(int id, StreamBuffer& out, uint32_t timeoutMs)
             const uint32_t now = rigNow(*rig);
             catchUpStream(*d, now);
             if (!st.queue.empty()) {
+                while (newestOnly && st.queue.size() > 1) {
+                    st.queue.pop_front();
+                    st.takenAt.erase(st.takenAt.begin());
+                }
                 out.sequence = st.queue.front();
                 out.capturedAt = st.takenAt.front();
                 st.queue.pop_front();
@@ -212,6 +218,16 @@ bool bufferReady(int id)
         return false;
     catchUpStream(*d, rigNow(*s.rig()));
     return !d->stream.queue.empty();
+}
+
+uint64_t framesTaken(int id)
+{
+    Session s;
+    Device* d = videoDevice(s, id);
+    if (!d || !streaming(*d))
+        return 0;
+    catchUpStream(*d, rigNow(*s.rig()));
+    return d->stream.taken;
 }
 
 void interruptStream(int id)

@@ -344,8 +344,11 @@ bool parseDevice(const std::string& kindWord, Cursor& c, DeviceSpec& d, const st
                 d.scene = Scene::Gradient;
             else if (w.text == "black")
                 d.scene = Scene::Black;
+            else if (w.text == "chart")
+                d.scene = Scene::Chart;
             else {
-                problem = "unknown scene '" + w.text + "' (expected pipe, gradient or black)";
+                problem =
+                    "unknown scene '" + w.text + "' (expected pipe, gradient, black or chart)";
                 return false;
             }
         } else if (k == "description" && !usb) {

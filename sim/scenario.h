@@ -11,7 +11,7 @@ namespace scopesim
 {
 
 enum class SpecKind { Camera, Scope, Em28xx, Usb };
-enum class Scene { Pipe, Gradient, Black };
+enum class Scene { Pipe, Gradient, Black, Chart };
 
 struct FrameSize {
     int width = 0;

@@ -22,7 +22,7 @@ public:
     int start() override { return m_capture.isOpened() ? 0 : ENODEV; }
     void stop() override {}
 
-    int read(cv::Mat& bgr, uint32_t& capturedAt, uint32_t /*timeoutMs*/) override
+    int read(cv::Mat& bgr, uint32_t& capturedAt, uint64_t& number, uint32_t /*timeoutMs*/) override
     {
         try {
             if (!m_capture.isOpened())
@@ -30,6 +30,7 @@ public:
             if (!m_capture.grab())
                 return EAGAIN;
             capturedAt = clock().tickCount();
+            number = ++m_frames;
             return m_capture.retrieve(bgr) && !bgr.empty() ? 0 : EAGAIN;
         } catch (const cv::Exception&) {
             return ENODEV; // a device that vanished mid-stream
@@ -60,12 +61,13 @@ public:
     }
 
     // The library keeps the driver's queue to itself; its select() cannot be cut short.
-    bool frameWaiting() override { return false; }
+    uint64_t framesTaken() override { return 0; }
     bool present() override { return true; } // a vanished device shows in the thread's read
     void interrupt() override {}
 
 private:
     cv::VideoCapture m_capture;
+    uint64_t m_frames = 0;
 };
 
 class LinuxCaptures : public CaptureFactory

@@ -32,12 +32,13 @@ public:
 
     void stop() override { scopesim::stopStream(m_id); }
 
-    int read(cv::Mat& bgr, uint32_t& capturedAt, uint32_t timeoutMs) override
+    int read(cv::Mat& bgr, uint32_t& capturedAt, uint64_t& number, uint32_t timeoutMs) override
     {
         if (!alive())
             return ENODEV;
         scopesim::StreamBuffer b;
-        const int r = scopesim::dequeueBuffer(m_id, b, timeoutMs);
+        // Only the newest frame is converted: the others would be thrown away anyway.
+        const int r = scopesim::dequeueBuffer(m_id, b, timeoutMs, true);
         if (r != 0)
             return r;
         const bool ok = b.format == scopesim::PixelFormat::Mjpeg
@@ -45,6 +46,7 @@ public:
                             : decodeYuyv(b.bytes, b.width, b.height, bgr);
         // The rig counts from its start; callers compare with the clock.
         capturedAt = clock().tickCount() - (scopesim::rigTime() - b.capturedAt);
+        number = b.sequence + 1;
         return ok ? 0 : EAGAIN; // a corrupt buffer is skipped, as the library does
     }
 
@@ -79,7 +81,7 @@ public:
     }
 
     bool present() override { return alive(); }
-    bool frameWaiting() override { return alive() && scopesim::bufferReady(m_id); }
+    uint64_t framesTaken() override { return alive() ? scopesim::framesTaken(m_id) : 0; }
     void interrupt() override { scopesim::interruptStream(m_id); }
 
 private:

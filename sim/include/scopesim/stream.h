@@ -30,11 +30,15 @@ constexpr uint64_t kUsb2BusBudget = 3ull * 1024 * 8000;
 // bus cannot carry it beside the streams already on it).
 int startStream(int id);
 void stopStream(int id);
-// Takes the oldest filled buffer, waiting up to timeoutMs of rig time for one.
+// Takes the oldest filled buffer, waiting up to timeoutMs of rig time for one; newestOnly
+// takes every filled buffer and keeps the newest, as a reader that drains the queue does.
 // 0, or EAGAIN (timeout), ENODEV (unplugged), EINVAL (not streaming), EINTR (interrupted).
-int dequeueBuffer(int id, StreamBuffer& out, uint32_t timeoutMs);
+int dequeueBuffer(int id, StreamBuffer& out, uint32_t timeoutMs, bool newestOnly = false);
 // A filled buffer waits in the queue now.
 bool bufferReady(int id);
+// How many frames the running stream has put into buffers so far (dropped ones not
+// counted): a reader that has converted frame sequence + 1 == this is up to date.
+uint64_t framesTaken(int id);
 // Makes a dequeueBuffer waiting on this device return EINTR at once.
 void interruptStream(int id);
 

@@ -96,6 +96,9 @@ TEST_F(DefaultRig, TubePulledAndPluggedBack)
     scopesim::setTube("USB Inspection Camera", true);
     tick(2);
     EXPECT_TRUE(logHas("Preview onTimer() Orvex(1), Tube Input (0, 1)"));
+    // The camera is confirmed after its settling pause, while the window goes on.
+    EXPECT_FALSE(logHas("Preview onTimer() Orvex(1), QueryFrame OK!"));
+    tick(10);
     EXPECT_TRUE(logHas("Preview onTimer() Orvex(1), QueryFrame OK!"));
     ASSERT_NE(preview->capture(), nullptr);
     EXPECT_EQ(preview->capture(), preview->cameraAt(1));
@@ -119,9 +122,26 @@ TEST_F(DefaultRig, FramesThatStopForASecondAreATubeFail)
     EXPECT_TRUE(logHas("Preview onTimer() Orvex(1), Tube Fail"));
     EXPECT_EQ(preview->capture(), nullptr);
     scopesim::setFrames("USB Inspection Camera", true);
-    tick(2);
+    tick(12);
     EXPECT_TRUE(logHas("Preview onTimer() Orvex(1), QueryFrame OK!"));
     EXPECT_NE(preview->capture(), nullptr);
+}
+
+TEST_F(DefaultRig, ACameraStillSilentAfterItsReopenIsGivenUp)
+{
+    startUp();
+    scopesim::setFrames("USB Inspection Camera", false);
+    for (int i = 0; i < 200 && !logHas("Preview onTimer() Orvex(1), Tube Input (0, 1)"); ++i)
+        tick();
+    ASSERT_TRUE(logHas("Preview onTimer() Orvex(1), Tube Fail"));
+    ASSERT_TRUE(logHas("Preview onTimer() Orvex(1), Tube Input (0, 1)"));
+    // 100 ms to settle and 300 ms for a first frame, on the timer.
+    tick(38);
+    EXPECT_FALSE(logHas("Preview onTimer() Orvex(1), NoQueryFrame"));
+    tick(3);
+    EXPECT_TRUE(logHas("Preview onTimer() Orvex(1), NoQueryFrame"));
+    EXPECT_EQ(preview->capture(), nullptr);
+    EXPECT_EQ(logCount("Preview onTimer() Orvex(1), Tube Fail"), 1u);
 }
 
 TEST_F(DefaultRig, AShortStopKeepsTheRecordingGoing)

@@ -96,6 +96,24 @@ TEST(ScenarioParser, ReadsEveryKindOfLineWithItsOptions)
     EXPECT_EQ(s.events[6].kind, EventKind::Unplug);
 }
 
+TEST(ScenarioParser, BusAndFormatsOfAVideoInput)
+{
+    auto r = scopesim::parseScenario("camera \"A\" bus 3 formats mjpeg\n"
+                                     "scope \"S\" bus 3\n"
+                                     "em28xx \"E\" formats yuyv\n",
+                                     "f.txt");
+    ASSERT_TRUE(r.ok) << r.error;
+    const auto& d = r.scenario.devices;
+    EXPECT_EQ(d[0].bus, 3);
+    EXPECT_FALSE(d[0].yuyv);
+    EXPECT_TRUE(d[0].mjpeg);
+    EXPECT_EQ(d[1].bus, 3);
+    EXPECT_TRUE(d[1].yuyv && d[1].mjpeg) << "both by default";
+    EXPECT_EQ(d[2].bus, 0) << "a bus of its own";
+    EXPECT_TRUE(d[2].yuyv);
+    EXPECT_FALSE(d[2].mjpeg);
+}
+
 TEST(ScenarioParser, DefaultsFollowTheDeviceKind)
 {
     ParseResult r = parseScenario("camera \"A\"\nscope \"B\"\nem28xx \"C\"\n", "x");
@@ -161,8 +179,15 @@ TEST(ScenarioParser, BadLinesNameFileLineAndProblem)
               "f.txt:1: bad tube state 'half' (expected in or out)");
     EXPECT_EQ(errorOf("scope \"S\" absent 6\n"),
               "f.txt:1: bad control '6' after 'absent' (expected 1..5)");
+    EXPECT_EQ(errorOf("camera \"A\" bus 0\n"), "f.txt:1: bad bus '0' (expected 1..127)");
+    EXPECT_EQ(errorOf("scope \"S\" bus 128\n"), "f.txt:1: bad bus '128' (expected 1..127)");
+    EXPECT_EQ(errorOf("camera \"A\" formats h264\n"),
+              "f.txt:1: bad formats 'h264' (expected yuyv, mjpeg or yuyv,mjpeg)");
+    EXPECT_EQ(errorOf("camera \"A\" formats yuyv,\n"),
+              "f.txt:1: bad formats 'yuyv,' (expected yuyv, mjpeg or yuyv,mjpeg)");
+    EXPECT_EQ(errorOf("usb vid 1 pid 2 bus 1\n"), "f.txt:1: unknown word 'bus' in a usb line");
     EXPECT_EQ(errorOf("camera \"A\" scene fog\n"),
-              "f.txt:1: unknown scene 'fog' (expected pipe, gradient or black)");
+              "f.txt:1: unknown scene 'fog' (expected pipe, gradient, black or chart)");
     EXPECT_EQ(errorOf("scope \"S\" vid 0001 pid 0002\n"),
               "f.txt:1: unknown word 'vid' in a scope line");
     EXPECT_EQ(errorOf("webcam \"A\"\n"), "f.txt:1: unknown word 'webcam'");
