@@ -135,6 +135,13 @@ template <bool Stall, bool Thread> void scriptedRun(benchmark::State& state)
     }
 }
 
+// The loop with no capture at all: the tick gaps the machine itself gives.
+void BM_TicksAlone(benchmark::State& state)
+{
+    for (auto _ : state)
+        report(state, runTicks(3000, [](uint32_t&) { return false; }));
+}
+
 void BM_FrameAge_BlockingRead(benchmark::State& state)
 {
     scriptedRun<false, false>(state);
@@ -154,6 +161,7 @@ void BM_StalledCamera_CaptureThread(benchmark::State& state)
 
 } // namespace
 
+BENCHMARK(BM_TicksAlone)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_FrameAge_BlockingRead)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_FrameAge_CaptureThread)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_StalledCamera_BlockingRead)

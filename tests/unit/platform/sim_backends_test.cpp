@@ -1,5 +1,7 @@
 // The simulated backends: the rig's devices behind the same interfaces as the machine's.
+#include "platform/clock.h"
 #include "platform/services.h"
+#include "virtual_time.h"
 
 #include <scopesim/rig.h>
 
@@ -8,18 +10,20 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 
 namespace
 {
 
-std::atomic<uint32_t> g_now{1000};
+using virtual_time::advance;
+using virtual_time::now;
 
 class SimBackends : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        scopesim::setTimeSource([] { return g_now.load(); }, [](uint32_t ms) { g_now += ms; });
+        virtual_time::install();
         std::string error;
         ASSERT_TRUE(scopesim::startText(
             "usb vid 1D6B pid 0002 class 09/00/01\n"
@@ -36,7 +40,7 @@ protected:
     {
         platform::useLinuxBackends();
         scopesim::stop();
-        scopesim::setTimeSource({}, {});
+        virtual_time::remove();
     }
 };
 
@@ -72,7 +76,7 @@ TEST_F(SimBackends, CaptureSizesFollowBothPropertiesAndTheDevice)
     EXPECT_EQ(cap->get(platform::kPropFrameHeight), 480);
     EXPECT_EQ(cap->get(platform::kPropFps), 30);
     // The stream restarted with the new size: its first frame comes a period later.
-    g_now += 40;
+    advance(40);
     cv::Mat f = cap->query();
     ASSERT_FALSE(f.empty());
     EXPECT_EQ(f.size(), cv::Size(640, 480));
@@ -81,13 +85,13 @@ TEST_F(SimBackends, CaptureSizesFollowBothPropertiesAndTheDevice)
     // A frame kept by the caller stays as it was when the next one comes.
     cv::Mat kept = f;
     cv::Mat copy = f.clone();
-    g_now += 500;
+    advance(500);
     ASSERT_FALSE(cap->query().empty());
     EXPECT_EQ(cv::norm(kept, copy, cv::NORM_L1), 0.0);
 
     auto scope = platform::captures().openCamera(2);
     ASSERT_NE(scope, nullptr);
-    g_now += 40;
+    advance(40);
     EXPECT_EQ(scope->query().size(), cv::Size(640, 480));
     EXPECT_EQ(platform::captures().openCamera(4), nullptr);
     EXPECT_EQ(platform::captures().openCamera(-1), nullptr);
@@ -97,7 +101,7 @@ TEST_F(SimBackends, AnUnpluggedCameraStaysDeadForItsCapture)
 {
     auto cap = platform::captures().openCamera(0);
     ASSERT_NE(cap, nullptr);
-    g_now += 100;
+    advance(100);
     EXPECT_TRUE(cap->grab());
     ASSERT_TRUE(scopesim::plug("Integrated Camera", false));
     EXPECT_FALSE(cap->grab());
@@ -109,11 +113,11 @@ TEST_F(SimBackends, AnUnpluggedCameraStaysDeadForItsCapture)
     EXPECT_FALSE(cap->grab()) << "a re-plugged device is a new device";
     auto again = platform::captures().openCamera(0);
     ASSERT_NE(again, nullptr);
-    g_now += 100;
+    advance(100);
     EXPECT_TRUE(again->grab());
     // Frames that stop: grabs fail on an open capture, nothing else changes.
     ASSERT_TRUE(scopesim::setFrames("Integrated Camera", false));
-    g_now += 100;
+    advance(100);
     EXPECT_FALSE(again->grab());
 }
 

@@ -1,8 +1,10 @@
 // Rig cameras read as real ones: a thread per capture, the newest frame, grabs that never
 // wait for the camera, the bus's bandwidth and the pixel format a size needs.
+#include "platform/clock.h"
 #include "platform/frame_decode.h"
 #include "platform/services.h"
 #include "platform/streaming_capture.h"
+#include "virtual_time.h"
 
 #include <scopesim/rig.h>
 #include <scopesim/stream.h>
@@ -15,18 +17,20 @@
 #include <cerrno>
 #include <chrono>
 #include <future>
+#include <memory>
 
 namespace
 {
 
-std::atomic<uint32_t> g_now{1000};
+using virtual_time::advance;
+using virtual_time::now;
 
 class Streaming : public ::testing::Test
 {
 protected:
     void start(const std::string& scenario)
     {
-        scopesim::setTimeSource([] { return g_now.load(); }, [](uint32_t ms) { g_now += ms; });
+        virtual_time::install();
         std::string error;
         ASSERT_TRUE(scopesim::startText(scenario, "sim", &error)) << error;
         platform::useSimBackends();
@@ -35,11 +39,11 @@ protected:
     {
         platform::useLinuxBackends();
         scopesim::stop();
-        scopesim::setTimeSource({}, {});
+        virtual_time::remove();
     }
     static int idOf(const std::string& name) { return scopesim::findVideoInput(name)->id; }
     // Frame age at the moment of the grab, in clock ms.
-    static double age(platform::Capture& c) { return g_now.load() - c.get(platform::kPropPosMsec); }
+    static double age(platform::Capture& c) { return now() - c.get(platform::kPropPosMsec); }
 };
 
 } // namespace
@@ -53,10 +57,10 @@ TEST_F(Streaming, TheDriverQueueHoldsOldFramesTheThreadHandsOverTheNewest)
     ASSERT_EQ(scopesim::startStream(id), 0);
     double oldest = 0;
     for (int pass = 0; pass < 40; ++pass) {
-        g_now += 60;
+        advance(60);
         scopesim::StreamBuffer b;
         ASSERT_EQ(scopesim::dequeueBuffer(id, b, 1000), 0);
-        oldest = std::max(oldest, static_cast<double>(g_now.load() - b.capturedAt));
+        oldest = std::max(oldest, static_cast<double>(now() - b.capturedAt));
     }
     EXPECT_GT(oldest, 100);
     scopesim::stopStream(id);
@@ -64,7 +68,7 @@ TEST_F(Streaming, TheDriverQueueHoldsOldFramesTheThreadHandsOverTheNewest)
     auto cap = platform::captures().openCamera(0);
     ASSERT_NE(cap, nullptr);
     for (int pass = 0; pass < 40; ++pass) {
-        g_now += 60;
+        advance(60);
         ASSERT_TRUE(cap->grab()) << pass;
         EXPECT_LE(age(*cap), 1000.0 / 30) << pass;
         cv::Mat f;
@@ -80,21 +84,21 @@ TEST_F(Streaming, AGrabNeverWaitsForACameraThatStopped)
     start("camera \"Cam\" size 640x480 fps 30\n");
     auto cap = platform::captures().openCamera(0);
     ASSERT_NE(cap, nullptr);
-    g_now += 100;
+    advance(100);
     ASSERT_TRUE(cap->grab());
     ASSERT_TRUE(scopesim::setFrames("Cam", false));
-    g_now += 100;
-    const uint32_t before = g_now.load();
+    advance(100);
+    const uint32_t before = now();
     // The virtual clock stands still: a grab that waited for a frame would never return.
     auto grab = std::async(std::launch::async, [&] { return cap->grab(); });
     ASSERT_EQ(grab.wait_for(std::chrono::seconds(20)), std::future_status::ready);
     EXPECT_FALSE(grab.get());
-    EXPECT_EQ(g_now.load(), before);
+    EXPECT_EQ(now(), before);
     cv::Mat last;
     EXPECT_TRUE(cap->retrieve(last)) << "the last frame stays";
 
     ASSERT_TRUE(scopesim::setFrames("Cam", true));
-    g_now += 40;
+    advance(40);
     EXPECT_TRUE(cap->grab());
     EXPECT_LE(age(*cap), 1000.0 / 30);
 }
@@ -105,7 +109,7 @@ TEST_F(Streaming, ReleasingACaptureStuckOnAStalledDeviceEndsItsThread)
     auto cap = platform::captures().openCamera(0);
     ASSERT_NE(cap, nullptr);
     ASSERT_TRUE(scopesim::stall("Cam", 600000));
-    g_now += 100;
+    advance(100);
     auto release = std::async(std::launch::async, [&] { cap.reset(); });
     ASSERT_EQ(release.wait_for(std::chrono::seconds(20)), std::future_status::ready);
     EXPECT_EQ(scopesim::busLoad(idOf("Cam")), 0u) << "the stream was stopped";
@@ -140,12 +144,12 @@ TEST_F(Streaming, ASecondCameraOnAFullBusStreamsOnceTheFirstIsReleased)
     auto second = platform::captures().openCamera(1);
     ASSERT_NE(first, nullptr);
     ASSERT_NE(second, nullptr);
-    g_now += 100;
+    advance(100);
     EXPECT_TRUE(first->grab());
     EXPECT_FALSE(second->grab());
     first.reset();
     second->grab(); // starts the stream now the bus is free
-    g_now += 40;
+    advance(40);
     EXPECT_TRUE(second->grab());
 }
 
@@ -161,7 +165,7 @@ TEST_F(Streaming, LargeSizesAskForMjpegWhereUncompressedIsTooSlow)
     auto count = [](platform::Capture& c) {
         int frames = 0;
         for (int step = 0; step < 100; ++step) { // a second in 10 ms passes
-            g_now += 10;
+            advance(10);
             frames += c.grab() ? 1 : 0;
         }
         return frames;
