@@ -24,6 +24,7 @@ namespace scopesim
 struct StreamState {
     bool on = false;
     uint32_t plugCount = 0; // the plug-in it was started in; a stream dies with it
+    const void* owner = nullptr;
     PixelFormat format = PixelFormat::Yuyv;
     uint32_t startedAt = 0;
     uint64_t nextFrame = 0;        // the sensor's next frame: at startedAt + (n + 1) period

@@ -119,7 +119,7 @@ void catchUpStream(Device& d, uint32_t now)
     }
 }
 
-int startStream(int id)
+int startStream(int id, const void* owner)
 {
     Session s;
     Device* d = videoDevice(s, id);
@@ -132,6 +132,7 @@ int startStream(int id)
         return ENOSPC;
     StreamState& st = d->stream;
     st.on = true;
+    st.owner = owner;
     st.plugCount = d->plugCount;
     st.startedAt = rigNow(*s.rig());
     st.nextFrame = 0;
@@ -143,10 +144,11 @@ int startStream(int id)
     return 0;
 }
 
-void stopStream(int id)
+void stopStream(int id, const void* owner)
 {
     Session s;
-    if (Device* d = videoDevice(s, id)) {
+    Device* d = videoDevice(s, id);
+    if (d && (!owner || d->stream.owner == owner)) {
         d->stream.on = false;
         d->stream.queue.clear();
         d->stream.takenAt.clear();

@@ -27,10 +27,11 @@ public:
     {
         if (!alive())
             return ENODEV;
-        return scopesim::startStream(m_id);
+        return scopesim::startStream(m_id, this);
     }
 
-    void stop() override { scopesim::stopStream(m_id); }
+    // Only its own stream: the device may stream for a newer capture by now.
+    void stop() override { scopesim::stopStream(m_id, this); }
 
     int read(cv::Mat& bgr, uint32_t& capturedAt, uint64_t& number, uint32_t timeoutMs) override
     {

@@ -28,8 +28,10 @@ constexpr uint64_t kUsb2BusBudget = 3ull * 1024 * 8000;
 
 // 0, or an errno: ENODEV (no such plugged device), EBUSY (already streaming), ENOSPC (the
 // bus cannot carry it beside the streams already on it).
-int startStream(int id);
-void stopStream(int id);
+// owner: who started it; a stop by another owner (a reader of an earlier plug-in, say)
+// leaves the stream alone. Null stops whichever stream runs.
+int startStream(int id, const void* owner = nullptr);
+void stopStream(int id, const void* owner = nullptr);
 // Takes the oldest filled buffer, waiting up to timeoutMs of rig time for one; newestOnly
 // takes every filled buffer and keeps the newest, as a reader that drains the queue does.
 // 0, or EAGAIN (timeout), ENODEV (unplugged), EINVAL (not streaming), EINTR (interrupted).
