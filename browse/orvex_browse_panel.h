@@ -47,6 +47,12 @@ public:
     int filter() const { return m_filter; }
     COrvexBrowseImage* slot(int k) const { return m_slots[static_cast<size_t>(k)]; }
     const std::string& slotPath(int k) const { return m_slotPaths[static_cast<size_t>(k)]; }
+    SkinBitmap* deleteIcon(int k) const { return m_deleteIcons[static_cast<size_t>(k)]; }
+    // 0 the release picture, 1 the click picture, at the icons' current size.
+    const wxBitmap& deletePicture(int i) const { return m_deletePictures[i]; }
+    SkinBitmap* filterButton(int i) const { return m_filterButtons[static_cast<size_t>(i)]; }
+    wxBitmapButton* prevButton() const { return m_prev; }
+    wxBitmapButton* nextButton() const { return m_next; }
 
 private:
     void onControlDown(wxMouseEvent& event);

@@ -3,7 +3,8 @@
 
 #include "app/orvex_state.h"
 
-class COrvexBrowseState : public COrvexState {
+class COrvexBrowseState : public COrvexState
+{
 public:
     COrvexBrowseState(wxWindow* parent, const wxPoint& origin);
 
