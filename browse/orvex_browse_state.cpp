@@ -4,12 +4,11 @@
 #include "app/orvex_frame.h"
 #include "app/skin_bitmap.h"
 
-namespace
-{
+namespace {
 constexpr int kTab = 2;
 constexpr int kTabId = 12301;
 constexpr int kTabY = 133;
-} // namespace
+}  // namespace
 
 COrvexBrowseState::COrvexBrowseState(wxWindow* parent, const wxPoint& origin)
     : COrvexState(parent, StateBrowse, origin)

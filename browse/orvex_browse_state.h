@@ -3,8 +3,7 @@
 
 #include "app/orvex_state.h"
 
-class COrvexBrowseState : public COrvexState
-{
+class COrvexBrowseState : public COrvexState {
 public:
     COrvexBrowseState(wxWindow* parent, const wxPoint& origin);
 
