@@ -190,12 +190,36 @@ void COrvexBrowsePanel::scanFolder(int filter)
     m_selected = 0;
 }
 
+namespace
+{
+// Identifies a photo file's content well enough to reuse its decoded picture: a capture is
+// written once, so the same path, size and time mean the same picture.
+std::string photoKey(const std::string& path)
+{
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(path, ec);
+    if (ec)
+        return {};
+    const auto time = std::filesystem::last_write_time(path, ec);
+    if (ec)
+        return {};
+    return path + '\n' + std::to_string(size) + '\n' +
+           std::to_string(time.time_since_epoch().count());
+}
+} // namespace
+
 void COrvexBrowsePanel::fillPage()
 {
     std::vector<std::string> page = pageEntries(m_files, m_start);
     const size_t m = std::min<size_t>(m_files.size(), 4);
+    // Paging moves most photos one slot on: keep their decoded pictures.
+    std::array<std::pair<std::string, wxImage>, 4> decoded;
+    for (size_t k = 0; k < 4; ++k)
+        if (m_slots[k]->kind == SlotPhoto && m_slots[k]->photo.IsOk())
+            decoded[k] = {m_photoKeys[k], m_slots[k]->photo};
     for (size_t k = 0; k < m; ++k) {
         m_slotPaths[k] = page[k];
+        m_photoKeys[k].clear();
         COrvexBrowseImage* s = m_slots[k];
         std::error_code ec;
         const SlotKind kind =
@@ -204,8 +228,15 @@ void COrvexBrowsePanel::fillPage()
             s->kind = SlotPhoto;
             s->closeCapture();
             s->showIcon = false;
-            s->photo = imageFromBgr(
-                decodePhotoBounded(page[k], kThumbnailDecodeWidth, kThumbnailDecodeHeight));
+            const std::string key = photoKey(page[k]);
+            auto same = std::find_if(decoded.begin(), decoded.end(),
+                                     [&](const auto& d) { return !key.empty() && d.first == key; });
+            if (same != decoded.end())
+                s->photo = same->second;
+            else
+                s->photo = imageFromBgr(
+                    decodePhotoBounded(page[k], kThumbnailDecodeWidth, kThumbnailDecodeHeight));
+            m_photoKeys[k] = key;
             s->renderPhoto();
         } else if (kind == SlotVideo) {
             s->loadVideo(page[k], m_filter == FilterAll);

@@ -79,5 +79,6 @@ private:
     int m_selected = 0;
     bool m_viewing = false;
     std::array<std::string, 4> m_slotPaths;
+    std::array<std::string, 4> m_photoKeys; // of the photo each slot decoded last
     std::function<bool()> m_question;
 };

@@ -262,3 +262,17 @@ TEST_F(StripThumbnails, EachLayoutShowsTheNextFrameOfTheOpenFile)
     strip->layoutPanel(0, 0, 184, 652); // past the end: the last frame stays
     EXPECT_GT(shareOf(0, 0, 0, 255), 0.5);
 }
+
+TEST_F(StripThumbnails, PagingReusesAPhotoOnlyWhileItsFileIsUnchanged)
+{
+    photos(5);
+    strip->scanFolder(FilterAll); // 2 3 4 5
+    // 4.jpg is rewritten with another picture while it is shown.
+    cv::imwrite(storage + "/4.jpg", cv::Mat(60, 80, CV_8UC3, cv::Scalar(0, 0, 255)));
+    strip->pageNext(); // 3 4 5 1
+    ASSERT_EQ(page()[1], "4.jpg");
+    EXPECT_GT(shareOf(1, 255, 0, 0), 0.9);
+    const wxImage before = strip->slot(2)->thumbnail().ConvertToImage();
+    strip->pagePrev(); // 2 3 4 5: 5.jpg moves on to slot 3 with the same picture
+    EXPECT_TRUE(sameBitmap(wxBitmap(before), strip->slot(3)->thumbnail()));
+}
