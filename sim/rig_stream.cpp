@@ -156,7 +156,7 @@ void stopStream(int id, const void* owner)
     }
 }
 
-int dequeueBuffer(int id, StreamBuffer& out, uint32_t timeoutMs, bool newestOnly)
+int dequeueBuffer(int id, StreamBuffer& out, uint32_t timeoutMs, bool newestOnly, const void* owner)
 {
     FramePlan plan;
     {
@@ -172,6 +172,10 @@ int dequeueBuffer(int id, StreamBuffer& out, uint32_t timeoutMs, bool newestOnly
             if (!d || !d->video() || !d->plugged)
                 return ENODEV;
             StreamState& st = d->stream;
+            // The stream of another owner (a capture opened after a replug the reader never
+            // saw) is not this reader's: its device is gone.
+            if (owner && st.owner != owner)
+                return ENODEV;
             if (!streaming(*d))
                 return st.plugCount != d->plugCount && st.on ? ENODEV : EINVAL;
             if (st.interrupted) {

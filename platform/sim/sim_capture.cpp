@@ -39,7 +39,7 @@ public:
             return ENODEV;
         scopesim::StreamBuffer b;
         // Only the newest frame is converted: the others would be thrown away anyway.
-        const int r = scopesim::dequeueBuffer(m_id, b, timeoutMs, true);
+        const int r = scopesim::dequeueBuffer(m_id, b, timeoutMs, true, this);
         if (r != 0)
             return r;
         const bool ok = b.format == scopesim::PixelFormat::Mjpeg

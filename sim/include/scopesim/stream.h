@@ -34,8 +34,10 @@ int startStream(int id, const void* owner = nullptr);
 void stopStream(int id, const void* owner = nullptr);
 // Takes the oldest filled buffer, waiting up to timeoutMs of rig time for one; newestOnly
 // takes every filled buffer and keeps the newest, as a reader that drains the queue does.
-// 0, or EAGAIN (timeout), ENODEV (unplugged), EINVAL (not streaming), EINTR (interrupted).
-int dequeueBuffer(int id, StreamBuffer& out, uint32_t timeoutMs, bool newestOnly = false);
+// 0, or EAGAIN (timeout), ENODEV (unplugged, or the stream now has another owner), EINVAL
+// (not streaming), EINTR (interrupted). owner: as given to startStream; null takes any stream.
+int dequeueBuffer(int id, StreamBuffer& out, uint32_t timeoutMs, bool newestOnly = false,
+                  const void* owner = nullptr);
 // A filled buffer waits in the queue now.
 bool bufferReady(int id);
 // How many frames the running stream has put into buffers so far (dropped ones not

@@ -136,6 +136,23 @@ TEST_F(Streaming, TheBusRefusesAStreamBeyondItsBudget)
     EXPECT_FALSE(scopesim::setPixelFormat(a, scopesim::PixelFormat::Yuyv)) << "streaming";
 }
 
+// A reader that slept through an unplug and the replug after it must not take the frames of
+// the stream a newer capture started.
+TEST_F(Streaming, AReaderOfAnEarlierPlugInNeverTakesTheNewStreamsFrames)
+{
+    start("camera \"Cam\" size 640x480\n");
+    const int id = idOf("Cam");
+    int earlier = 0, later = 0;
+    ASSERT_EQ(scopesim::startStream(id, &earlier), 0);
+    ASSERT_TRUE(scopesim::plug("Cam", false));
+    ASSERT_TRUE(scopesim::plug("Cam", true));
+    ASSERT_EQ(scopesim::startStream(id, &later), 0);
+    advance(100);
+    scopesim::StreamBuffer b;
+    EXPECT_EQ(scopesim::dequeueBuffer(id, b, 0, true, &earlier), ENODEV);
+    EXPECT_EQ(scopesim::dequeueBuffer(id, b, 0, true, &later), 0);
+}
+
 TEST_F(Streaming, ASecondCameraOnAFullBusStreamsOnceTheFirstIsReleased)
 {
     start("camera \"A\" size 640x480 bus 1\n"
