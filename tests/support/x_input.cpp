@@ -1,17 +1,18 @@
 #include "support/x_input.h"
 
 #include <wx/defs.h>
+#include <wx/gdicmn.h>
 #include <wx/uiaction.h>
 #include <wx/utils.h>
-#include <wx/gdicmn.h>
 #include <wx/window.h>
-
 
 #include <map>
 
-namespace xinput {
+namespace xinput
+{
 
-namespace {
+namespace
+{
 // The simulator's X requests are only sent with the next one it makes: follow each action
 // with a motion to where the pointer already is, which pushes the action out and does
 // nothing itself.
@@ -23,10 +24,9 @@ bool flush(wxUIActionSimulator& sim)
 int keyCode(const std::string& name)
 {
     static const std::map<std::string, int> names = {
-        {"Return", WXK_RETURN}, {"Escape", WXK_ESCAPE}, {"space", WXK_SPACE},
-        {"Left", WXK_LEFT},     {"Up", WXK_UP},         {"Right", WXK_RIGHT},
-        {"Down", WXK_DOWN},     {"Prior", WXK_PAGEUP},  {"Next", WXK_PAGEDOWN},
-        {"Delete", WXK_DELETE}, {"F1", WXK_F1},         {"F2", WXK_F2},
+        {"Return", WXK_RETURN}, {"Escape", WXK_ESCAPE}, {"space", WXK_SPACE}, {"Left", WXK_LEFT},
+        {"Up", WXK_UP},         {"Right", WXK_RIGHT},   {"Down", WXK_DOWN},   {"Prior", WXK_PAGEUP},
+        {"Next", WXK_PAGEDOWN}, {"Delete", WXK_DELETE}, {"F1", WXK_F1},       {"F2", WXK_F2},
         {"F3", WXK_F3},         {"F11", WXK_F11},
     };
     auto it = names.find(name);
@@ -36,7 +36,7 @@ int keyCode(const std::string& name)
         return static_cast<unsigned char>(name[0]);
     return 0;
 }
-}  // namespace
+} // namespace
 
 bool available()
 {
@@ -80,4 +80,16 @@ bool click()
     return sim.MouseClick(wxMOUSE_BTN_LEFT) && flush(sim);
 }
 
-}  // namespace xinput
+bool press()
+{
+    wxUIActionSimulator sim;
+    return sim.MouseDown(wxMOUSE_BTN_LEFT) && flush(sim);
+}
+
+bool release()
+{
+    wxUIActionSimulator sim;
+    return sim.MouseUp(wxMOUSE_BTN_LEFT) && flush(sim);
+}
+
+} // namespace xinput

@@ -5,7 +5,8 @@
 
 #include <string>
 
-namespace xinput {
+namespace xinput
+{
 
 // False when there is no X display.
 bool available();
@@ -15,5 +16,8 @@ bool key(const std::string& combo);
 bool moveTo(int x, int y);
 // A left click where the pointer is.
 bool click();
+// The left button pressed or released where the pointer is (a drag between them).
+bool press();
+bool release();
 
-}  // namespace xinput
+} // namespace xinput
