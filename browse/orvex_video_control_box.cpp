@@ -83,8 +83,10 @@ void COrvexVideoControlBox::openVideo(const std::string& path)
 {
     closeVideo();
     m_source.open(path);
-    m_frameCount = plausibleFrameCount(m_source.reportedFrameCount());
     m_frameRate = plausibleFrameRate(m_source.reportedFrameRate());
+    // Without an index the reader works the count out from the duration and the rate, so a
+    // nonsense rate makes the count nonsense too.
+    m_frameCount = m_frameRate > 0 ? plausibleFrameCount(m_source.reportedFrameCount()) : 0;
     m_bar->total = m_frameCount;
     m_bar->width = m_bar->GetSize().x;
     stop();

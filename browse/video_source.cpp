@@ -18,12 +18,14 @@ bool VideoSource::open(const std::string& path)
         return false;
     }
     m_capture = std::move(cap);
+    m_path = path;
     return true;
 }
 
 void VideoSource::close()
 {
     m_capture.reset();
+    m_path.clear();
     m_count = m_rate = 0;
     m_clockMs = -1;
     m_decodes = 0;
@@ -56,9 +58,30 @@ bool VideoSource::seek(int frame)
 {
     if (!m_capture)
         return false;
+    frame = frame < 0 ? 0 : frame;
+    // The reader seeks only in a stream whose length it knows; elsewhere (a bare stream
+    // without an index) it would silently stay where it is, so the file is read anew.
+    if (!(m_count > 1))
+        return restartAt(frame);
     try {
-        return m_capture->set(cv::CAP_PROP_POS_FRAMES, frame < 0 ? 0 : frame);
+        return m_capture->set(cv::CAP_PROP_POS_FRAMES, frame);
     } catch (const cv::Exception&) {
         return false;
     }
+}
+
+bool VideoSource::restartAt(int frame)
+{
+    auto cap = std::make_unique<cv::VideoCapture>();
+    try {
+        if (!cap->open(m_path, cv::CAP_FFMPEG) || !cap->isOpened())
+            return false;
+        for (int i = 0; i < frame; ++i)
+            if (!cap->grab())
+                return false;
+    } catch (const cv::Exception&) {
+        return false;
+    }
+    m_capture = std::move(cap);
+    return true;
 }

@@ -40,7 +40,10 @@ public:
     long decodes() const { return m_decodes; }
 
 private:
+    bool restartAt(int frame);
+
     std::unique_ptr<cv::VideoCapture> m_capture;
+    std::string m_path;
     cv::Mat m_spare;
     double m_count = 0, m_rate = 0;
     double m_clockMs = -1;

@@ -290,3 +290,65 @@ TEST_F(PlayerFixture, ARealDragAcrossTheBarFollowsThePointer)
 }
 
 } // namespace
+
+namespace
+{
+
+struct OddFile {
+    const char* name;
+    const char* codec; // ffmpeg output options
+    int rate;          // what the player may trust: 0 none
+};
+
+class PlayerOnOddFiles : public PlayerFixture, public ::testing::WithParamInterface<OddFile>
+{
+};
+
+// Streams without an index report a negative or huge frame count and sometimes a rate of
+// tens of thousands: the player must not divide by them, and still play every frame.
+TEST_P(PlayerOnOddFiles, NonsenseCountOrRatePlaysToTheLastFrameWithAnEmptyBar)
+{
+    const OddFile& f = GetParam();
+    const std::string path = storage / f.name;
+    ASSERT_TRUE(numbered::ffmpegVideo(path, cv::Size(320, 240), 50, 25, f.codec));
+    box->openVideo(path);
+    ASSERT_TRUE(box->hasVideo());
+    EXPECT_EQ(box->frameCount(), 0);
+    EXPECT_EQ(box->frameRate(), f.rate);
+    EXPECT_EQ(shown(), 0);
+    EXPECT_EQ(box->timeShown(), " 0 :  0 :  0");
+    box->play();
+    for (int k = 1; k < 50; ++k)
+        ASSERT_EQ(pass(), k);
+    EXPECT_EQ(bar()->painted(), 0);
+    // 50 frames at 25 a second: position 50 by the rate; by the container's clock the
+    // last frame starts at 1.96 s.
+    EXPECT_EQ(box->timeShown(), f.rate > 0 ? " 0 :  0 :  2" : " 0 :  0 :  1");
+    EXPECT_EQ(pass(), 49);
+    EXPECT_EQ(box->playState(), PlayPaused);
+    // A bar without a length has no positions to seek to.
+    mouse(bar(), wxEVT_LEFT_DOWN, 300, 8);
+    mouse(bar(), wxEVT_LEFT_UP, 300, 8);
+    EXPECT_EQ(shown(), 49);
+    EXPECT_EQ(bar()->painted(), 0);
+    // Rewound all the same: play again starts from the first frame.
+    box->play();
+    EXPECT_EQ(pass(), 0);
+    EXPECT_EQ(pass(), 1);
+    box->stop();
+    EXPECT_EQ(shown(), 0);
+    EXPECT_EQ(box->timeShown(), " 0 :  0 :  0");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Streams, PlayerOnOddFiles,
+    ::testing::Values(OddFile{"bare_h264.avi",
+                              "-c:v libx264 -preset veryfast -pix_fmt yuv420p -f h264", 25},
+                      OddFile{"transport.mov", "-c:v mpeg4 -q:v 3 -f mpegts", 0},
+                      OddFile{"elementary.avi", "-c:v mpeg4 -q:v 3 -f m4v", 0}),
+    [](const auto& info) {
+        std::string n = info.param.name;
+        return n.substr(0, n.find('.'));
+    });
+
+} // namespace
