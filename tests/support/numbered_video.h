@@ -6,6 +6,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include <cstdio>
+#include <functional>
 #include <string>
 
 namespace numbered
@@ -55,10 +56,10 @@ inline int read(const cv::Mat& f)
     return n;
 }
 
-// Encodes frames 0 .. count-1 with ffmpeg (codec arguments as given); false when ffmpeg
-// is missing or fails.
-inline bool ffmpegVideo(const std::string& path, cv::Size size, int count, int fps,
-                        const std::string& codec)
+// Encodes frameAt(0) .. frameAt(count-1) with ffmpeg (codec arguments as given); false when
+// ffmpeg is missing or fails.
+inline bool ffmpegEncode(const std::string& path, cv::Size size, int count, int fps,
+                         const std::string& codec, const std::function<cv::Mat(int)>& frameAt)
 {
     const std::string cmd = "ffmpeg -loglevel error -y -f rawvideo -pix_fmt bgr24 -s " +
                             std::to_string(size.width) + "x" + std::to_string(size.height) +
@@ -68,20 +69,30 @@ inline bool ffmpegVideo(const std::string& path, cv::Size size, int count, int f
         return false;
     bool ok = true;
     for (int n = 0; n < count && ok; ++n) {
-        const cv::Mat f = frame(n, size);
-        ok = std::fwrite(f.data, 1, f.total() * 3, pipe) == f.total() * 3;
+        const cv::Mat f = frameAt(n);
+        ok = f.size() == size && f.type() == CV_8UC3 && f.isContinuous() &&
+             std::fwrite(f.data, 1, f.total() * 3, pipe) == f.total() * 3;
     }
     return ::pclose(pipe) == 0 && ok;
 }
 
+// Numbered frames 0 .. count-1 encoded with ffmpeg.
+inline bool ffmpegVideo(const std::string& path, cv::Size size, int count, int fps,
+                        const std::string& codec)
+{
+    return ffmpegEncode(path, size, count, fps, codec, [size](int n) { return frame(n, size); });
+}
+
 // H.264 in a MOV with B-frames and a keyframe every gop frames: seeking has to decode from
 // the keyframe before the frame asked for.
+inline std::string h264Options(int gop)
+{
+    return "-c:v libx264 -preset veryfast -bf 2 -g " + std::to_string(gop) + " -keyint_min " +
+           std::to_string(gop) + " -sc_threshold 0 -pix_fmt yuv420p -f mov";
+}
 inline bool h264Mov(const std::string& path, cv::Size size, int count, int fps, int gop = 30)
 {
-    return ffmpegVideo(path, size, count, fps,
-                       "-c:v libx264 -preset veryfast -bf 2 -g " + std::to_string(gop) +
-                           " -keyint_min " + std::to_string(gop) +
-                           " -sc_threshold 0 -pix_fmt yuv420p -f mov");
+    return ffmpegVideo(path, size, count, fps, h264Options(gop));
 }
 
 } // namespace numbered

@@ -1,5 +1,5 @@
-// A player strip on a real window, a storage folder and a virtual clock, with numbered
-// videos made by the recorder and by ffmpeg.
+// A player strip on a real window beside a storage folder and a virtual clock, with
+// numbered videos made by the recorder and by ffmpeg.
 #pragma once
 
 #include "app/data_files.h"
@@ -8,26 +8,20 @@
 #include "browse/orvex_progress_bar.h"
 #include "browse/orvex_video_control_box.h"
 #include "browse/player_math.h"
-#include "support/dates.h"
 #include "support/gui_helpers.h"
-#include "support/temp_dir.h"
 #include "unit/browse/recorded_video.h"
+#include "unit/pipeline/capture_fixture.h"
 
 #include <gtest/gtest.h>
 
 #include <wx/frame.h>
 
-class PlayerFixture : public ::testing::Test
+class PlayerFixture : public CaptureFixture
 {
 protected:
     void SetUp() override
     {
-        auto c = std::make_unique<platform::VirtualClock>();
-        clock = c.get();
-        clock->setLocalTime(march7());
-        m_oldClock = platform::setClock(std::move(c));
-        m_oldStorage = g_StoragePath;
-        g_StoragePath = wxString::FromUTF8(storage.str());
+        CaptureFixture::SetUp();
         g_ProgramDir = ORVEX_BINARY_DIR;
         window = new wxFrame(nullptr, wxID_ANY, "player", wxPoint(0, 0), wxSize(1000, 700));
         canvas = new wxWindow(window, wxID_ANY, wxPoint(0, 0), wxSize(1000, 700));
@@ -43,8 +37,7 @@ protected:
         g_FullScreen = false;
         window->Destroy();
         pumpEvents(30);
-        g_StoragePath = m_oldStorage;
-        platform::setClock(std::move(m_oldClock));
+        CaptureFixture::TearDown();
     }
 
     int shown() const { return numbered::read(box->frameCopy()); }
@@ -75,13 +68,7 @@ protected:
         return recordNumbered(*clock, size, count);
     }
 
-    TempDir storage;
-    platform::VirtualClock* clock = nullptr;
     wxFrame* window = nullptr;
     wxWindow* canvas = nullptr;
     COrvexVideoControlBox* box = nullptr;
-
-private:
-    std::unique_ptr<platform::Clock> m_oldClock;
-    wxString m_oldStorage;
 };
