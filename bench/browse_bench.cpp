@@ -145,9 +145,12 @@ void BM_PlaybackPass(benchmark::State& state)
 
 void BM_DragAcrossBar(benchmark::State& state)
 {
-    const std::string path = recorded(1280, 960, 9000);
+    static const std::string path = recorded(1280, 960, 9000);
     COrvexVideoControlBox* player = g_browse->player();
+    player->visible = true;
+    player->layoutPlayer(wxBitmap(652, 108), 150, 560);
     player->openVideo(path);
+    wxTheApp->Yield();
     COrvexProgressBar* bar = player->progressBar();
     auto send = [&](wxEventType type, int x) {
         wxMouseEvent e(type);
@@ -251,7 +254,8 @@ int main(int argc, char** argv)
             benchmark::RegisterBenchmark(("BM_PlaybackBaseline/" + what).c_str(),
                                          BM_PlaybackBaseline)
                 ->Args({kind, w})
-                ->Unit(benchmark::kMillisecond);
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime();
             benchmark::RegisterBenchmark(("BM_PlaybackPass/" + what).c_str(), BM_PlaybackPass)
                 ->Args({kind, w})
                 ->Unit(benchmark::kMillisecond)
@@ -262,7 +266,8 @@ int main(int argc, char** argv)
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();
     benchmark::RegisterBenchmark("BM_PhotoBaseline", BM_PhotoBaseline)
-        ->Unit(benchmark::kMillisecond);
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
     benchmark::RegisterBenchmark("BM_PhotoPass", BM_PhotoPass)
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();

@@ -146,7 +146,7 @@ void COrvexBrowseState::leave()
         snapshotRelease();
     }
     m_frame.release();
-    releaseFrame();
+    m_work.release();
 }
 
 void COrvexBrowseState::hideTools()
@@ -223,7 +223,8 @@ cv::Mat* COrvexBrowseState::grabFrame()
 
 void COrvexBrowseState::releaseFrame()
 {
-    m_work.release();
+    // The screen is done with the copy. Its buffer stays for the next pass: a photo's copy
+    // is tens of megabytes, and a fresh one would be faulted in page by page on every pass.
 }
 
 void COrvexBrowseState::releaseMedia()

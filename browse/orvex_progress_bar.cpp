@@ -17,6 +17,11 @@ COrvexProgressBar::COrvexProgressBar(const wxSize& size, wxWindow* parent, const
 void COrvexProgressBar::drawProgress(int px)
 {
     const wxSize s = GetSize();
+    // Playback asks on every pass; the fill moves a pixel only every few frames.
+    if (m_paintedOnce && px == m_painted && s == m_paintedSize)
+        return;
+    m_paintedOnce = true;
+    m_paintedSize = s;
     wxBitmap picture(std::max(s.x, 1), std::max(s.y, 1));
     {
         wxMemoryDC dc(picture);
@@ -28,7 +33,7 @@ void COrvexProgressBar::drawProgress(int px)
         }
         dc.SelectObject(wxNullBitmap);
     }
-    m_painted = std::max(px, 0);
+    m_painted = px;
     show(picture);
 }
 

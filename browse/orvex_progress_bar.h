@@ -4,6 +4,8 @@
 
 #include "app/skin_bitmap.h"
 
+#include <algorithm>
+
 constexpr int ID_PROGRESS_BAR = 12355;
 
 class COrvexProgressBar : public SkinBitmap
@@ -23,8 +25,10 @@ public:
     int total = 0;
     int width = 0;
     // Right edge of the fill painted last (tests read it).
-    int painted() const { return m_painted; }
+    int painted() const { return std::max(m_painted, 0); }
 
 private:
     int m_painted = 0;
+    wxSize m_paintedSize;
+    bool m_paintedOnce = false;
 };

@@ -162,7 +162,13 @@ void COrvexVideoControlBox::drawTime()
 {
     const int seconds =
         m_position > 0 ? shownSeconds(m_position, m_frameRate, m_source.clockMs()) : 0;
-    m_timeShown = timeText(seconds);
+    std::string text = timeText(seconds);
+    // The text changes once a second; fitting the font anew on every pass costs more than
+    // decoding a frame.
+    if (text == m_timeShown && !m_labelStale)
+        return;
+    m_timeShown = std::move(text);
+    m_labelStale = false;
     wxBitmap picture = copyBitmap(m_labelBackground);
     drawFittedText(picture, wxString::FromUTF8(m_timeShown), 12, wxColour(255, 255, 255));
     m_timeLabel->show(picture);
@@ -198,7 +204,7 @@ void COrvexVideoControlBox::onControlDown(wxMouseEvent& event)
         // A video without a known length has no positions on the bar.
         if (m_bar->total <= 0)
             break;
-        if (!m_bar->HasCapture())
+        if (!m_bar->HasCapture() && m_bar->IsShownOnScreen())
             m_bar->CaptureMouse();
         m_dragging = true;
         seekTo(m_bar->seekFromX(event.GetX()));
@@ -276,6 +282,7 @@ void COrvexVideoControlBox::layoutPlayer(const wxBitmap& strip, int x, int y)
     else
         m_labelBackground = wxBitmap(labelSize.x, labelSize.y);
     m_timeLabel->SetSize(g.label.x, g.label.y, labelSize.x, labelSize.y);
+    m_labelStale = true;
     drawTime();
     m_labelRight = g.labelRight;
     m_labelBottom = g.labelBottom;

@@ -89,4 +89,5 @@ private:
     bool m_playOn = false, m_pauseOn = false;
     int m_labelRight = 0, m_labelBottom = 0;
     std::string m_timeShown;
+    bool m_labelStale = true; // the background changed since the text was drawn
 };
