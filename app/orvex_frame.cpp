@@ -261,7 +261,7 @@ wxAboutDialogInfo COrvexFrame::aboutInfo() const
     info.SetName(g_Title);
     if (m_icon.IsOk())
         info.SetIcon(m_icon);
-    info.SetVersion(wxString::Format(", Version %s", "2.25"));
+    info.SetVersion(wxString::Format(", Version %s", ORVEX_VERSION));
     const wxString os = wxString::FromUTF8(platformName());
     info.SetDescription(wxString::Format("%s-%s-Unicode build. OpenCV %s-%s.",
                                          wxGetLibraryVersionInfo().GetVersionString(), os,
