@@ -54,11 +54,16 @@ TEST(BrowseKeys, KeysOpenPhotoAndVideoAndSpaceSavesTheVideoFrame)
     ::usleep(1500000);
     EXPECT_EQ(snaps(), 1u);
 
-    // The video, paused on its first frame: Space saves exactly that frame.
-    ASSERT_TRUE(xinput::key("2"));
-    ::usleep(800000);
-    ASSERT_TRUE(xinput::key("space"));
-    ASSERT_TRUE(waitFor([&] { return snaps() == 2u; }, 8000)) << readFile(logPath);
+    // The video, paused on its first frame: Space saves exactly that frame. Opening it again
+    // shows the same first frame, so a key the X server dropped is simply pressed again.
+    bool savedOne = false;
+    for (int attempt = 0; attempt < 3 && !savedOne; ++attempt) {
+        ASSERT_TRUE(xinput::key("2"));
+        ::usleep(800000);
+        ASSERT_TRUE(xinput::key("space"));
+        savedOne = waitFor([&] { return snaps() == 2u; }, 8000);
+    }
+    ASSERT_TRUE(savedOne) << readFile(logPath);
     std::string saved;
     for (const std::string& f : filesWith(dcim, ".jpg"))
         if (f != photo)
