@@ -7,6 +7,7 @@
 #include "browse/orvex_browse_state.h"
 #include "browse/orvex_progress_bar.h"
 #include "browse/orvex_video_control_box.h"
+#include "browse/video_source.h"
 #include "pipeline/display_picture.h"
 #include "pipeline/frame_fit.h"
 #include "pipeline/orvex_screen.h"
@@ -141,6 +142,44 @@ void BM_PlaybackPass(benchmark::State& state)
     wxTheApp->Yield();
 }
 
+// The pass taken apart: the player's reader alone, and the browse tab's grab (reader, bar,
+// label and the copy handed to the screen) without the screen.
+void BM_PlaybackReader(benchmark::State& state)
+{
+    VideoSource source;
+    source.open(video(static_cast<int>(state.range(0)), static_cast<int>(state.range(1))));
+    cv::Mat frame;
+    for (auto _ : state) {
+        if (!source.read(frame)) {
+            state.PauseTiming();
+            source.seek(0);
+            source.read(frame);
+            state.ResumeTiming();
+        }
+        benchmark::DoNotOptimize(frame.data);
+    }
+}
+
+void BM_PlaybackGrab(benchmark::State& state)
+{
+    const std::string& path =
+        video(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    g_CurrentState = g_browse;
+    g_browse->openFile(wxString::FromUTF8(path));
+    COrvexVideoControlBox* player = g_browse->player();
+    player->play();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(g_browse->grabFrame());
+        g_browse->releaseFrame();
+        if (player->playState() != PlayPlaying) {
+            state.PauseTiming();
+            player->play();
+            state.ResumeTiming();
+        }
+    }
+    wxTheApp->Yield();
+}
+
 // ---- A drag along the whole bar of a ten-minute recording --------------------------------------
 
 void BM_DragAcrossBar(benchmark::State& state)
@@ -257,6 +296,14 @@ int main(int argc, char** argv)
                 ->Unit(benchmark::kMillisecond)
                 ->UseRealTime();
             benchmark::RegisterBenchmark(("BM_PlaybackPass/" + what).c_str(), BM_PlaybackPass)
+                ->Args({kind, w})
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime();
+            benchmark::RegisterBenchmark(("BM_PlaybackReader/" + what).c_str(), BM_PlaybackReader)
+                ->Args({kind, w})
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime();
+            benchmark::RegisterBenchmark(("BM_PlaybackGrab/" + what).c_str(), BM_PlaybackGrab)
                 ->Args({kind, w})
                 ->Unit(benchmark::kMillisecond)
                 ->UseRealTime();

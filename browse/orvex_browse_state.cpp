@@ -217,14 +217,19 @@ cv::Mat* COrvexBrowseState::grabFrame()
         source = &m_frame;
     if (!source)
         return nullptr;
-    source->copyTo(m_work);
+    // The screen writes into the frame only for a pass that saves it; every other pass only
+    // reads it, so the picture is lent rather than copied (a photo is tens of megabytes).
+    if (g_SnapInRecord || g_SnapPending)
+        m_work = source->clone();
+    else
+        m_work = *source;
     return &m_work;
 }
 
 void COrvexBrowseState::releaseFrame()
 {
-    // The screen is done with the copy. Its buffer stays for the next pass: a photo's copy
-    // is tens of megabytes, and a fresh one would be faulted in page by page on every pass.
+    // Dropping the loan lets the player decode the next frame into its own buffer again.
+    m_work.release();
 }
 
 void COrvexBrowseState::releaseMedia()

@@ -85,5 +85,5 @@ private:
     int m_layoutSpacing = 5;
     wxPoint m_panel{0, 0}; // the tool column's origin as laid out
     cv::Mat m_frame;       // the decoded photo
-    cv::Mat m_work;        // the copy handed to the screen
+    cv::Mat m_work;        // the frame handed to the screen (a copy when the pass saves it)
 };

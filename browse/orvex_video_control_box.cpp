@@ -139,10 +139,10 @@ cv::Mat* COrvexVideoControlBox::nextFrame()
     if (m_playState == PlayPlaying && !m_dragging) {
         const bool more = m_frameCount == 0 || m_position < m_frameCount;
         if (more && m_source.read(m_frame)) {
-            // Counted in full screen too, so the time and the bar are right again once the
-            // strip is back; only their drawing waits.
-            ++m_position;
+            // Full screen hides the strip: nothing is counted or drawn for it, and the end
+            // shows itself as the read that finds no frame.
             if (!g_FullScreen) {
+                ++m_position;
                 m_bar->setPosition(m_position);
                 drawTime();
             }

@@ -259,6 +259,42 @@ TEST_F(BrowseTab, MirrorAndTurnsApplyToThePhotoAtOnce)
     EXPECT_EQ(screen->lastPicture().GetSize(), wxSize(screen->GetClientSize()));
 }
 
+TEST_F(BrowseTab, PassesPaintTheSameTransformedPictureAndLeaveTheSourceAlone)
+{
+    open(0);
+    const cv::Mat decoded = browse->photo().clone();
+    frame->dispatchKey(13, false);  // mirror
+    frame->dispatchKey(341, false); // a quarter turn
+    drawPass();
+    const cv::Mat first = painted().clone();
+    drawPass();
+    EXPECT_EQ(cv::norm(painted(), first, cv::NORM_L1), 0.0);
+    EXPECT_EQ(cv::norm(browse->photo(), decoded, cv::NORM_L1), 0.0);
+
+    // A video frame saved mirrored is written mirrored, and the frame the player keeps is
+    // not: the next pass paints what the one before painted.
+    open(1);
+    for (int i = 0; i < 3; ++i)
+        frame->dispatchKey(341, false); // the turn back to upright; the mirror stays
+    ASSERT_EQ(g_Rotation, 0);
+    ASSERT_TRUE(g_Mirror);
+    drawPass();
+    const cv::Mat shown = painted().clone();
+    const cv::Mat kept = player->frameCopy().clone();
+    frame->dispatchKey(32, false);
+    drawPass();
+    EXPECT_EQ(cv::norm(player->frameCopy(), kept, cv::NORM_L1), 0.0);
+    drawPass();
+    EXPECT_EQ(cv::norm(painted(), shown, cv::NORM_L1), 0.0);
+    const auto files = jpegs();
+    ASSERT_EQ(files.size(), 2u);
+    const cv::Mat saved = cv::imread(storage + "/" + files[1]);
+    cv::Mat mirrored;
+    cv::flip(kept, mirrored, 1);
+    const cv::Rect clean(0, 0, saved.cols, saved.rows * 3 / 4);
+    EXPECT_LT(cv::norm(saved(clean), mirrored(clean), cv::NORM_L1) / clean.area(), 4.0);
+}
+
 TEST_F(BrowseTab, SpaceOnAPhotoSavesNothing)
 {
     open(0);
