@@ -4,8 +4,7 @@
 #include <cctype>
 #include <filesystem>
 
-namespace
-{
+namespace {
 std::string upperExtension(const std::string& path)
 {
     const size_t slash = path.find_last_of('/');
@@ -17,7 +16,7 @@ std::string upperExtension(const std::string& path)
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return ext;
 }
-} // namespace
+}  // namespace
 
 SlotKind slotKindOf(const std::string& path)
 {

@@ -6,8 +6,7 @@
 
 #include <wx/image.h>
 
-class COrvexBrowseImage : public SkinBitmap
-{
+class COrvexBrowseImage : public SkinBitmap {
 public:
     COrvexBrowseImage(const wxSize& size, wxWindow* parent, wxWindowID id, const wxPoint& pos);
 

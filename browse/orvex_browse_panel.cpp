@@ -17,14 +17,12 @@
 #include <algorithm>
 #include <cstdio>
 
-namespace
-{
-const char* kFilterNames[6] = {"browse_all_off.bmp",   "browse_all_on.bmp",
-                               "browse_photo_off.bmp", "browse_photo_on.bmp",
-                               "browse_video_off.bmp", "browse_video_on.bmp"};
+namespace {
+const char* kFilterNames[6] = {"browse_all_off.bmp",   "browse_all_on.bmp",  "browse_photo_off.bmp",
+                               "browse_photo_on.bmp",  "browse_video_off.bmp", "browse_video_on.bmp"};
 constexpr int kFilterIds[3] = {12344, 12345, 12346};
 constexpr int kPrevId = 12340, kNextId = 12341, kSlotId = 12330, kDeleteId = 12335;
-} // namespace
+}  // namespace
 
 COrvexBrowsePanel::COrvexBrowsePanel(wxWindow* parent, const wxPoint& pos, const wxSize& size)
     : COrvexBrowsePanelBase(parent)
@@ -32,19 +30,16 @@ COrvexBrowsePanel::COrvexBrowsePanel(wxWindow* parent, const wxPoint& pos, const
     const int x = pos.x, y = pos.y, h = size.y;
     loadFilterPictures(48, 54);
     for (int i = 0; i < 3; ++i) {
-        auto* b = new SkinBitmap(parent, kFilterIds[i],
-                                 m_filterPictures[static_cast<size_t>(2 * i + (i == 0))],
+        auto* b = new SkinBitmap(parent, kFilterIds[i], m_filterPictures[static_cast<size_t>(2 * i + (i == 0))],
                                  wxPoint(x + 32 + 52 * i, y + 8), wxSize(48, 54));
         b->Bind(wxEVT_LEFT_DOWN, &COrvexBrowsePanel::onControlDown, this);
         m_filterButtons[static_cast<size_t>(i)] = b;
     }
-    m_prev =
-        new wxBitmapButton(parent, kPrevId, loadSkinPicture("browse_prev_release.bmp", 108, 36),
-                           wxPoint(x + 10, y + 78), wxSize(108, 36), wxBU_AUTODRAW | wxBORDER_NONE);
+    m_prev = new wxBitmapButton(parent, kPrevId, loadSkinPicture("browse_prev_release.bmp", 108, 36),
+                                wxPoint(x + 10, y + 78), wxSize(108, 36), wxBU_AUTODRAW | wxBORDER_NONE);
     m_prev->SetBitmapPressed(loadSkinPicture("browse_prev_click.bmp", 108, 36));
-    m_next = new wxBitmapButton(
-        parent, kNextId, loadSkinPicture("browse_next_release.bmp", 108, 36),
-        wxPoint(x + 10, y + h - 44), wxSize(108, 36), wxBU_AUTODRAW | wxBORDER_NONE);
+    m_next = new wxBitmapButton(parent, kNextId, loadSkinPicture("browse_next_release.bmp", 108, 36),
+                                wxPoint(x + 10, y + h - 44), wxSize(108, 36), wxBU_AUTODRAW | wxBORDER_NONE);
     m_next->SetBitmapPressed(loadSkinPicture("browse_next_click.bmp", 108, 36));
     for (wxBitmapButton* b : {m_prev, m_next})
         b->SetBackgroundStyle(wxBG_STYLE_PAINT);
@@ -54,12 +49,10 @@ COrvexBrowsePanel::COrvexBrowsePanel(wxWindow* parent, const wxPoint& pos, const
     m_deletePictures[0] = loadSkinPicture("cancel_release.bmp", 24, 24);
     m_deletePictures[1] = loadSkinPicture("cancel_click.bmp", 24, 24);
     for (int k = 0; k < 4; ++k) {
-        auto* s = new COrvexBrowseImage(wxSize(132, 100), parent, kSlotId + k,
-                                        wxPoint(x + 16, y + 124 + 100 * k));
+        auto* s = new COrvexBrowseImage(wxSize(132, 100), parent, kSlotId + k, wxPoint(x + 16, y + 124 + 100 * k));
         s->Bind(wxEVT_LEFT_DOWN, &COrvexBrowsePanel::onControlDown, this);
         m_slots[static_cast<size_t>(k)] = s;
-        auto* d =
-            new SkinBitmap(s, kDeleteId + k, m_deletePictures[0], wxPoint(0, 0), wxSize(24, 24));
+        auto* d = new SkinBitmap(s, kDeleteId + k, m_deletePictures[0], wxPoint(0, 0), wxSize(24, 24));
         d->Bind(wxEVT_LEFT_DOWN, &COrvexBrowsePanel::onControlDown, this);
         d->Hide();
         m_deleteIcons[static_cast<size_t>(k)] = d;
@@ -75,7 +68,7 @@ COrvexBrowsePanel::~COrvexBrowsePanel()
     m_prev->Destroy();
     m_next->Destroy();
     for (COrvexBrowseImage* s : m_slots)
-        s->Destroy(); // takes its delete icon with it
+        s->Destroy();  // takes its delete icon with it
     if (g_BrowsePanel == this)
         g_BrowsePanel = nullptr;
 }
@@ -171,11 +164,9 @@ void COrvexBrowsePanel::scanFolder(int filter)
     const int before = m_filter >= 2 && m_filter <= 4 ? m_filter : FilterAll;
     const int now = filter >= 2 && filter <= 4 ? filter : FilterAll;
     m_filterOn[before] = false;
-    m_filterButtons[static_cast<size_t>(before - 2)]->show(
-        m_filterPictures[static_cast<size_t>(2 * (before - 2))]);
+    m_filterButtons[static_cast<size_t>(before - 2)]->show(m_filterPictures[static_cast<size_t>(2 * (before - 2))]);
     m_filterOn[now] = true;
-    m_filterButtons[static_cast<size_t>(now - 2)]->show(
-        m_filterPictures[static_cast<size_t>(2 * (now - 2) + 1)]);
+    m_filterButtons[static_cast<size_t>(now - 2)]->show(m_filterPictures[static_cast<size_t>(2 * (now - 2) + 1)]);
     m_filter = now;
     m_start = n >= 4 ? static_cast<int>(n) - 4 : 0;
     fillPage();
@@ -371,11 +362,5 @@ void COrvexBrowsePanel::onControlDown(wxMouseEvent& event)
         scanFolder(id - 12342);
 }
 
-void COrvexBrowsePanel::onPrev(wxCommandEvent&)
-{
-    pagePrev();
-}
-void COrvexBrowsePanel::onNext(wxCommandEvent&)
-{
-    pageNext();
-}
+void COrvexBrowsePanel::onPrev(wxCommandEvent&) { pagePrev(); }
+void COrvexBrowsePanel::onNext(wxCommandEvent&) { pageNext(); }

@@ -15,8 +15,7 @@ class SkinBitmap;
 class COrvexBrowseImage;
 class wxBitmapButton;
 
-class COrvexBrowsePanel : public COrvexBrowsePanelBase
-{
+class COrvexBrowsePanel : public COrvexBrowsePanelBase {
 public:
     COrvexBrowsePanel(wxWindow* parent, const wxPoint& pos, const wxSize& size);
     ~COrvexBrowsePanel() override;
@@ -54,7 +53,7 @@ private:
     void loadFilterPictures(int w, int h);
 
     std::array<SkinBitmap*, 3> m_filterButtons{};
-    std::array<wxBitmap, 6> m_filterPictures; // off, on for All, Photo, Video
+    std::array<wxBitmap, 6> m_filterPictures;  // off, on for All, Photo, Video
     wxBitmapButton* m_prev = nullptr;
     wxBitmapButton* m_next = nullptr;
     std::array<COrvexBrowseImage*, 4> m_slots{};
