@@ -51,6 +51,7 @@ public:
     }
     ~Program() { stop(); }
     bool running() const { return m_pid > 0; }
+    pid_t pid() const { return m_pid; }
     // Asks it to end as a logout would and waits.
     int stop()
     {
