@@ -10,8 +10,8 @@ namespace xinput
 
 // False when there is no X display.
 bool available();
-// A key by its X keysym name ("Return", "F11", "a", "Prior", "KP_Enter", "KP_1"), with "ctrl+", "alt+" and
-// "shift+" prefixes, pressed and released.
+// A key by its X keysym name ("Return", "F11", "a", "Prior", "KP_Enter", "KP_1"), with "ctrl+",
+// "alt+" and "shift+" prefixes, pressed and released.
 bool key(const std::string& combo);
 bool moveTo(int x, int y);
 // A left click where the pointer is.

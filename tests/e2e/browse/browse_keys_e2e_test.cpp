@@ -47,8 +47,7 @@ protected:
         ASSERT_GT(m_program->pid(), 0);
         unsigned long window = 0;
         ASSERT_TRUE(
-            waitFor([&] { return (window = xwindows::viewableWindowOf(m_program->pid())); },
-                    60000))
+            waitFor([&] { return (window = xwindows::viewableWindowOf(m_program->pid())); }, 60000))
             << "no window";
         if (windowManager) {
             ASSERT_TRUE(waitFor([&] { return xwindows::hasFocus(window); }, 20000))
@@ -59,8 +58,8 @@ protected:
             ASSERT_TRUE(xwindows::placeOf(window, r));
             ASSERT_TRUE(xinput::moveTo(r.x + r.width / 2, r.y + r.height / 2));
         }
-        ASSERT_TRUE(waitFor([&] { return log().find("QueryFrame OK") != std::string::npos; },
-                            60000))
+        ASSERT_TRUE(
+            waitFor([&] { return log().find("QueryFrame OK") != std::string::npos; }, 60000))
             << log();
     }
 
