@@ -37,7 +37,7 @@ namespace
 const std::filesystem::path& folder()
 {
     static const std::filesystem::path dir = [] {
-        auto d = std::filesystem::temp_directory_path() / "orvex-bench-browse";
+        auto d = std::filesystem::temp_directory_path() / "orvex-bench-player";
         std::filesystem::create_directories(d);
         return d;
     }();
