@@ -4,9 +4,9 @@
 #include "app/data_files.h"
 #include "app/orvex_frame.h"
 #include "app/skin_bitmap.h"
+#include "browse/bounded_photo.h"
 #include "browse/orvex_browse_panel.h"
 #include "browse/orvex_video_control_box.h"
-#include "browse/photo_decode.h"
 #include "capture/preview_layout.h"
 #include "pipeline/capture_state.h"
 
@@ -185,7 +185,7 @@ void COrvexBrowseState::openFile(const wxString& path)
         m_player->hidePlayerControls();
         m_tools[ToolSnapshot]->Hide();
         placeTools(false, m_column.spacing);
-        m_frame = decodePhoto(toUtf8(path));
+        m_frame = decodePhotoBounded(toUtf8(path));
     } else if (ext.CmpNoCase("AVI") == 0 || ext.CmpNoCase("MOV") == 0) {
         m_isVideo = 1;
         placeTools(true, m_column.spacing);

@@ -12,6 +12,7 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include <filesystem>
+#include <fstream>
 
 namespace
 {
@@ -365,6 +366,64 @@ TEST_F(BrowseTab, ReleasingTheMediaClosesTheVideoBeforeItIsDeleted)
     drawPass(); // nothing to paint, nothing breaks
     frame->dispatchKey(16, false);
     drawPass();
+}
+
+TEST_F(BrowseTab, DeletingTheOpenVideoThroughTheStripLetsGoOfItFirst)
+{
+    open(1);
+    frame->dispatchKey(16, false); // Ctrl+P: playing
+    drawPass();
+    ASSERT_TRUE(player->hasVideo());
+    strip->setDeleteQuestion([] { return true; });
+    // The slot's delete icon, clicked as the user does.
+    mouse(strip->deleteIcon(1), wxEVT_LEFT_DOWN);
+    EXPECT_FALSE(std::filesystem::exists(storage + "/" + kVideo));
+    EXPECT_FALSE(player->hasVideo());
+    EXPECT_TRUE(player->frameCopy().empty());
+    // The strip opens the photo that is left: no player strip, the photo painted.
+    EXPECT_FALSE(browse->isVideo());
+    EXPECT_FALSE(player->button(ID_VIDEO_PLAY)->IsShown());
+    drawPass();
+    EXPECT_EQ(paintedNumber(), 7);
+    // The last file gone: back to the live view.
+    mouse(strip->deleteIcon(0), wxEVT_LEFT_DOWN);
+    EXPECT_FALSE(std::filesystem::exists(storage + "/" + kPhoto));
+    EXPECT_EQ(g_CurrentState->id(), StatePreview);
+    strip->setDeleteQuestion({});
+}
+
+TEST_F(BrowseTab, APhotoClaimingTooManyPixelsIsNeverDecodedAtFullSize)
+{
+    std::vector<unsigned char> bytes;
+    ASSERT_TRUE(cv::imencode(".jpg", numbered::frame(3, kPhotoSize), bytes));
+    const unsigned char marker[2] = {0xFF, 0xC0}; // start of frame
+    const auto sof = std::search(bytes.begin(), bytes.end(), marker, marker + 2);
+    ASSERT_NE(sof, bytes.end());
+    // Claims 20000 x 12000 (240 megapixels); a quarter of that, 5000 x 3000, is the least
+    // reduction under the limit.
+    const size_t at = static_cast<size_t>(sof - bytes.begin());
+    bytes[at + 5] = 12000 >> 8;
+    bytes[at + 6] = 12000 & 0xFF;
+    bytes[at + 7] = 20000 >> 8;
+    bytes[at + 8] = 20000 & 0xFF;
+    const std::string name = "2026-03-07 09_00_02.jpg";
+    std::ofstream(storage + "/" + name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    strip->scanFolder(FilterAll);
+    ASSERT_EQ(strip->fileCount(), 3u);
+    int slot = -1;
+    for (int k = 0; k < 4; ++k)
+        if (strip->slotPath(k) == storage + "/" + name)
+            slot = k;
+    ASSERT_GE(slot, 0);
+    open(slot);
+    EXPECT_EQ(toUtf8(browse->statusText()), name);
+    EXPECT_LE(browse->photo().total(), 50'000'000u);
+    if (!browse->photo().empty())
+        EXPECT_EQ(browse->photo().size(), cv::Size(5000, 3000));
+    for (int i = 0; i < 5; ++i)
+        tick(); // passes over it break nothing
 }
 
 TEST_F(BrowseTab, AStripOfAnotherSizeIsFollowed)
