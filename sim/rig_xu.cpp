@@ -276,6 +276,8 @@ int scopesim_xu_descriptors(int id, unsigned char* buf, int cap)
         spec.subClass = d->spec.subClass;
         spec.protocol = d->spec.protocol;
         spec.video = d->spec.kind != SpecKind::Em28xx;
+        spec.interfaces = d->spec.interfaces;
+        spec.interfaceClass = plainInterfaceClass(d->spec);
         spec.extensionUnit = d->scope != nullptr;
         spec.bmControls = bmControls(*d);
         spec.sizes = d->sizes;

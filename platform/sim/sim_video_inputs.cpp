@@ -44,6 +44,9 @@ public:
             d.subClass = i.subClass;
             d.protocol = i.protocol;
             d.interfaces = i.interfaces;
+            d.interfaceClass = i.interfaceClass;
+            d.interfaceSubClass = i.interfaceSubClass;
+            d.interfaceProtocol = i.interfaceProtocol;
             composeUsbIds(d);
             out.push_back(std::move(d));
         }

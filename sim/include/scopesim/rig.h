@@ -66,6 +66,8 @@ struct UsbDeviceInfo {
     uint16_t vid = 0, pid = 0, rev = 0;
     uint8_t deviceClass = 0, subClass = 0, protocol = 0;
     int interfaces = 1;
+    // The first interface (what a single-interface device of class 0 is known by).
+    uint8_t interfaceClass = 0, interfaceSubClass = 0, interfaceProtocol = 0;
     std::string sysPath;
 };
 

@@ -53,7 +53,7 @@ public:
     fs::path usbDevice(const std::string& port, const std::string& vid, const std::string& pid,
                        const std::string& rev = "0100", const std::string& cls = "00",
                        const std::string& sub = "00", const std::string& proto = "00",
-                       int interfaces = 1)
+                       int interfaces = 1, const std::string& itfClass = "0e/01/00")
     {
         fs::path dev = fs::path("sys/devices/pci0000:00/0000:00:14.0/usb1") / port;
         file(dev / "idVendor", vid + "\n");
@@ -63,11 +63,18 @@ public:
         file(dev / "bDeviceSubClass", sub + "\n");
         file(dev / "bDeviceProtocol", proto + "\n");
         file(dev / "bNumInterfaces", " " + std::to_string(interfaces) + "\n");
-        for (int i = 0; i < interfaces; ++i)
-            file(dev / (port + ":1." + std::to_string(i)) / "bInterfaceClass", "0e\n");
+        file(dev / "bConfigurationValue", "1\n");
+        // Root hub N names its interface "N-0:1.0".
+        const std::string itfBase = port.rfind("usb", 0) == 0 ? port.substr(3) + "-0" : port;
+        for (int i = 0; i < interfaces; ++i) {
+            fs::path itf = dev / (itfBase + ":1." + std::to_string(i));
+            file(itf / "bInterfaceClass", itfClass.substr(0, 2) + "\n");
+            file(itf / "bInterfaceSubClass", itfClass.substr(3, 2) + "\n");
+            file(itf / "bInterfaceProtocol", itfClass.substr(6, 2) + "\n");
+        }
         link(fs::path("sys/bus/usb/devices") / port, m_root / dev);
         for (int i = 0; i < interfaces; ++i) {
-            std::string itf = port + ":1." + std::to_string(i);
+            std::string itf = itfBase + ":1." + std::to_string(i);
             link(fs::path("sys/bus/usb/devices") / itf, m_root / dev / itf);
         }
         return dev;
