@@ -28,6 +28,7 @@ VideoInputInfo infoOf(const Device& d)
     v.fps = d.spec.fps;
     v.plugged = d.plugged;
     v.plugCount = d.plugCount;
+    v.unopenable = d.spec.unopenable;
     return v;
 }
 } // namespace

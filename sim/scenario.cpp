@@ -357,6 +357,8 @@ bool parseDevice(const std::string& kindWord, Cursor& c, DeviceSpec& d, const st
                 return false;
         } else if (k == "unplugged" && !usb) {
             d.plugged = false;
+        } else if (k == "unopenable" && !usb) {
+            d.unopenable = true;
         } else {
             problem = "unknown word '" + k + "' in a " + kindWord + " line";
             return false;

@@ -37,6 +37,7 @@ struct DeviceSpec {
     // class, or vendor-specific (FF/00/00) when that is 0.
     std::optional<std::array<uint8_t, 3>> interfaceClass;
     bool plugged = true;
+    bool unopenable = false; // the user may not open its node
     int line = 0;
 };
 

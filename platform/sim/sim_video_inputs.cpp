@@ -2,6 +2,8 @@
 
 #include <scopesim/rig.h>
 
+#include <cerrno>
+
 namespace platform
 {
 
@@ -22,6 +24,8 @@ public:
             v.hasUsbIds = true;
             v.vid = i.vid;
             v.pid = i.pid;
+            if (i.unopenable)
+                v.openError = describeOpenError(EACCES, false, "video");
             out.push_back(std::move(v));
         }
         return out;

@@ -57,6 +57,7 @@ struct VideoInputInfo {
     double fps = 0;
     bool plugged = true;
     uint32_t plugCount = 0; // how often it was plugged in; a capture opened before is dead
+    bool unopenable = false; // its node refuses the user (no access to the video group)
 };
 
 struct UsbDeviceInfo {

@@ -95,3 +95,40 @@ TEST(BridgeIndex, MachineTreeWithMouseStickAndCompositeDevice)
     EXPECT_EQ(findBridgeIndex(), 1);
     platform::useLinuxBackends("/");
 }
+
+namespace
+{
+int linesWith(const LogCapture& log, const std::string& text)
+{
+    int n = 0;
+    for (const std::string& l : log.lines())
+        n += l.find(text) != std::string::npos;
+    return n;
+}
+} // namespace
+
+// A camera the user may not open is still counted and named; opening it gives no capture
+// (a camera without frames), the log says why, and the cameras after it keep their indices.
+TEST(VideoInputList, UnopenableCameraKeepsItsIndexAndTheLogSaysWhy)
+{
+    RigSession rig(R"(camera "Integrated Camera" size 1280x720
+scope "USB Inspection Camera" unopenable
+camera "Q3400 39HD Camera" size 800x800
+)");
+    LogCapture log;
+    CVideoInputList list;
+    ASSERT_EQ(list.countDevices(), 3);
+    char name[kNameBufferSize] = "";
+    EXPECT_EQ(list.deviceName(1, name), 1);
+    EXPECT_STREQ(name, "USB Inspection Camera");
+    EXPECT_EQ(linesWith(log, "Permission denied: the user is not in the video group"), 1);
+    EXPECT_TRUE(log.has(
+        "Preview refreshCamera() Camera(1) Permission denied: the user is not in the video group"));
+    EXPECT_EQ(platform::captures().openCamera(1), nullptr);
+    auto next = platform::captures().openCamera(2);
+    ASSERT_NE(next, nullptr);
+    EXPECT_EQ(next->query().cols, 800);
+    EXPECT_EQ(list.deviceName(2, name), 1);
+    EXPECT_STREQ(name, "Q3400 39HD Camera");
+    EXPECT_EQ(linesWith(log, "Permission denied"), 1) << "the other cameras add nothing";
+}

@@ -82,13 +82,15 @@ public:
 
     // A video node: its class entry links to the device folder whose 'device' points at
     // the USB interface (or at a platform device when usbDev is empty).
-    void videoNode(int n, const fs::path& usbDev, const std::string& itf = ":1.0")
+    void videoNode(int n, const fs::path& usbDev, const std::string& itf = ":1.0",
+                   const std::string& sysName = "whatever")
     {
         std::string name = "video" + std::to_string(n);
         fs::path parent = usbDev.empty() ? fs::path("sys/devices/platform/vivid.0")
                                          : usbDev / (usbDev.filename().string() + itf);
         fs::path node = parent / "video4linux" / name;
-        file(node / "name", "whatever\n");
+        file(node / "name", sysName + "\n");
+        file(node / "dev", "81:" + std::to_string(n) + "\n");
         link(node / "device", m_root / parent);
         link(fs::path("sys/class/video4linux") / name, m_root / node);
         file(fs::path("dev") / name, "");
@@ -103,6 +105,7 @@ struct FakeIoctls {
     struct Node {
         v4l2_capability cap{};
         bool queryFails = false;
+        int openErrno = 0;     // the node refuses to open with this
         int dbgErrno = ENOTTY; // 0: debug registers work
         uint8_t regs[256] = {};
     };
@@ -139,6 +142,10 @@ struct FakeIoctls {
             auto* self = static_cast<FakeIoctls*>(c);
             if (!self->nodes.count(path)) {
                 errno = ENOENT;
+                return -1;
+            }
+            if (int e = self->nodes[path].openErrno) {
+                errno = e;
                 return -1;
             }
             int fd = self->nextFd++;
