@@ -16,6 +16,7 @@ struct VideoInput {
     uint16_t vid = 0;
     uint16_t pid = 0;
     std::string usbPath; // the USB device's sysfs folder (Linux), empty when not USB
+    std::string driver;  // the kernel driver ("uvcvideo", "em28xx"), empty when unknown
     // Why the node cannot be opened ("Permission denied: the user is not in the video
     // group"); empty when it can. Such an input keeps its place, named without opening it.
     std::string openError;

@@ -80,8 +80,10 @@ private:
             return false;
         v.friendlyName = fixedString(cap.card, sizeof cap.card);
         v.description = fixedString(cap.bus_info, sizeof cap.bus_info);
+        v.driver = fixedString(cap.driver, sizeof cap.driver);
         v.devicePath = node.string();
         addUsbIds(sysNode, v);
+        nameEm28xx(v);
         return true;
     }
 
@@ -99,7 +101,10 @@ private:
         std::string group;
         const bool member = userInNodeGroup(node, group);
         v.openError = describeOpenError(err, member, group);
+        std::error_code ec;
+        v.driver = fs::read_symlink(sysNode / "device" / "driver", ec).filename().string();
         addUsbIds(sysNode, v);
+        nameEm28xx(v);
         return true;
     }
 
@@ -134,6 +139,19 @@ private:
         const int n = ::getgroups(static_cast<int>(groups.size()), groups.data());
         return std::find(groups.begin(), groups.begin() + std::max(n, 0), st.st_gid) !=
                groups.begin() + std::max(n, 0);
+    }
+
+    // The em28xx driver names its node after the board it guessed ("Unknown EM2750/28xx
+    // video grabber"), never after the product, so name rules written for the product's own
+    // name could not match. Such a camera is named by its USB product string instead, which
+    // is what the other system's driver shows as the friendly name.
+    static void nameEm28xx(VideoInput& v)
+    {
+        if (v.driver != "em28xx" || v.usbPath.empty())
+            return;
+        auto product = readAttribute(fs::path(v.usbPath) / "product");
+        if (product && !product->empty())
+            v.friendlyName = *product;
     }
 
     void addUsbIds(const fs::path& sysNode, VideoInput& v)

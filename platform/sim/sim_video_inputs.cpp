@@ -24,6 +24,7 @@ public:
             v.hasUsbIds = true;
             v.vid = i.vid;
             v.pid = i.pid;
+            v.driver = i.kind == scopesim::DeviceKind::Em28xx ? "em28xx" : "uvcvideo";
             if (i.unopenable)
                 v.openError = describeOpenError(EACCES, false, "video");
             out.push_back(std::move(v));
