@@ -56,7 +56,7 @@ struct VideoInputInfo {
     int width = 0, height = 0; // current frame size
     double fps = 0;
     bool plugged = true;
-    uint32_t plugCount = 0; // how often it was plugged in; a capture opened before is dead
+    uint32_t plugCount = 0;  // how often it was plugged in; a capture opened before is dead
     bool unopenable = false; // its node refuses the user (no access to the video group)
 };
 
@@ -145,6 +145,8 @@ struct Request {
     std::vector<uint8_t> data;                 // sent (SET) or returned (GET)
     int result = 0;                            // errno for Xu, result code for EM28xx
 };
+// The most recent requests (at least the last kRecentLogEntries), oldest first.
+constexpr size_t kRecentLogEntries = 8192;
 std::vector<Request> requestLog();
 void clearRequestLog();
 
@@ -159,6 +161,7 @@ struct BusAccess {
     bool block = false;             // a 16-byte EEPROM block
     std::vector<uint8_t> blockData; // its bytes
 };
+// The most recent transfers, as requestLog() keeps them.
 std::vector<BusAccess> busLog();
 
 // ---- The EM28xx driver's property interface ----------------------------------------------
