@@ -2,11 +2,13 @@
 
 #include "app/browse_panel_base.h"
 #include "app/data_files.h"
+#include "app/notice.h"
 #include "app/orvex_frame.h"
 #include "app/orvex_state.h"
 #include "app/picture_settings.h"
 #include "pipeline/capture_names.h"
 #include "pipeline/capture_state.h"
+#include "pipeline/write_failure.h"
 
 #include <opencv2/imgproc.hpp>
 #include <opencv2/videoio.hpp>
@@ -25,7 +27,8 @@ struct Session {
     std::string path;
     std::string name;
     cv::Size size;
-    cv::Mat last; // the frame written last, repeated when the file falls behind at the stop
+    cv::Mat last;        // the frame written last, repeated when the file falls behind at the stop
+    std::string failure; // why it stopped on its own, for the notice (empty: stopped by the user)
 };
 Session s_session;
 
@@ -42,16 +45,35 @@ std::string storageFolder()
     return toUtf8(g_StoragePath);
 }
 
-// Why the recording cannot go on, or empty.
-std::string trouble()
+struct Trouble {
+    std::string log;    // the real cause
+    std::string reason; // the user's words
+    bool any() const { return !reason.empty(); }
+};
+
+// Why the recording cannot go on, or nothing.
+Trouble trouble()
 {
     struct stat st {
     };
-    if (::stat(s_session.path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-        return s_session.path + " is gone";
+    if (::stat(s_session.path.c_str(), &st) != 0) {
+        const int err = errno;
+        std::error_code ec;
+        const bool folderThere = std::filesystem::is_directory(storageFolder(), ec);
+        return {s_session.path + " is gone: " + std::strerror(err),
+                err == ENOENT && folderThere ? "the file is gone" : writeFailureReason(err)};
+    }
+    if (!S_ISREG(st.st_mode))
+        return {s_session.path + " is gone", "the file is gone"};
     if (s_space(storageFolder()) < kRecordingReserve)
-        return "the disk is full";
-    return std::string();
+        return {"the disk is full", "the disk is full"};
+    return {};
+}
+
+void stopFor(const std::string& logText, const std::string& reason)
+{
+    logLine("Screen drawFrame() recording stopped: %s\n", logText.c_str());
+    s_session.failure = reason;
 }
 
 uint32_t elapsedMs()
@@ -76,7 +98,7 @@ bool write(const cv::Mat& frame, uint32_t count)
             ++g_FramesWritten;
         }
     } catch (const cv::Exception& e) {
-        logLine("Screen drawFrame() recording stopped: %s\n", e.what());
+        stopFor(e.what(), "the encoder failed");
         return false;
     }
     return true;
@@ -120,10 +142,6 @@ bool startRecording(const cv::Size& size, const platform::LocalTime& now, std::s
     name.clear();
     if (size.width < 1 || size.height < 1)
         return false;
-    if (s_space(storageFolder()) < kRecordingReserve) {
-        logLine("Preview toggleRecord() the disk is full\n");
-        return false;
-    }
     // Created without overwriting; a name taken in this second moves on to the next one.
     std::string file, chosen;
     for (int n = 1; n < 1000 && chosen.empty(); ++n) {
@@ -134,13 +152,25 @@ bool startRecording(const cv::Size& size, const platform::LocalTime& now, std::s
             ::close(fd);
             chosen = candidate;
         } else if (errno != EEXIST) {
+            const int err = errno;
             logLine("Preview toggleRecord() cannot create %s: %s\n", file.c_str(),
-                    std::strerror(errno));
+                    std::strerror(err));
+            showFailureNotice(wxString::FromUTF8("Not recording: " + writeFailureReason(err)));
             return false;
         }
     }
-    if (chosen.empty())
+    if (chosen.empty()) {
+        showFailureNotice("Not recording: no free file name");
         return false;
+    }
+    // Checked once the folder took a file, so a read-only folder is never called full.
+    if (s_space(storageFolder()) < kRecordingReserve) {
+        std::error_code ec;
+        std::filesystem::remove(file, ec);
+        logLine("Preview toggleRecord() the disk is full\n");
+        showFailureNotice("Not recording: the disk is full");
+        return false;
+    }
 
     std::unique_ptr<cv::VideoWriter> writer;
     try {
@@ -156,10 +186,11 @@ bool startRecording(const cv::Size& size, const platform::LocalTime& now, std::s
         std::error_code ec;
         std::filesystem::remove(file, ec);
         logLine("Preview toggleRecord() cannot open the writer for %s\n", file.c_str());
+        showFailureNotice("Not recording: the encoder failed");
         return false;
     }
     g_VideoWriter = std::move(writer);
-    s_session = Session{file, chosen, size, cv::Mat()};
+    s_session = Session{file, chosen, size, cv::Mat(), std::string()};
     g_CaptureTime = now;
     g_InfoTime = 0;
     g_RecordStartTick = platform::clock().tickCount();
@@ -172,9 +203,9 @@ bool writeRecordingFrame(const cv::Mat& frame)
 {
     if (!g_VideoWriter)
         return true;
-    const std::string why = trouble();
-    if (!why.empty()) {
-        logLine("Screen drawFrame() recording stopped: %s\n", why.c_str());
+    const Trouble why = trouble();
+    if (why.any()) {
+        stopFor(why.log, why.reason);
         return false;
     }
     g_CaptureTime = platform::clock().localTime();
@@ -193,7 +224,7 @@ void finishRecording()
 {
     if (!g_VideoWriter)
         return;
-    if (!s_session.last.empty() && trouble().empty())
+    if (!s_session.last.empty() && !trouble().any())
         write(s_session.last, framesAtStop(g_FramesWritten, elapsedMs()));
     try {
         g_VideoWriter->release();
@@ -204,13 +235,14 @@ void finishRecording()
     const Session done = std::move(s_session);
     s_session = Session{};
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(done.path, ec)) {
+    const bool kept = std::filesystem::is_regular_file(done.path, ec);
+    if (!kept)
         logLine("Preview toggleRecord() %s is gone\n", done.path.c_str());
-        return;
-    }
-    const wxString path = wxString::FromUTF8(done.path);
-    if (g_BrowsePanel)
-        g_BrowsePanel->addFile(path);
-    g_LastFileName = wxString::FromUTF8(done.name);
-    g_InfoTime = 3000;
+    // What was written before a failure is still a playable file.
+    if (kept && g_BrowsePanel)
+        g_BrowsePanel->addFile(wxString::FromUTF8(done.path));
+    if (!done.failure.empty())
+        showFailureNotice(wxString::FromUTF8("Recording stopped: " + done.failure));
+    else if (kept)
+        showNotice(wxString::FromUTF8(done.name));
 }

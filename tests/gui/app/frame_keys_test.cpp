@@ -2,12 +2,13 @@
 
 #include "app/background_window.h"
 
-
 #include <cstdlib>
 
-namespace {
+namespace
+{
 
-class FrameKeys : public FrameWithProbePanel {
+class FrameKeys : public FrameWithProbePanel
+{
 protected:
     void SetUp() override
     {
@@ -31,7 +32,9 @@ protected:
         const bool full = g_FullScreen;
         const COrvexState* current = g_CurrentState;
         ASSERT_TRUE(xinput::key(keys));
-        pumpUntil([&] { return noted() != before || g_FullScreen != full || g_CurrentState != current; }, 400);
+        pumpUntil(
+            [&] { return noted() != before || g_FullScreen != full || g_CurrentState != current; },
+            400);
         pumpEvents(10);
     }
     std::vector<std::string> take()
@@ -46,7 +49,7 @@ protected:
 
 using Calls = std::vector<std::string>;
 
-}  // namespace
+} // namespace
 
 TEST_F(FrameKeys, RealKeyPressesReachTheCurrentState)
 {
@@ -89,6 +92,14 @@ TEST_F(FrameKeys, BrowseKeysGoToTheStripInAnyTab)
     EXPECT_EQ(take(), Calls{"delete2"});
 }
 
+TEST_F(FrameKeys, KeypadEnterAndDigitsActAsTheirMainKeys)
+{
+    press("KP_Enter");
+    press("KP_1");
+    press("KP_4");
+    EXPECT_EQ(take(), (Calls{"enter", "select0", "select3"}));
+}
+
 TEST_F(FrameKeys, F11TogglesFullScreenExceptInSetup)
 {
     press("F11");
@@ -117,7 +128,7 @@ TEST_F(FrameKeys, WheelAnywhereOverTheFrameStepsTheState)
     };
     wheelOver(screen, 120);
     wheelOver(frame->statusLabel(), -240);
-    wheelOver(g_States[2]->tabButton(), 60);  // less than a notch
+    wheelOver(g_States[2]->tabButton(), 60); // less than a notch
     EXPECT_EQ(take(), (Calls{"wheel-1", "wheel2", "wheel0"}));
 }
 
