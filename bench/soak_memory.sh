@@ -23,19 +23,21 @@ trap cleanup EXIT
 for _ in $(seq 50); do xdpyinfo -display :$disp >/dev/null 2>&1 && break; sleep 0.1; done
 "$build/orvex" --simulate >/dev/null 2>&1 &
 vpid=$!
-sleep 15 # the first camera search
+# The first camera search blocks the window; keys wait until it found the scope.
+for _ in $(seq 120); do
+    grep -qs "QueryFrame OK" "$work"/*/log.txt && break
+    sleep 1
+done
+sleep 2
 if [ "$mode" = record ]; then
-    # Ctrl+R until the recording's file appears (the first key may come before the window
-    # takes keys).
     wid=$(xdotool search --onlyvisible --pid "$vpid" | head -1)
     xdotool mousemove --window "$wid" 400 300 windowfocus "$wid" || true
-    for _ in $(seq 10); do
-        xdotool key ctrl+r
-        sleep 3
+    xdotool key ctrl+r
+    for _ in $(seq 30); do
         [ -n "$(find "$work" -name '*.avi' -print -quit)" ] && break
-        xdotool key ctrl+r # stop a recording that started but has not written yet
+        sleep 1
     done
-    [ -n "$(find "$work" -name '*.avi' -print -quit)" ] || { echo "no recording" >&2; find "$work" >&2; tail -5 "$work"/*/log.txt >&2; exit 1; }
+    [ -n "$(find "$work" -name '*.avi' -print -quit)" ] || { echo "no recording" >&2; exit 1; }
 fi
 field() { awk -v k="$1:" '$1 == k { print $2 }' "/proc/$vpid/status"; }
 end=$((minutes * 60))
