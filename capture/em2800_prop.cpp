@@ -5,7 +5,8 @@
 
 CEM2800Prop* pCEM2800Prop = nullptr;
 
-namespace {
+namespace
+{
 const char* const kBridgeNames[] = {
     "USB 2800 Video",  "USB 2801 Video",  "USB 2700 Camera", "USB 2701 Camera",
     "USB 2840 Video",  "USB 2841 Video",  "USB 2820 Video",  "USB 2821 Video",
@@ -15,7 +16,7 @@ const char* const kBridgeNames[] = {
 // The driver's name buffers: longer configured names are cut, as they always were.
 constexpr size_t kRegistryNameMax = 255;
 constexpr size_t kFriendlyNameMax = 259;
-}  // namespace
+} // namespace
 
 int CEM2800Prop::GetTwainName(std::string* narrow, std::string* wide)
 {
@@ -53,11 +54,24 @@ platform::Em28xxProperties* CEM2800Prop::Open()
             break;
         bridge = findByPrefix(n);
     }
+    // Linux has no such names: its em28xx driver names the node after a board guess, and the
+    // video input list names it by the USB product string. The driver itself says which node
+    // is the bridge.
+    for (const platform::VideoInput& in : inputs) {
+        if (bridge)
+            break;
+        if (in.driver == "em28xx")
+            bridge = &in;
+    }
     if (!bridge)
         return nullptr;
-    m_props = platform::em28xx().open(*bridge);
-    if (!m_props)
+    std::string why;
+    m_props = platform::em28xx().open(*bridge, &why);
+    if (!m_props) {
+        if (!why.empty())
+            logLine("Preview InitEM2800Prop() %s\n", why.c_str());
         return nullptr;
+    }
     uint32_t info = 0;
     m_props->getProperty(platform::kEmPropInfo1, &info);
     m_props->getProperty(platform::kEmPropInfo2, &info);
@@ -149,7 +163,8 @@ int32_t CEM2800Prop::SetI2C(uint8_t address, uint8_t reg, uint32_t length, uint8
     if (!m_props)
         return m_result = kNotOpen;
     platform::Em28xxI2cRequest req;
-    req.selector = 0x01000000u | (static_cast<uint32_t>(address) << 16) | (static_cast<uint32_t>(reg) << 8) | length;
+    req.selector = 0x01000000u | (static_cast<uint32_t>(address) << 16) |
+                   (static_cast<uint32_t>(reg) << 8) | length;
     req.data = data;
     req.write = 1;
     m_result = m_props->setProperty(platform::kEmPropI2cSelect, &req);

@@ -2,6 +2,7 @@
 // from the result.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -32,7 +33,11 @@ struct DeviceSpec {
     std::string eepromFile; // resolved against the scenario's folder
     std::vector<int> absentControls;
     int interfaces = 1; // plain USB devices
+    // Class, subclass and protocol of a plain device's interfaces; unset: the device's own
+    // class, or vendor-specific (FF/00/00) when that is 0.
+    std::optional<std::array<uint8_t, 3>> interfaceClass;
     bool plugged = true;
+    bool unopenable = false; // the user may not open its node
     int line = 0;
 };
 

@@ -1,8 +1,10 @@
 #include "preview_fixture.h"
 
-namespace {
+namespace
+{
 
-class Desk : public PreviewFixture {
+class Desk : public PreviewFixture
+{
     std::string scenario() const override
     {
         return R"(camera "Integrated Camera" size 1280x720 scene gradient
@@ -12,7 +14,8 @@ scope "USB Inspection Camera" tube in
     }
 };
 
-class Chooser : public PreviewFixture {
+class Chooser : public PreviewFixture
+{
     std::string scenario() const override
     {
         return R"(camera "N9 HD Scope" size 1920x1080,1280x720
@@ -23,7 +26,8 @@ camera "Q3400 39" size 400x400,640x480
     }
 };
 
-class K1100 : public PreviewFixture {
+class K1100 : public PreviewFixture
+{
     std::string scenario() const override
     {
         return R"(camera "Integrated Camera" size 1280x720
@@ -33,15 +37,27 @@ registry "Pellar Q720 60HD USB 2861 Video"
     }
 };
 
-class NoCamera : public PreviewFixture {
+class NoCamera : public PreviewFixture
+{
     std::string scenario() const override { return "usb vid 1D6B pid 0002 class 09/00/01\n"; }
 };
 
-class UnknownOnly : public PreviewFixture {
+class Unopenable : public PreviewFixture
+{
+    std::string scenario() const override
+    {
+        return R"(camera "Integrated Camera" size 1280x720
+camera "Q3400 39HD Camera" size 800x800 unopenable
+)";
+    }
+};
+
+class UnknownOnly : public PreviewFixture
+{
     std::string scenario() const override { return "camera \"Integrated Camera\" size 1280x720\n"; }
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(Desk, OnlyTheNamedCameraIsOpenedAtItsSize)
 {
@@ -112,7 +128,21 @@ TEST_F(NoCamera, NoDevicesEndTheSearchAtOnce)
     EXPECT_TRUE(logHas("Preview refreshCamera() DeviceCamCount(0)"));
     EXPECT_EQ(preview->cameraKind(), KindNone);
     EXPECT_EQ(preview->grabFrame(), nullptr);
-    tick(20);  // the pipeline finds nothing to draw and nothing breaks
+    tick(20); // the pipeline finds nothing to draw and nothing breaks
+}
+
+TEST_F(Unopenable, ARefusedCameraIsFoundByNameAndGivesNoPicture)
+{
+    startUp();
+    EXPECT_TRUE(logHas("Preview refreshCamera() DeviceCamCount(2)"));
+    EXPECT_TRUE(logHas("Preview refreshCamera() No=1, camera(FALSE)"));
+    EXPECT_TRUE(logHas(
+        "Preview refreshCamera() Camera(1) Permission denied: the user is not in the video group"));
+    EXPECT_TRUE(logHas("Preview refreshCamera() Q3400 39HD(1)"));
+    EXPECT_TRUE(logHas("Preview refreshCamera() Index(1) QueryFrame Fail!"));
+    EXPECT_EQ(preview->capture(), nullptr);
+    EXPECT_EQ(preview->grabFrame(), nullptr);
+    tick(20);
 }
 
 TEST_F(UnknownOnly, AnUnknownWebcamIsNeverOpened)
@@ -125,12 +155,16 @@ TEST_F(UnknownOnly, AnUnknownWebcamIsNeverOpened)
     EXPECT_EQ(preview->capture(), nullptr);
     // No scope, no device controls.
     for (int c = 0; c < COrvexIOControlBox::kControls; ++c)
-        EXPECT_FALSE(preview->ioBox()->control(static_cast<COrvexIOControlBox::Control>(c))->IsShown()) << c;
+        EXPECT_FALSE(
+            preview->ioBox()->control(static_cast<COrvexIOControlBox::Control>(c))->IsShown())
+            << c;
 }
 
-namespace {
+namespace
+{
 
-class ScopeThird : public PreviewFixture {
+class ScopeThird : public PreviewFixture
+{
     std::string scenario() const override
     {
         return R"(camera "Integrated Camera" size 1280x720 scene gradient
@@ -149,7 +183,7 @@ bool pictureModeRestored()
     return false;
 }
 
-}  // namespace
+} // namespace
 
 TEST_F(ScopeThird, ColourBarsPickTheScopeAmongThree)
 {
