@@ -1,11 +1,12 @@
 #include "app/key_value_file.h"
 
-#include <filesystem>
-#include <fstream>
+#include "platform/bounded_file.h"
+
 #include <iterator>
 #include <sstream>
 
-namespace {
+namespace
+{
 
 void takeLine(std::string line, KeyValueList& out)
 {
@@ -26,7 +27,7 @@ void takeLine(std::string line, KeyValueList& out)
     out.emplace_back(std::move(key), std::move(value));
 }
 
-}  // namespace
+} // namespace
 
 KeyValueList parseKeyValueStream(std::istream& in)
 {
@@ -54,17 +55,10 @@ KeyValueList parseKeyValueText(const std::string& text)
     return parseKeyValueStream(in);
 }
 
-KeyValueList readKeyValueFile(const std::string& path)
+KeyValueList readKeyValueFile(const std::string& path, std::string* why)
 {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec))
+    std::string text;
+    if (!files::readBoundedFile(path, kMaxKeyValueFileSize, text, why))
         return {};
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return {};
-    try {
-        return parseKeyValueStream(in);
-    } catch (const std::exception&) {
-        return {};  // a read error mid-file: as unreadable
-    }
+    return parseKeyValueText(text);
 }

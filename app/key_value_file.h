@@ -21,5 +21,8 @@ constexpr size_t kMaxLineLength = kMaxKeyLength + 1 + kMaxValueLength + 2;
 // values cut.
 KeyValueList parseKeyValueText(const std::string& text);
 KeyValueList parseKeyValueStream(std::istream& in);
-// The same for a file; an absent or unreadable file yields no entries.
-KeyValueList readKeyValueFile(const std::string& path);
+// Sixteen entries of the longest lines fit many times over; a bigger file is not one of ours.
+constexpr size_t kMaxKeyValueFileSize = 1024 * 1024;
+// The same for a file; an absent, unreadable, irregular or oversized file yields no entries
+// and *why says which.
+KeyValueList readKeyValueFile(const std::string& path, std::string* why = nullptr);
