@@ -20,21 +20,11 @@ extern char g_LogLine[256];
 // The title and application name when strings.txt gives none.
 extern const char* const kBuiltInTitle;
 extern const char* const kBuiltInAppName;
-// An EXENAME names a folder inside the documents folder; longer ones are refused.
-constexpr size_t kMaxAppNameLength = 64;
-
 // Resets the values above to their start values (the frame does this when it is built).
 void resetDataFileValues();
 
 // Applies TITLE and EXENAME of <program folder>/res/values/strings.txt.
 void readStringsFile();
-
-// Why an EXENAME cannot name the data folder (empty, absolute, holding '/' or '..', too long,
-// control characters); empty when it can.
-std::string exeNameProblem(const std::string& name);
-// A TIMESTAMP value read as "%d" reads it, without overflow: false when it does not start
-// with a number; values beyond int saturate.
-bool parseTimeStampValue(const std::string& value, int& out);
 
 // Finds the documents folder, creates the data and storage folders, opens the log and
 // reads (or creates) config.txt.

@@ -31,16 +31,13 @@ wxString g_LastFileName;
 wxString g_StatusText;
 wxColour g_StatusColour(0, 0, 0);
 
-wxBEGIN_EVENT_TABLE(COrvexFrame, wxFrame)
-    EVT_CLOSE(COrvexFrame::onClose)
-    EVT_PAINT(COrvexFrame::onPaint)
-    EVT_ERASE_BACKGROUND(COrvexFrame::onEraseBackground)
-    EVT_SIZE(COrvexFrame::onSize)
-    EVT_TIMER(ID_FRAME_TIMER, COrvexFrame::onTimerEvent)
-    EVT_CHAR_HOOK(COrvexFrame::onCharHook)
-wxEND_EVENT_TABLE()
+wxBEGIN_EVENT_TABLE(COrvexFrame, wxFrame) EVT_CLOSE(COrvexFrame::onClose)
+    EVT_PAINT(COrvexFrame::onPaint) EVT_ERASE_BACKGROUND(COrvexFrame::onEraseBackground)
+        EVT_SIZE(COrvexFrame::onSize) EVT_TIMER(ID_FRAME_TIMER, COrvexFrame::onTimerEvent)
+            EVT_CHAR_HOOK(COrvexFrame::onCharHook) wxEND_EVENT_TABLE()
 
-COrvexFrame::COrvexFrame(const wxString& title, const wxPoint& pos, const wxSize& size)
+                COrvexFrame::COrvexFrame(const wxString& title, const wxPoint& pos,
+                                         const wxSize& size)
     : wxFrame(nullptr, 1, title, pos, size,
               wxCAPTION | wxCLOSE_BOX | wxMINIMIZE_BOX | wxMAXIMIZE_BOX | wxRESIZE_BORDER),
       m_timer(this, ID_FRAME_TIMER)
@@ -82,25 +79,32 @@ COrvexFrame::~COrvexFrame()
 void COrvexFrame::createGUIControls()
 {
     openDataFiles();
+    if (shellParts().storageReady)
+        shellParts().storageReady();
     buildSkin(kDesignWidth, kDesignHeight);
     const SkinGeometry& g = m_geometry;
 
-    m_background = new COrvexBackground(this, m_canvas, wxPoint(0, 0), wxSize(kDesignWidth, kDesignHeight));
+    m_background =
+        new COrvexBackground(this, m_canvas, wxPoint(0, 0), wxSize(kDesignWidth, kDesignHeight));
 
     SkinRect s = statusLabelRect(g);
     m_statusBitmap = m_canvas.GetSubBitmap(wxRect(s.x, s.y, s.w, s.h));
-    m_statusLabel = new SkinBitmap(m_background, wxID_ANY, m_statusBitmap, wxPoint(s.x, s.y), wxSize(s.w, s.h));
+    m_statusLabel =
+        new SkinBitmap(m_background, wxID_ANY, m_statusBitmap, wxPoint(s.x, s.y), wxSize(s.w, s.h));
 
     SkinRect n = noticeLabelRect(g, s.w);
     m_noticeBitmap = m_canvas.GetSubBitmap(wxRect(n.x, n.y, n.w, n.h));
-    m_noticeLabel = new SkinBitmap(m_background, wxID_ANY, m_noticeBitmap, wxPoint(n.x, n.y), wxSize(n.w, n.h));
+    m_noticeLabel =
+        new SkinBitmap(m_background, wxID_ANY, m_noticeBitmap, wxPoint(n.x, n.y), wxSize(n.w, n.h));
 
-    m_powerOff = new COrvexPowerOff(m_background, m_bottomLeftTile, wxPoint(0, kDesignHeight - g[13].h));
+    m_powerOff =
+        new COrvexPowerOff(m_background, m_bottomLeftTile, wxPoint(0, kDesignHeight - g[13].h));
 
     const int px = g[11].w + g[19].w;
     ShellParts& parts = shellParts();
     if (parts.screen)
-        m_screen = parts.screen(m_background, wxPoint(px + 6, g[15].h + g[21].h + 6), wxSize(640, 480));
+        m_screen =
+            parts.screen(m_background, wxPoint(px + 6, g[15].h + g[21].h + 6), wxSize(640, 480));
     if (parts.browsePanel)
         m_browsePanel = parts.browsePanel(m_background, wxPoint(px + g[21].w, g[15].h),
                                           wxSize(g[20].w, g[20].h));
@@ -110,8 +114,8 @@ void COrvexFrame::createGUIControls()
                                         loadSkinPicture("fullscreen_release.bmp", 64, 64),
                                         wxPoint(f.x, f.y), wxSize(64, 64));
     m_exitButton = new SkinBitmap(m_background, ID_FULLSCREEN,
-                                  loadSkinPicture("fullscreen_release.bmp", 32, 32), wxDefaultPosition,
-                                  wxSize(32, 32));
+                                  loadSkinPicture("fullscreen_release.bmp", 32, 32),
+                                  wxDefaultPosition, wxSize(32, 32));
     m_exitButton->Raise();
     m_exitButton->Hide();
     for (SkinBitmap* b : {m_fullScreenButton, m_exitButton})
@@ -139,8 +143,8 @@ void COrvexFrame::onClose(wxCloseEvent&)
     // Closing during a recording finishes it first, while the strip that lists it still exists.
     if (recordingRuns() && g_CurrentState)
         g_CurrentState->toggleRecord();
-    wxWindow* children[] = {m_screen,           m_browsePanel, m_powerOff,    m_fullScreenButton,
-                            m_exitButton,       m_statusLabel, m_noticeLabel, m_background};
+    wxWindow* children[] = {m_screen,     m_browsePanel, m_powerOff,    m_fullScreenButton,
+                            m_exitButton, m_statusLabel, m_noticeLabel, m_background};
     for (wxWindow* w : children)
         if (w)
             w->Destroy();
@@ -213,14 +217,15 @@ void COrvexFrame::frameTick()
     ++m_tickCounter;
 }
 
-namespace {
+namespace
+{
 wxBitmap copyOf(const wxBitmap& b)
 {
     if (!b.IsOk())
         return b;
     return b.GetSubBitmap(wxRect(0, 0, b.GetWidth(), b.GetHeight()));
 }
-}  // namespace
+} // namespace
 
 void COrvexFrame::drawNotice()
 {
@@ -245,15 +250,17 @@ void COrvexFrame::drawStatus()
     }
 }
 
-namespace {
+namespace
+{
 std::string platformName()
 {
-    struct utsname u {};
+    struct utsname u {
+    };
     if (uname(&u) == 0 && u.sysname[0])
         return u.sysname;
     return "Linux";
 }
-}  // namespace
+} // namespace
 
 wxAboutDialogInfo COrvexFrame::aboutInfo() const
 {

@@ -1,6 +1,7 @@
 #include "platform/paths.h"
 
 #include "platform/bounded_file.h"
+#include "platform/user_dirs.h"
 
 #include <wx/display.h>
 #include <wx/gdicmn.h>
@@ -8,7 +9,6 @@
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
-#include <sstream>
 #include <unistd.h>
 
 namespace platform
@@ -26,22 +26,7 @@ std::string xdgDocuments(const std::string& home)
     std::string text;
     if (!files::readBoundedFile(file, 64 * 1024, text))
         return {};
-    std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) {
-        const std::string key = "XDG_DOCUMENTS_DIR=";
-        size_t k = line.find_first_not_of(" \t");
-        if (k == std::string::npos || line.compare(k, key.size(), key) != 0)
-            continue;
-        std::string v = line.substr(k + key.size());
-        if (v.size() >= 2 && v.front() == '"' && v.back() == '"')
-            v = v.substr(1, v.size() - 2);
-        if (v.rfind("$HOME", 0) == 0)
-            v = home + v.substr(5);
-        if (!v.empty() && v[0] == '/')
-            return v;
-    }
-    return {};
+    return documentsEntry(text, home);
 }
 
 } // namespace

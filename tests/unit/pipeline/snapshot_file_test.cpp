@@ -47,11 +47,23 @@ TEST_F(Snapshot, ASecondSnapshotOfTheSameSecondKeepsTheFirst)
 
 TEST_F(Snapshot, AFailedSaveNamesNothing)
 {
-    g_StoragePath = wxString::FromUTF8(storage / "missing");
+    // A folder that cannot be made: its parent is gone (a drive that was unplugged).
+    g_StoragePath = wxString::FromUTF8(storage / "drive/DCIM");
     EXPECT_FALSE(saveSnapshot(numbered(1)));
     EXPECT_TRUE(g_LastFileName.empty());
     EXPECT_EQ(g_InfoTime, 0);
     EXPECT_NE(log.text().find("Screen saveSnapshot() cannot write"), std::string::npos)
         << log.text();
     EXPECT_FALSE(saveSnapshot(cv::Mat())) << "no picture, no file";
+    EXPECT_FALSE(std::filesystem::exists(storage / "drive"));
+}
+
+TEST_F(Snapshot, ARemovedFolderIsMadeAgain)
+{
+    std::filesystem::remove_all(storage.path());
+    EXPECT_TRUE(saveSnapshot(numbered(1)));
+    EXPECT_TRUE(exists("2026-03-07 09_05_33.jpg"));
+    EXPECT_NE(log.text().find("Preview ensureStorageFolder() " + storage.str() + " made again\n"),
+              std::string::npos)
+        << log.text();
 }
