@@ -3,11 +3,13 @@
 #include "app/browse_panel_base.h"
 #include "app/orvex_frame.h"
 #include "app/orvex_state.h"
+#include "app/picture_settings.h"
 #include "app/wheel_filter.h"
 
 #include <wx/utils.h>
 
-namespace {
+namespace
+{
 
 // The table's code for a key event: Ctrl+letter as its control character (16 for Ctrl+P),
 // letters in lower case as the char event would give them.
@@ -25,7 +27,7 @@ int tableCode(const wxKeyEvent& event)
     return code;
 }
 
-}  // namespace
+} // namespace
 
 void COrvexFrame::onCharHook(wxKeyEvent& event)
 {
@@ -40,13 +42,32 @@ void COrvexFrame::dispatchKey(int code, bool alt)
     if (!s)
         return;
     switch (code) {
-    case 13: s->keyEnter(); break;
-    case 16: s->keyCtrlP(); break;
-    case 18: s->keyCtrlR(); break;
-    case 19: s->keyCtrlS(); break;
-    case 27: s->keyEscape(); break;
-    case 32: s->keySpace(); break;
-    case 49: case 50: case 51: case 52:
+    case 13:
+        s->keyEnter();
+        break;
+    case 16:
+        s->keyCtrlP();
+        break;
+    case 18:
+        s->keyCtrlR();
+        break;
+    case 19:
+        s->keyCtrlS();
+        break;
+    case 27:
+        // Full screen may hide its exit button (a missing picture): Escape always leaves it.
+        if (g_FullScreen)
+            toggleFullScreen();
+        else
+            s->keyEscape();
+        break;
+    case 32:
+        s->keySpace();
+        break;
+    case 49:
+    case 50:
+    case 51:
+    case 52:
         if (panel)
             panel->selectSlot(code - 49);
         break;
@@ -66,13 +87,27 @@ void COrvexFrame::dispatchKey(int code, bool alt)
         if (panel && panel->isViewing())
             panel->deleteFile(panel->selectedSlot());
         break;
-    case 314: s->keyLeft(); break;
-    case 315: s->wheelStep(-1); break;
-    case 316: s->keyRight(); break;
-    case 317: s->wheelStep(1); break;
-    case 340: s->keyF1(); break;
-    case 341: s->keyF2(); break;
-    case 342: s->keyF3(); break;
+    case 314:
+        s->keyLeft();
+        break;
+    case 315:
+        s->wheelStep(-1);
+        break;
+    case 316:
+        s->keyRight();
+        break;
+    case 317:
+        s->wheelStep(1);
+        break;
+    case 340:
+        s->keyF1();
+        break;
+    case 341:
+        s->keyF2();
+        break;
+    case 342:
+        s->keyF3();
+        break;
     case 350:
         if (s->id() != StateSetup)
             toggleFullScreen();
@@ -85,7 +120,8 @@ void COrvexFrame::dispatchKey(int code, bool alt)
         if (panel)
             panel->pageNext();
         break;
-    default: break;
+    default:
+        break;
     }
 }
 

@@ -2,12 +2,13 @@
 
 #include "app/background_window.h"
 
-
 #include <cstdlib>
 
-namespace {
+namespace
+{
 
-class FrameKeys : public FrameWithProbePanel {
+class FrameKeys : public FrameWithProbePanel
+{
 protected:
     void SetUp() override
     {
@@ -31,7 +32,9 @@ protected:
         const bool full = g_FullScreen;
         const COrvexState* current = g_CurrentState;
         ASSERT_TRUE(xinput::key(keys));
-        pumpUntil([&] { return noted() != before || g_FullScreen != full || g_CurrentState != current; }, 400);
+        pumpUntil(
+            [&] { return noted() != before || g_FullScreen != full || g_CurrentState != current; },
+            400);
         pumpEvents(10);
     }
     std::vector<std::string> take()
@@ -46,7 +49,7 @@ protected:
 
 using Calls = std::vector<std::string>;
 
-}  // namespace
+} // namespace
 
 TEST_F(FrameKeys, RealKeyPressesReachTheCurrentState)
 {
@@ -117,7 +120,7 @@ TEST_F(FrameKeys, WheelAnywhereOverTheFrameStepsTheState)
     };
     wheelOver(screen, 120);
     wheelOver(frame->statusLabel(), -240);
-    wheelOver(g_States[2]->tabButton(), 60);  // less than a notch
+    wheelOver(g_States[2]->tabButton(), 60); // less than a notch
     EXPECT_EQ(take(), (Calls{"wheel-1", "wheel2", "wheel0"}));
 }
 
@@ -130,3 +133,20 @@ TEST_F(FrameKeys, FullScreenButtonsToggleByMouse)
     pumpUntil([] { return !g_FullScreen; }, 1000);
     EXPECT_FALSE(g_FullScreen);
 }
+
+namespace
+{
+
+TEST_F(FrameKeys, EscapeLeavesFullScreenBeforeAnythingElse)
+{
+    press("F11");
+    ASSERT_TRUE(g_FullScreen);
+    take();
+    press("Escape");
+    EXPECT_FALSE(g_FullScreen);
+    EXPECT_EQ(take(), Calls{}) << "the key ends full screen and is not passed on";
+    press("Escape");
+    EXPECT_EQ(take(), Calls{"escape"});
+}
+
+} // namespace
