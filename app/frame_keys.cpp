@@ -22,8 +22,11 @@ int tableCode(const wxKeyEvent& event)
             return code - 'A' + 1;
         return code - 'A' + 'a';
     }
-    if (code >= 1 && code <= 26 && mods == wxMOD_CONTROL)
-        return code;
+    // The keypad's Enter and digits give the char codes of their main-block twins.
+    if (code == WXK_NUMPAD_ENTER)
+        return WXK_RETURN;
+    if (code >= WXK_NUMPAD0 && code <= WXK_NUMPAD9)
+        return '0' + (code - WXK_NUMPAD0);
     return code;
 }
 

@@ -13,7 +13,8 @@
 
 #include <algorithm>
 
-namespace {
+namespace
+{
 
 const char* tileName(int n)
 {
@@ -31,12 +32,13 @@ SkinSize naturalSize(const wxBitmap& b, SkinSize design)
 wxBitmap canvasCut(const wxBitmap& canvas, const SkinRect& r)
 {
     const int w = std::max(r.w, 1), h = std::max(r.h, 1);
-    if (!canvas.IsOk() || r.x < 0 || r.y < 0 || r.x + w > canvas.GetWidth() || r.y + h > canvas.GetHeight())
+    if (!canvas.IsOk() || r.x < 0 || r.y < 0 || r.x + w > canvas.GetWidth() ||
+        r.y + h > canvas.GetHeight())
         return wxBitmap(w, h);
     return canvas.GetSubBitmap(wxRect(r.x, r.y, w, h));
 }
 
-}  // namespace
+} // namespace
 
 void COrvexFrame::buildSkin(int W, int H)
 {
@@ -79,7 +81,10 @@ void COrvexFrame::relayoutFrame()
     ++m_relayoutCount;
     const wxSize client = GetClientSize();
     const int W = client.x, H = client.y;
-    m_background->Hide();
+    // Frozen, not hidden: the background holds the keyboard focus, and hiding it would leave
+    // GTK's window with no focus widget (keys then reach nothing) while the toolkit still
+    // reports the background as focused.
+    m_background->Freeze();
     m_statusLabel->Hide();
     m_noticeLabel->Hide();
     if (m_screen)
@@ -114,8 +119,9 @@ void COrvexFrame::relayoutFrame()
         if (m_screen && !(g_CurrentState && g_CurrentState->id() == StateSetup))
             m_screen->Show();
     }
-    m_background->Show();
-    // Hiding the background took the keyboard focus with it; keys must keep working.
+    m_background->Thaw();
+    // A control that held the focus may have been hidden (the setup tab's); keys must keep
+    // working.
     wxWindow* focus = wxWindow::FindFocus();
     if (!focus || !focus->IsShownOnScreen())
         takeFocus();

@@ -4,6 +4,7 @@
 #include "app/browse_panel_base.h"
 #include "app/data_files.h"
 #include "app/label_drawing.h"
+#include "app/notice.h"
 #include "app/orvex_state.h"
 #include "app/picture_settings.h"
 #include "app/power_off.h"
@@ -232,7 +233,7 @@ void COrvexFrame::drawNotice()
     if (!m_noticeLabel)
         return;
     wxBitmap copy = copyOf(m_noticeBitmap);
-    drawFittedText(copy, g_LastFileName, 14, wxColour(255, 255, 0));
+    drawFittedText(copy, g_LastFileName, 14, g_NoticeColour);
     m_noticeLabel->show(copy);
     m_noticeLength = static_cast<int>(g_LastFileName.length());
 }

@@ -2,11 +2,13 @@
 
 #include "app/browse_panel_base.h"
 #include "app/data_files.h"
+#include "app/notice.h"
 #include "app/orvex_frame.h"
 #include "app/orvex_state.h"
 #include "app/picture_settings.h"
 #include "pipeline/capture_names.h"
 #include "pipeline/capture_state.h"
+#include "pipeline/write_failure.h"
 
 #include <opencv2/imgproc.hpp>
 #include <opencv2/videoio.hpp>
@@ -26,7 +28,8 @@ struct Session {
     std::string path;
     std::string name;
     cv::Size size;
-    cv::Mat last; // the frame written last, repeated when the file falls behind at the stop
+    cv::Mat last;        // the frame written last, repeated when the file falls behind at the stop
+    std::string failure; // why it stopped on its own, for the notice (empty: stopped by the user)
     // The file itself, held open: it stays the same file when its folder is renamed, and
     // keeps disk blocks reserved beyond its end for what the stop still writes.
     int fd = -1;
@@ -77,29 +80,46 @@ std::string storageFolder()
     return toUtf8(g_StoragePath);
 }
 
-// Why the recording cannot go on, or empty.
-std::string trouble()
+struct Trouble {
+    std::string log;    // the real cause
+    std::string reason; // the user's words
+    bool any() const { return !reason.empty(); }
+};
+
+// Why the recording cannot go on, or nothing.
+Trouble trouble()
 {
     struct stat st {
     };
-    if (s_session.fd < 0 || ::fstat(s_session.fd, &st) != 0 || st.st_nlink == 0)
-        return s_session.path + " is gone";
+    // The open file, wherever its folder went; gone only when nothing links it any more.
+    if (s_session.fd < 0 || ::fstat(s_session.fd, &st) != 0 || st.st_nlink == 0) {
+        std::error_code ec;
+        const bool folderThere = std::filesystem::is_directory(storageFolder(), ec);
+        return {s_session.path + " is gone: " + std::strerror(ENOENT),
+                folderThere ? "the file is gone" : writeFailureReason(ENOENT)};
+    }
     const std::string now = currentPath();
     const std::string folder =
         now.empty() ? storageFolder() : std::filesystem::path(now).parent_path().string();
     if (s_space(folder) < kRecordingReserve)
-        return "the disk is full";
+        return {"the disk is full", "the disk is full"};
     // One frame more, a frame's worth of catch-up at the stop, and the index must fit.
     const uint64_t perFrame = g_FramesWritten ? uint64_t(st.st_size) / g_FramesWritten : 0;
     if (sizeLimitRoom(st.st_size) <
         kStopRoom + (2 + kMaxCatchUp) * perFrame + 16 * (g_FramesWritten + kMaxCatchUp))
-        return "the file-size limit is reached";
+        return {"the file-size limit is reached", writeFailureReason(EFBIG)};
     // Keep the reserve ahead of the file; when the disk cannot give it, stop while the part
     // still reserved holds the index.
     if (::fallocate(s_session.fd, FALLOC_FL_KEEP_SIZE, st.st_size, kIndexRoom) != 0 &&
         errno == ENOSPC)
-        return "the disk is full";
-    return std::string();
+        return {"the disk is full", "the disk is full"};
+    return {};
+}
+
+void stopFor(const std::string& logText, const std::string& reason)
+{
+    logLine("Screen drawFrame() recording stopped: %s\n", logText.c_str());
+    s_session.failure = reason;
 }
 
 uint32_t elapsedMs()
@@ -124,7 +144,7 @@ bool write(const cv::Mat& frame, uint32_t count)
             ++g_FramesWritten;
         }
     } catch (const cv::Exception& e) {
-        logLine("Screen drawFrame() recording stopped: %s\n", e.what());
+        stopFor(e.what(), "the encoder failed");
         return false;
     }
     return true;
@@ -169,10 +189,6 @@ bool startRecording(const cv::Size& size, const platform::LocalTime& now, std::s
     if (size.width < 1 || size.height < 1)
         return false;
     ensureStorageFolder();
-    if (s_space(storageFolder()) < kRecordingReserve) {
-        logLine("Preview toggleRecord() the disk is full\n");
-        return false;
-    }
     // Created without overwriting; a name taken in this second moves on to the next one.
     std::string file, chosen;
     for (int n = 1; n < 1000 && chosen.empty(); ++n) {
@@ -183,13 +199,25 @@ bool startRecording(const cv::Size& size, const platform::LocalTime& now, std::s
             ::close(fd);
             chosen = candidate;
         } else if (errno != EEXIST) {
+            const int err = errno;
             logLine("Preview toggleRecord() cannot create %s: %s\n", file.c_str(),
-                    std::strerror(errno));
+                    std::strerror(err));
+            showFailureNotice(wxString::FromUTF8("Not recording: " + writeFailureReason(err)));
             return false;
         }
     }
-    if (chosen.empty())
+    if (chosen.empty()) {
+        showFailureNotice("Not recording: no free file name");
         return false;
+    }
+    // Checked once the folder took a file, so a read-only folder is never called full.
+    if (s_space(storageFolder()) < kRecordingReserve) {
+        std::error_code ec;
+        std::filesystem::remove(file, ec);
+        logLine("Preview toggleRecord() the disk is full\n");
+        showFailureNotice("Not recording: the disk is full");
+        return false;
+    }
 
     std::unique_ptr<cv::VideoWriter> writer;
     try {
@@ -205,10 +233,12 @@ bool startRecording(const cv::Size& size, const platform::LocalTime& now, std::s
         std::error_code ec;
         std::filesystem::remove(file, ec);
         logLine("Preview toggleRecord() cannot open the writer for %s\n", file.c_str());
+        showFailureNotice("Not recording: the encoder failed");
         return false;
     }
     g_VideoWriter = std::move(writer);
-    s_session = Session{file, chosen, size, cv::Mat(), ::open(file.c_str(), O_WRONLY | O_CLOEXEC)};
+    s_session = Session{file,      chosen,        size,
+                        cv::Mat(), std::string(), ::open(file.c_str(), O_WRONLY | O_CLOEXEC)};
     // Reserved now that the writer has opened (and emptied) the file; not every file
     // system can, and then the free-space check alone guards the index.
     if (s_session.fd >= 0)
@@ -225,9 +255,9 @@ bool writeRecordingFrame(const cv::Mat& frame)
 {
     if (!g_VideoWriter)
         return true;
-    const std::string why = trouble();
-    if (!why.empty()) {
-        logLine("Screen drawFrame() recording stopped: %s\n", why.c_str());
+    const Trouble why = trouble();
+    if (why.any()) {
+        stopFor(why.log, why.reason);
         return false;
     }
     g_CaptureTime = platform::clock().localTime();
@@ -246,7 +276,7 @@ void finishRecording()
 {
     if (!g_VideoWriter)
         return;
-    if (!s_session.last.empty() && trouble().empty())
+    if (!s_session.last.empty() && !trouble().any())
         write(s_session.last, framesAtStop(g_FramesWritten, elapsedMs()));
     try {
         g_VideoWriter->release();
@@ -256,6 +286,7 @@ void finishRecording()
     g_VideoWriter.reset();
     Session done = std::move(s_session);
     s_session = Session{};
+    bool moved = false;
     if (done.fd >= 0) {
         std::swap(done.fd, s_session.fd);
         const std::string now = currentPath();
@@ -270,17 +301,19 @@ void finishRecording()
         if (linked && !now.empty() && now != done.path) {
             logLine("Preview toggleRecord() %s was moved to %s\n", done.path.c_str(), now.c_str());
             done.path = now;
+            moved = true;
         }
     }
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(done.path, ec)) {
+    const bool kept = std::filesystem::is_regular_file(done.path, ec);
+    if (!kept)
         logLine("Preview toggleRecord() %s is gone\n", done.path.c_str());
-        return;
-    }
-    const wxString path = wxString::FromUTF8(done.path);
-    // A file whose folder was renamed is no longer in the storage folder the strip shows.
-    if (g_BrowsePanel && done.path == toUtf8(storageFile(wxString::FromUTF8(done.name))))
-        g_BrowsePanel->addFile(path);
-    g_LastFileName = wxString::FromUTF8(done.name);
-    g_InfoTime = 3000;
+    // What was written before a failure is still a playable file; one whose folder was
+    // renamed is no longer in the storage folder the strip shows.
+    if (kept && !moved && g_BrowsePanel)
+        g_BrowsePanel->addFile(wxString::FromUTF8(done.path));
+    if (!done.failure.empty())
+        showFailureNotice(wxString::FromUTF8("Recording stopped: " + done.failure));
+    else if (kept)
+        showNotice(wxString::FromUTF8(done.name));
 }

@@ -4,6 +4,6 @@
 #include <opencv2/core/mat.hpp>
 
 // Saves frame under a free name of the current second, hands the file to the browse strip
-// and shows its name; a failed save names nothing. Either way the current state's snapshot
+// and shows its name; a failed save shows why, in red. Either way the current state's snapshot
 // button is released. True when the file was written.
 bool saveSnapshot(const cv::Mat& frame);

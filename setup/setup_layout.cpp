@@ -1,15 +1,22 @@
 #include "setup/setup_layout.h"
 
+namespace
+{
+
+// Below the design size in either direction, every measure shrinks with the panel.
+struct DesignScale {
+    int w, h, refW, refH;
+    bool below() const { return w < refW || h < refH; }
+    int x(int v) const { return below() ? w * v / refW : v; }
+    int y(int v) const { return below() ? h * v / refH : v; }
+};
+
+} // namespace
+
 SetupIcons setupIcons(int w, int h, int ox, int oy)
 {
-    int iw = 108, ih = 108, dx = 4, dy = 4, gap = 5;
-    if (w < 148 || h < 652) {
-        iw = w * 108 / 148;
-        ih = h * 108 / 652;
-        dx = w * 4 / 148;
-        dy = h * 4 / 652;
-        gap = h * 5 / 652;
-    }
+    const DesignScale k{w, h, 148, 652};
+    const int iw = k.x(108), ih = k.y(108), dx = k.x(4), dy = k.y(4), gap = k.y(5);
     SetupIcons r;
     r.folder = {ox + dx, oy + dy, iw, ih};
     r.stamp = {ox + dx, oy + dy + ih + gap, iw, ih};
@@ -18,12 +25,8 @@ SetupIcons setupIcons(int w, int h, int ox, int oy)
 
 SetupButtons setupButtons(int bx, int by, int w, int h)
 {
-    int bw = 80, bh = 80, margin = 16;
-    if (w < 652 || h < 108) {
-        bw = w * 80 / 652;
-        bh = h * 80 / 108;
-        margin = w * 16 / 652;
-    }
+    const DesignScale k{w, h, 652, 108};
+    const int bw = k.x(80), bh = k.y(80), margin = k.x(16);
     const int c = bx + w / 2;
     const int y = by + (h - bh) / 2;
     // The gap either side of the centre stays 16 at every size.
@@ -32,24 +35,15 @@ SetupButtons setupButtons(int bx, int by, int w, int h)
 
 SetupRect setupPage(int ax, int ay, int w, int h)
 {
-    int mx = 14, my = 14;
-    if (w < 652 || h < 492) {
-        mx = w * 14 / 652;
-        my = h * 14 / 492;
-    }
+    const DesignScale k{w, h, 652, 492};
+    const int mx = k.x(14), my = k.y(14);
     return {ax + mx, ay + my, w - 2 * mx, h - 2 * my};
 }
 
 SetupSample setupSample(int w, int h)
 {
-    int sx = 240, sy = 40, right = 20, rx = 40, ry = 20;
-    if (w < 624 || h < 464) {
-        sx = w * 240 / 624;
-        sy = h * 40 / 464;
-        right = w * 20 / 624;
-        rx = w * 40 / 624;
-        ry = h * 20 / 464;
-    }
+    const DesignScale k{w, h, 624, 464};
+    const int sx = k.x(240), sy = k.y(40), right = k.x(20), rx = k.x(40), ry = k.y(20);
     const int e = h - ry - sy;
     const int q = (w - right - sx) / 4;
     const int f = e >= 3 * q ? q : e / 3;

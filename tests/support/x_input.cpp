@@ -1,83 +1,107 @@
 #include "support/x_input.h"
 
-#include <wx/defs.h>
-#include <wx/uiaction.h>
 #include <wx/utils.h>
-#include <wx/gdicmn.h>
-#include <wx/window.h>
 
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
 
-#include <map>
+#include <vector>
 
-namespace xinput {
-
-namespace {
-// The simulator's X requests are only sent with the next one it makes: follow each action
-// with a motion to where the pointer already is, which pushes the action out and does
-// nothing itself.
-bool flush(wxUIActionSimulator& sim)
+namespace xinput
 {
-    return sim.MouseMove(::wxGetMousePosition());
+
+namespace
+{
+
+// The test program's own connection (the toolkit's): what it sends here is in the server
+// before the call returns, ahead of anything the program under test does next.
+Display* display()
+{
+    return static_cast<Display*>(wxGetX11Display());
 }
 
-int keyCode(const std::string& name)
+bool sent(Display* d)
 {
-    static const std::map<std::string, int> names = {
-        {"Return", WXK_RETURN}, {"Escape", WXK_ESCAPE}, {"space", WXK_SPACE},
-        {"Left", WXK_LEFT},     {"Up", WXK_UP},         {"Right", WXK_RIGHT},
-        {"Down", WXK_DOWN},     {"Prior", WXK_PAGEUP},  {"Next", WXK_PAGEDOWN},
-        {"Delete", WXK_DELETE}, {"F1", WXK_F1},         {"F2", WXK_F2},
-        {"F3", WXK_F3},         {"F11", WXK_F11},
-    };
-    auto it = names.find(name);
-    if (it != names.end())
-        return it->second;
-    if (name.size() == 1)
-        return static_cast<unsigned char>(name[0]);
-    return 0;
+    XSync(d, False);
+    return true;
 }
-}  // namespace
+
+bool tap(Display* d, KeySym sym, bool down)
+{
+    const KeyCode code = XKeysymToKeycode(d, sym);
+    return code != 0 && XTestFakeKeyEvent(d, code, down ? True : False, CurrentTime);
+}
+
+bool numLockOn(Display* d)
+{
+    unsigned int state = 0;
+    XkbGetIndicatorState(d, XkbUseCoreKbd, &state);
+    // NumLock is the second indicator of the core keyboard.
+    return (state & 2u) != 0;
+}
+
+} // namespace
 
 bool available()
 {
-    return wxGetX11Display() != nullptr;
+    int event = 0, error = 0, major = 0, minor = 0;
+    Display* d = display();
+    return d && XTestQueryExtension(d, &event, &error, &major, &minor);
 }
 
 bool key(const std::string& combo)
 {
-    int mods = wxMOD_NONE;
+    Display* d = display();
+    if (!d)
+        return false;
+    std::vector<KeySym> mods;
     std::string rest = combo;
     for (;;) {
         if (rest.rfind("ctrl+", 0) == 0) {
-            mods |= wxMOD_CONTROL;
+            mods.push_back(XK_Control_L);
             rest = rest.substr(5);
         } else if (rest.rfind("alt+", 0) == 0) {
-            mods |= wxMOD_ALT;
+            mods.push_back(XK_Alt_L);
             rest = rest.substr(4);
         } else if (rest.rfind("shift+", 0) == 0) {
-            mods |= wxMOD_SHIFT;
+            mods.push_back(XK_Shift_L);
             rest = rest.substr(6);
         } else {
             break;
         }
     }
-    const int code = keyCode(rest);
-    if (!code)
+    const KeySym sym = XStringToKeysym(rest.c_str());
+    if (sym == NoSymbol || XKeysymToKeycode(d, sym) == 0)
         return false;
-    wxUIActionSimulator sim;
-    return sim.Char(code, mods) && flush(sim);
+    // Keypad digits are digits only with NumLock on, as on a real keyboard.
+    const bool keypadDigit = sym >= XK_KP_0 && sym <= XK_KP_9;
+    const bool toggleLock = keypadDigit && !numLockOn(d);
+    bool ok = true;
+    if (toggleLock)
+        ok = tap(d, XK_Num_Lock, true) && tap(d, XK_Num_Lock, false);
+    for (KeySym m : mods)
+        ok = ok && tap(d, m, true);
+    ok = ok && tap(d, sym, true) && tap(d, sym, false);
+    for (auto m = mods.rbegin(); m != mods.rend(); ++m)
+        ok = tap(d, *m, false) && ok;
+    if (toggleLock)
+        ok = tap(d, XK_Num_Lock, true) && tap(d, XK_Num_Lock, false) && ok;
+    return ok && sent(d);
 }
 
 bool moveTo(int x, int y)
 {
-    wxUIActionSimulator sim;
-    return sim.MouseMove(x, y) && sim.MouseMove(x, y);
+    Display* d = display();
+    return d && XTestFakeMotionEvent(d, -1, x, y, CurrentTime) && sent(d);
 }
 
 bool click()
 {
-    wxUIActionSimulator sim;
-    return sim.MouseClick(wxMOUSE_BTN_LEFT) && flush(sim);
+    Display* d = display();
+    return d && XTestFakeButtonEvent(d, 1, True, CurrentTime) &&
+           XTestFakeButtonEvent(d, 1, False, CurrentTime) && sent(d);
 }
 
-}  // namespace xinput
+} // namespace xinput

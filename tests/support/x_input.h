@@ -1,4 +1,4 @@
-// Real keyboard and mouse input through the X server (the toolkit's input simulator), sent
+// Real keyboard and mouse input through the X server (its XTEST extension), sent
 // to the server before each call returns, so the program under test sees it on its next
 // round of events.
 #pragma once
@@ -9,7 +9,7 @@ namespace xinput {
 
 // False when there is no X display.
 bool available();
-// A key by its X keysym name ("Return", "F11", "a", "Prior"), with "ctrl+", "alt+" and
+// A key by its X keysym name ("Return", "F11", "a", "Prior", "KP_Enter", "KP_1"), with "ctrl+", "alt+" and
 // "shift+" prefixes, pressed and released.
 bool key(const std::string& combo);
 bool moveTo(int x, int y);

@@ -92,6 +92,14 @@ TEST_F(FrameKeys, BrowseKeysGoToTheStripInAnyTab)
     EXPECT_EQ(take(), Calls{"delete2"});
 }
 
+TEST_F(FrameKeys, KeypadEnterAndDigitsActAsTheirMainKeys)
+{
+    press("KP_Enter");
+    press("KP_1");
+    press("KP_4");
+    EXPECT_EQ(take(), (Calls{"enter", "select0", "select3"}));
+}
+
 TEST_F(FrameKeys, F11TogglesFullScreenExceptInSetup)
 {
     press("F11");

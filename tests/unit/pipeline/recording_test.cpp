@@ -1,7 +1,11 @@
 #include "capture_fixture.h"
 #include "ffprobe.h"
 
+#include "app/notice.h"
+
 #include <csignal>
+#include <unistd.h>
+
 #include <random>
 #include <sys/resource.h>
 
@@ -118,6 +122,23 @@ TEST_F(Recording, NoFolderNoRecording)
     g_StoragePath = wxString::FromUTF8(storage / "drive/DCIM");
     EXPECT_FALSE(startRecording(cv::Size(320, 240), clock->localTime(), name));
     EXPECT_FALSE(std::filesystem::exists(storage / "drive"));
+    EXPECT_NE(log.text().find("No such file or directory"), std::string::npos) << log.text();
+    EXPECT_EQ(g_LastFileName, wxString("Not recording: the folder is gone"));
+    EXPECT_TRUE(noticeIsFailure());
+}
+
+TEST_F(Recording, AReadOnlyFolderIsNotCalledFull)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root writes into read-only folders";
+    std::filesystem::permissions(storage.path(), std::filesystem::perms::owner_read |
+                                                     std::filesystem::perms::owner_exec);
+    std::string name;
+    EXPECT_FALSE(startRecording(cv::Size(320, 240), clock->localTime(), name));
+    std::filesystem::permissions(storage.path(), std::filesystem::perms::owner_all);
+    EXPECT_EQ(g_LastFileName, wxString("Not recording: the folder is read-only"));
+    EXPECT_NE(log.text().find("Permission denied"), std::string::npos) << log.text();
+    EXPECT_EQ(log.text().find("full"), std::string::npos) << log.text();
 }
 
 TEST_F(Recording, AWriterThatDoesNotOpenLeavesNoEmptyFile)
@@ -129,6 +150,8 @@ TEST_F(Recording, AWriterThatDoesNotOpenLeavesNoEmptyFile)
         << "if this opens, pick another refusal";
     EXPECT_FALSE(recordingRuns());
     EXPECT_TRUE(std::filesystem::is_empty(storage.path()));
+    EXPECT_EQ(g_LastFileName, wxString("Not recording: the encoder failed"));
+    EXPECT_TRUE(noticeIsFailure());
 }
 
 TEST_F(Recording, RemovedFolderStopsTheRecordingAndNamesNoFile)
@@ -143,8 +166,10 @@ TEST_F(Recording, RemovedFolderStopsTheRecordingAndNamesNoFile)
         << log.text();
     finishRecording();
     EXPECT_FALSE(recordingRuns());
-    EXPECT_TRUE(g_LastFileName.empty()) << "the notice claims no file that is gone";
-    EXPECT_EQ(g_InfoTime, 0);
+    EXPECT_EQ(g_LastFileName, wxString("Recording stopped: the folder is gone"))
+        << "the notice claims no file that is gone";
+    EXPECT_TRUE(noticeIsFailure());
+    EXPECT_NE(log.text().find("No such file or directory"), std::string::npos) << log.text();
 
     // The next capture makes the folder again and goes on there.
     clock->advance(1000);
@@ -239,7 +264,9 @@ TEST_F(Recording, AFullDiskStopsTheRecordingWithAPlayableFile)
     const ProbedVideo v = probeVideo(file(name));
     ASSERT_TRUE(v.ok);
     EXPECT_EQ(v.frames, static_cast<int>(written));
-    EXPECT_EQ(g_LastFileName, wxString(name));
+    EXPECT_EQ(g_LastFileName, wxString("Recording stopped: the disk is full"));
+    EXPECT_EQ(g_InfoTime, 3000);
+    EXPECT_TRUE(noticeIsFailure());
 }
 
 TEST_F(Recording, AFullDiskRefusesToStart)
@@ -248,6 +275,8 @@ TEST_F(Recording, AFullDiskRefusesToStart)
     std::string name;
     EXPECT_FALSE(startRecording(cv::Size(320, 240), clock->localTime(), name));
     EXPECT_TRUE(std::filesystem::is_empty(storage.path()));
+    EXPECT_EQ(g_LastFileName, wxString("Not recording: the disk is full"));
+    EXPECT_TRUE(noticeIsFailure());
 }
 
 TEST_F(Recording, FramesOfAnotherSizeAreFittedToTheFile)

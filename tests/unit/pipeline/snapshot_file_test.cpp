@@ -1,7 +1,12 @@
+#include "app/notice.h"
 #include "capture_fixture.h"
 #include "pipeline/snapshot_file.h"
+#include "pipeline/write_failure.h"
 
 #include <opencv2/imgcodecs.hpp>
+
+#include <cerrno>
+#include <unistd.h>
 
 namespace
 {
@@ -45,17 +50,27 @@ TEST_F(Snapshot, ASecondSnapshotOfTheSameSecondKeepsTheFirst)
     EXPECT_EQ(g_LastFileName, wxString("2026-03-07 09_05_33_2.jpg"));
 }
 
-TEST_F(Snapshot, AFailedSaveNamesNothing)
+TEST_F(Snapshot, AFailedSaveShowsWhyInRedAndLogsTheCause)
 {
     // A folder that cannot be made: its parent is gone (a drive that was unplugged).
     g_StoragePath = wxString::FromUTF8(storage / "drive/DCIM");
     EXPECT_FALSE(saveSnapshot(numbered(1)));
-    EXPECT_TRUE(g_LastFileName.empty());
-    EXPECT_EQ(g_InfoTime, 0);
-    EXPECT_NE(log.text().find("Screen saveSnapshot() cannot write"), std::string::npos)
+    EXPECT_EQ(g_LastFileName, wxString("Not saved: the folder is gone"));
+    EXPECT_EQ(g_InfoTime, 3000) << "shown for the usual time";
+    EXPECT_TRUE(noticeIsFailure());
+    EXPECT_NE(log.text().find("Screen saveSnapshot() cannot write " + file("drive/DCIM") +
+                              "/2026-03-07 09_05_33.jpg: No such file or directory"),
+              std::string::npos)
         << log.text();
+
+    g_StoragePath = wxString::FromUTF8(storage.str());
     EXPECT_FALSE(saveSnapshot(cv::Mat())) << "no picture, no file";
     EXPECT_FALSE(std::filesystem::exists(storage / "drive"));
+    EXPECT_TRUE(std::filesystem::is_empty(storage.path()));
+    EXPECT_TRUE(noticeIsFailure());
+
+    ASSERT_TRUE(saveSnapshot(numbered(2)));
+    EXPECT_FALSE(noticeIsFailure()) << "the next saved file shows in the normal colour";
 }
 
 TEST_F(Snapshot, ARemovedFolderIsMadeAgain)
@@ -66,4 +81,28 @@ TEST_F(Snapshot, ARemovedFolderIsMadeAgain)
     EXPECT_NE(log.text().find("Preview ensureStorageFolder() " + storage.str() + " made again\n"),
               std::string::npos)
         << log.text();
+}
+
+TEST_F(Snapshot, AReadOnlyFolderIsNotCalledFull)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root writes into read-only folders";
+    std::filesystem::permissions(storage.path(), std::filesystem::perms::owner_read |
+                                                     std::filesystem::perms::owner_exec);
+    EXPECT_FALSE(saveSnapshot(numbered(1)));
+    std::filesystem::permissions(storage.path(), std::filesystem::perms::owner_all);
+    EXPECT_EQ(g_LastFileName, wxString("Not saved: the folder is read-only"));
+    EXPECT_NE(log.text().find("Permission denied"), std::string::npos) << log.text();
+    EXPECT_EQ(log.text().find("full"), std::string::npos) << log.text();
+}
+
+TEST(WriteFailure, ErrnoGivesTheUsersReason)
+{
+    EXPECT_EQ(writeFailureReason(EROFS), "the folder is read-only");
+    EXPECT_EQ(writeFailureReason(EACCES), "the folder is read-only");
+    EXPECT_EQ(writeFailureReason(ENOENT), "the folder is gone");
+    EXPECT_EQ(writeFailureReason(ENOSPC), "the disk is full");
+    EXPECT_EQ(writeFailureReason(EDQUOT), "the disk is full");
+    EXPECT_EQ(writeFailureReason(EFBIG), "the file is too large");
+    EXPECT_EQ(writeFailureReason(EINVAL), "the file cannot be written");
 }
