@@ -1,5 +1,7 @@
 #include "sim/scenario.h"
 
+#include "platform/bounded_file.h"
+
 #include <charconv>
 #include <filesystem>
 #include <map>
@@ -529,7 +531,8 @@ ParseResult parseScenario(const std::string& text, const std::string& origin,
     std::istringstream in(text);
     int lineNo = 0;
     auto fail = [&](const std::string& problem) {
-        r.error = origin + ":" + std::to_string(lineNo) + ": " + problem;
+        // Words of a damaged file may hold any byte: the message stays one printable line.
+        r.error = files::printable(origin + ":" + std::to_string(lineNo) + ": " + problem);
         r.scenario = {};
         return r;
     };

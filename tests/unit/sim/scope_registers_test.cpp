@@ -286,7 +286,7 @@ TEST(ScopeEeprom, LoadsItsContentsFromAFile)
 
     EXPECT_FALSE(scopesim::startFile((dir / "bad.txt").string(), &error));
     EXPECT_EQ(error, (dir / "bad.txt").string() + ":2: cannot read eeprom file '" +
-                         (dir / "nothing.bin").string() + "'");
+                         (dir / "nothing.bin").string() + "': No such file or directory");
     EXPECT_FALSE(scopesim::running());
     std::filesystem::remove_all(dir);
 }
