@@ -1,5 +1,6 @@
 #include "app/command_line.h"
 
+#include "platform/bounded_file.h"
 #include "platform/clock.h"
 #include "platform/services.h"
 
@@ -22,7 +23,7 @@ bool startBackends(const CommandLine& cl)
                   ? scopesim::startText(scopesim::defaultScenario(), "<default rig>", &error)
                   : scopesim::startFile(cl.scenario, &error);
     if (!ok) {
-        std::fprintf(stderr, "orvex: %s\n", error.c_str());
+        std::fprintf(stderr, "orvex: %s\n", files::printable(error).c_str());
         scopesim::setTimeSource({}, {});
         return false;
     }

@@ -1,17 +1,25 @@
 #include "app/data_files.h"
 
 #include "app/key_value_file.h"
+#include "platform/bounded_file.h"
 #include "platform/paths.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdarg>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 wxString g_ProgramDir;
-wxString g_Title = "Tavlin";
-wxString g_AppName = "Tavlinview";
+// The names the program ships in strings.txt, so a lost or damaged copy keeps the data folder.
+const char* const kBuiltInTitle = "Orvex";
+const char* const kBuiltInAppName = "Orvex";
+
+wxString g_Title = kBuiltInTitle;
+wxString g_AppName = kBuiltInAppName;
 wxString g_DataDir;
 wxString g_StoragePath;
 wxString g_ConfigPath;
@@ -19,11 +27,32 @@ int g_TimeStamp = 0;
 FILE* g_LogFile = nullptr;
 char g_LogLine[256];
 
-namespace {
+namespace
+{
+
+// What start-up refused before the log was open; written to it once it is.
+std::vector<std::string> s_startNotes;
+
+void noteAtStart(const std::string& line)
+{
+    s_startNotes.push_back(files::printable(line) + "\n");
+}
+
+void writeStartNotes()
+{
+    for (const std::string& note : s_startNotes) {
+        if (g_LogFile)
+            logLine("%s", note.c_str());
+        else
+            std::fputs(("orvex: " + note).c_str(), stderr);
+    }
+    s_startNotes.clear();
+}
 
 bool isDirectory(const std::string& path)
 {
-    struct stat st {};
+    struct stat st {
+    };
     return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
@@ -70,7 +99,7 @@ bool replaceFile(const std::string& path, const std::string& text, bool noReplac
     return ok;
 }
 
-}  // namespace
+} // namespace
 
 std::string toUtf8(const wxString& s)
 {
@@ -86,7 +115,8 @@ wxString unescapePercent(const std::string& utf8)
 {
     wxString s = wxString::FromUTF8(utf8.data(), utf8.size());
     if (s.empty() && !utf8.empty())
-        s = wxString(utf8.data(), wxConvISO8859_1, utf8.size());  // not UTF-8: keep the bytes readable
+        s = wxString(utf8.data(), wxConvISO8859_1,
+                     utf8.size()); // not UTF-8: keep the bytes readable
     s.Replace("%%", "%");
     return s;
 }
@@ -95,8 +125,9 @@ void resetDataFileValues()
 {
     closeLogFile();
     g_ProgramDir.clear();
-    g_Title = "Tavlin";
-    g_AppName = "Tavlinview";
+    g_Title = kBuiltInTitle;
+    g_AppName = kBuiltInAppName;
+    s_startNotes.clear();
     g_DataDir.clear();
     g_StoragePath.clear();
     g_ConfigPath.clear();
@@ -106,24 +137,59 @@ void resetDataFileValues()
 
 void readStringsFile()
 {
-    for (const auto& [key, value] : readKeyValueFile(toUtf8(g_ProgramDir + "/res/values/strings.txt"))) {
-        if (key == "TITLE")
+    const std::string path = toUtf8(g_ProgramDir + "/res/values/strings.txt");
+    std::string why;
+    const KeyValueList entries = readKeyValueFile(path, &why);
+    // A missing file keeps the built-in names quietly; one that is there but refused is told.
+    if (entries.empty() && !why.empty() && access(path.c_str(), F_OK) == 0)
+        noteAtStart("Frame readStringsFile() " + files::refusal(path, why));
+    for (const auto& [key, value] : entries) {
+        if (key == "TITLE") {
             g_Title = unescapePercent(value);
-        else if (key == "EXENAME")
-            g_AppName = unescapePercent(value);
+        } else if (key == "EXENAME") {
+            const wxString name = unescapePercent(value);
+            const std::string problem = exeNameProblem(toUtf8(name));
+            if (problem.empty()) {
+                g_AppName = name;
+                continue;
+            }
+            // The name becomes a folder: one that would land elsewhere is never taken.
+            noteAtStart("Frame readStringsFile() EXENAME " + value + " ignored (" + problem +
+                        "), using " + toUtf8(g_AppName));
+        }
     }
 }
+
+namespace
+{
+
+// A folder the data folder can live in: made if needed, and writable.
+bool holdsDataFolder(const std::string& dataDir)
+{
+    makeDirectory(dataDir);
+    return isDirectory(dataDir) && access(dataDir.c_str(), W_OK | X_OK) == 0;
+}
+
+} // namespace
 
 void openDataFiles()
 {
     std::string documents = platform::documentsFolder();
     if (documents.empty()) {
         g_StoragePath = g_ProgramDir + "/DCIM";
+        writeStartNotes();
         return;
     }
     std::string dataDir = documents + "/" + toUtf8(g_AppName);
+    const std::string home = platform::homeFolder();
+    if (!holdsDataFolder(dataDir) && !home.empty() && home != documents) {
+        noteAtStart("Frame createGUIControls() documents folder " + documents +
+                    " cannot hold the data folder, using " + home);
+        documents = home;
+        dataDir = documents + "/" + toUtf8(g_AppName);
+        makeDirectory(dataDir);
+    }
     g_DataDir = wxString::FromUTF8(dataDir);
-    makeDirectory(dataDir);
 
     closeLogFile();
     g_LogFile = std::fopen((dataDir + "/log.txt").c_str(), "w+");
@@ -131,6 +197,7 @@ void openDataFiles()
     if (g_LogFile)
         std::setvbuf(g_LogFile, nullptr, _IOLBF, 0);
     logLine("Frame createGUIControls() Open logFile %s\n", "OK");
+    writeStartNotes();
 
     g_ConfigPath = g_DataDir + "/config.txt";
     std::string storage = dataDir + "/DCIM";
@@ -138,26 +205,26 @@ void openDataFiles()
     makeDirectory(storage);
 
     std::string configPath = toUtf8(g_ConfigPath);
-    FILE* probe = std::fopen(configPath.c_str(), "r");
-    if (probe) {
-        std::fclose(probe);
-        std::string path = storage;
-        for (const auto& [key, value] : readKeyValueFile(configPath)) {
-            if (key == "PATH") {
-                path = value;
-            } else if (key == "TIMESTAMP") {
-                int n = 0;
-                if (std::sscanf(value.c_str(), "%d", &n) == 1)
-                    g_TimeStamp = n;
-            }
-        }
-        if (isDirectory(path))
-            g_StoragePath = wxString::FromUTF8(path);
+    if (access(configPath.c_str(), F_OK) != 0) {
+        replaceFile(configPath, "PATH " + storage + "\n", true);
         return;
     }
-    if (access(configPath.c_str(), F_OK) == 0)
-        return;  // present but unreadable: leave it and the defaults alone
-    replaceFile(configPath, "PATH " + storage + "\n", true);
+    std::string why;
+    const KeyValueList entries = readKeyValueFile(configPath, &why);
+    if (!why.empty()) {
+        // Present but unreadable: leave it and the defaults alone.
+        logLine("Frame createGUIControls() %s\n", files::refusal(configPath, why).c_str());
+        return;
+    }
+    std::string path = storage;
+    for (const auto& [key, value] : entries) {
+        if (key == "PATH")
+            path = value;
+        else if (key == "TIMESTAMP")
+            parseTimeStampValue(value, g_TimeStamp);
+    }
+    if (isDirectory(path))
+        g_StoragePath = wxString::FromUTF8(path);
 }
 
 void closeLogFile()

@@ -13,10 +13,13 @@ extern wxString g_AppName;
 extern wxString g_DataDir;
 extern wxString g_StoragePath;
 extern wxString g_ConfigPath;
-extern int g_TimeStamp;  // 0 none, 1 YYYY/MM/DD, 2 MM/DD/YYYY, 3 DD/MM/YYYY
+extern int g_TimeStamp; // 0 none, 1 YYYY/MM/DD, 2 MM/DD/YYYY, 3 DD/MM/YYYY
 extern FILE* g_LogFile;
 extern char g_LogLine[256];
 
+// The title and application name when strings.txt gives none.
+extern const char* const kBuiltInTitle;
+extern const char* const kBuiltInAppName;
 // Resets the values above to their start values (the frame does this when it is built).
 void resetDataFileValues();
 

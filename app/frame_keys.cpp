@@ -3,6 +3,7 @@
 #include "app/browse_panel_base.h"
 #include "app/orvex_frame.h"
 #include "app/orvex_state.h"
+#include "app/picture_settings.h"
 #include "app/wheel_filter.h"
 
 #include <wx/utils.h>
@@ -57,7 +58,11 @@ void COrvexFrame::dispatchKey(int code, bool alt)
         s->keyCtrlS();
         break;
     case 27:
-        s->keyEscape();
+        // Full screen may hide its exit button (a missing picture): Escape always leaves it.
+        if (g_FullScreen)
+            toggleFullScreen();
+        else
+            s->keyEscape();
         break;
     case 32:
         s->keySpace();

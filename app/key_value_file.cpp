@@ -1,11 +1,15 @@
 #include "app/key_value_file.h"
 
-#include <filesystem>
-#include <fstream>
+#include "platform/bounded_file.h"
+
+#include <algorithm>
+#include <climits>
+
 #include <iterator>
 #include <sstream>
 
-namespace {
+namespace
+{
 
 void takeLine(std::string line, KeyValueList& out)
 {
@@ -26,7 +30,7 @@ void takeLine(std::string line, KeyValueList& out)
     out.emplace_back(std::move(key), std::move(value));
 }
 
-}  // namespace
+} // namespace
 
 KeyValueList parseKeyValueStream(std::istream& in)
 {
@@ -54,17 +58,46 @@ KeyValueList parseKeyValueText(const std::string& text)
     return parseKeyValueStream(in);
 }
 
-KeyValueList readKeyValueFile(const std::string& path)
+KeyValueList readKeyValueFile(const std::string& path, std::string* why)
 {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec))
+    std::string text;
+    if (!files::readBoundedFile(path, kMaxKeyValueFileSize, text, why))
         return {};
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return {};
-    try {
-        return parseKeyValueStream(in);
-    } catch (const std::exception&) {
-        return {};  // a read error mid-file: as unreadable
-    }
+    return parseKeyValueText(text);
+}
+
+std::string exeNameProblem(const std::string& name)
+{
+    if (name.empty())
+        return "empty";
+    if (name.size() > kMaxAppNameLength)
+        return "longer than " + std::to_string(kMaxAppNameLength) + " bytes";
+    if (name.find('/') != std::string::npos)
+        return "holds a '/'";
+    if (name == "." || name.find("..") != std::string::npos)
+        return "holds '..' or is '.'";
+    for (unsigned char c : name)
+        if (c < 0x20 || c == 0x7F)
+            return "holds a control character";
+    return {};
+}
+
+bool parseTimeStampValue(const std::string& value, int& out)
+{
+    // "%d" without its overflow: leading blanks, a sign, digits; the rest is ignored.
+    size_t i = value.find_first_not_of(" \t\r\n\v\f");
+    if (i == std::string::npos)
+        return false;
+    bool negative = false;
+    if (value[i] == '+' || value[i] == '-')
+        negative = value[i++] == '-';
+    if (i >= value.size() || value[i] < '0' || value[i] > '9')
+        return false;
+    long long n = 0;
+    const long long limit = negative ? -static_cast<long long>(INT_MIN) : INT_MAX;
+    for (; i < value.size() && value[i] >= '0' && value[i] <= '9'; ++i)
+        n = std::min(limit, n * 10 + (value[i] - '0'));
+    // Out of range saturates: still a non-zero value, which the stamp treats like any other.
+    out = static_cast<int>(negative ? -n : n);
+    return true;
 }

@@ -21,5 +21,18 @@ constexpr size_t kMaxLineLength = kMaxKeyLength + 1 + kMaxValueLength + 2;
 // values cut.
 KeyValueList parseKeyValueText(const std::string& text);
 KeyValueList parseKeyValueStream(std::istream& in);
-// The same for a file; an absent or unreadable file yields no entries.
-KeyValueList readKeyValueFile(const std::string& path);
+// Sixteen entries of the longest lines fit many times over; a bigger file is not one of ours.
+constexpr size_t kMaxKeyValueFileSize = 1024 * 1024;
+// The same for a file; an absent, unreadable, irregular or oversized file yields no entries
+// and *why says which.
+KeyValueList readKeyValueFile(const std::string& path, std::string* why = nullptr);
+
+// An EXENAME names a folder inside the documents folder; longer ones are refused.
+constexpr size_t kMaxAppNameLength = 64;
+
+// Why an EXENAME cannot name the data folder (empty, absolute, holding '/' or '..', too long,
+// control characters); empty when it can.
+std::string exeNameProblem(const std::string& name);
+// A TIMESTAMP value read as "%d" reads it, without overflow: false when it does not start
+// with a number; values beyond int saturate.
+bool parseTimeStampValue(const std::string& value, int& out);

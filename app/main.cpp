@@ -2,16 +2,22 @@
 #include "app/command_line.h"
 #include "app/orvex_app.h"
 #include "app/shell_parts.h"
+#include "platform/bounded_file.h"
 
 #include <wx/app.h>
 #include <wx/log.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 
 wxIMPLEMENT_APP_NO_MAIN(COrvexApp);
 
-int main(int argc, char** argv)
+namespace
+{
+
+int run(int argc, char** argv)
 {
     CommandLine cl = parseCommandLine(argc, argv);
     if (!cl.error.empty()) {
@@ -22,6 +28,9 @@ int main(int argc, char** argv)
         std::fputs(usageText().c_str(), stdout);
         return 0;
     }
+    // Past a file-size limit a write fails instead of killing the program, so a recording
+    // that meets it is finished and stays playable.
+    std::signal(SIGXFSZ, SIG_IGN);
     if (!startBackends(cl))
         return 1;
 
@@ -37,4 +46,19 @@ int main(int argc, char** argv)
     int rc = wxEntry(wxArgc, wxArgv);
     stopBackends(cl);
     return rc;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // A failure nobody caught ends in one line and exit 1, never in an abort.
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "orvex: %s\n", files::printable(e.what()).c_str());
+    } catch (...) {
+        std::fprintf(stderr, "orvex: unexpected failure\n");
+    }
+    return 1;
 }

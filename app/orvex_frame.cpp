@@ -80,6 +80,8 @@ COrvexFrame::~COrvexFrame()
 void COrvexFrame::createGUIControls()
 {
     openDataFiles();
+    if (shellParts().storageReady)
+        shellParts().storageReady();
     buildSkin(kDesignWidth, kDesignHeight);
     const SkinGeometry& g = m_geometry;
 

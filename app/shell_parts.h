@@ -12,12 +12,15 @@ class COrvexBrowsePanelBase;
 class COrvexState;
 
 struct ShellParts {
-    std::function<COrvexScreenBase*(wxWindow* parent, const wxPoint& pos, const wxSize& size)> screen;
+    std::function<COrvexScreenBase*(wxWindow* parent, const wxPoint& pos, const wxSize& size)>
+        screen;
     std::function<COrvexBrowsePanelBase*(wxWindow* parent, const wxPoint& pos, const wxSize& size)>
         browsePanel;
     std::function<COrvexState*(wxWindow* parent, const wxPoint& origin)> preview;
     std::function<COrvexState*(wxWindow* parent, const wxPoint& origin)> browse;
     std::function<COrvexState*(wxWindow* parent, const wxPoint& origin)> setup;
+    // Runs once the data files are open, before anything lists the storage folder.
+    std::function<void()> storageReady;
 };
 
 ShellParts& shellParts();

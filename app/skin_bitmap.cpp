@@ -1,9 +1,14 @@
 #include "app/skin_bitmap.h"
 
 #include "app/data_files.h"
+#include "platform/bounded_file.h"
 
 #include <wx/image.h>
 #include <wx/log.h>
+#include <wx/mstream.h>
+
+#include <set>
+#include <string>
 
 SkinBitmap::SkinBitmap(wxWindow* parent, wxWindowID id, const wxBitmap& bitmap, const wxPoint& pos,
                        const wxSize& size)
@@ -24,15 +29,38 @@ void SkinBitmap::show(const wxBitmap& bitmap)
     Refresh(false);
 }
 
+namespace
+{
+
+// The shipped pictures are a few hundred kilobytes at most.
+constexpr size_t kMaxSkinPictureSize = 32 * 1024 * 1024;
+
+// One line per picture and run: a missing skin shows as blank areas, and the log says why.
+void logMissingPicture(const char* name, const std::string& why)
+{
+    static std::set<std::string> logged;
+    if (!logged.insert(name).second)
+        return;
+    logLine("Frame loadSkinPicture() %s: %s\n", files::printable(name).c_str(),
+            files::printable(why).c_str());
+}
+
+} // namespace
+
 wxBitmap loadSkinPicture(const char* name)
 {
-    wxString path = resourcePath(name);
-    if (!wxFileExists(path))
+    std::string bytes, why;
+    if (!files::readBoundedFile(toUtf8(resourcePath(name)), kMaxSkinPictureSize, bytes, &why)) {
+        logMissingPicture(name, why);
         return wxBitmap();
-    wxLogNull quiet;  // a broken picture gives an empty one, never a message
+    }
+    wxLogNull quiet; // a broken picture gives an empty one and a log line, never a message box
+    wxMemoryInputStream in(bytes.data(), bytes.size());
     wxImage img;
-    if (!img.LoadFile(path, wxBITMAP_TYPE_ANY) || !img.IsOk())
+    if (!img.LoadFile(in, wxBITMAP_TYPE_ANY) || !img.IsOk()) {
+        logMissingPicture(name, "cannot be decoded");
         return wxBitmap();
+    }
     return wxBitmap(img);
 }
 

@@ -12,6 +12,8 @@
 #include "pipeline/time_stamp.h"
 #include "platform/clock.h"
 
+#include "bench/rig_frames.h"
+
 #include <benchmark/benchmark.h>
 #include <scopesim/rig.h>
 
@@ -31,28 +33,7 @@
 namespace
 {
 
-// ---- Frames as the rig's cameras give them ------------------------------------------------
-
-uint32_t g_rigNow = 0;
-
-// Frames of the rig's pipe scene at w x h, taken at successive moments so they differ as a
-// camera's do.
-std::vector<cv::Mat> rigFrames(int w, int h, int count)
-{
-    scopesim::setTimeSource([] { return g_rigNow; }, [](uint32_t ms) { g_rigNow += ms; });
-    scopesim::startText("camera \"Bench Camera\" size " + std::to_string(w) + "x" +
-                        std::to_string(h) + " fps 30 scene pipe\n");
-    const int id = scopesim::videoInputs().at(0).id;
-    std::vector<cv::Mat> out;
-    for (int i = 0; i < count; ++i) {
-        g_rigNow += 67;
-        cv::Mat f;
-        scopesim::grabFrame(id, f);
-        out.push_back(f.clone());
-    }
-    scopesim::stop();
-    return out;
-}
+using benchrig::rigFrames;
 
 // The family scope's 640 x 480 picture as the preview hands it on: scaled to 1280 x 960.
 const cv::Mat& scopeWork()

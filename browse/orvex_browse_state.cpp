@@ -1,21 +1,103 @@
 #include "browse/orvex_browse_state.h"
 
 #include "app/browse_panel_base.h"
+#include "app/data_files.h"
 #include "app/orvex_frame.h"
 #include "app/skin_bitmap.h"
+#include "browse/bounded_photo.h"
+#include "browse/orvex_browse_panel.h"
+#include "browse/orvex_video_control_box.h"
+#include "capture/preview_layout.h"
+#include "pipeline/capture_state.h"
 
-namespace {
+#include <wx/filename.h>
+#include <wx/scrolbar.h>
+
+#include <algorithm>
+
+namespace
+{
 constexpr int kTab = 2;
 constexpr int kTabId = 12301;
 constexpr int kTabY = 133;
-}  // namespace
+constexpr int kToolIds[3] = {ID_BROWSE_SNAPSHOT, ID_BROWSE_MIRROR, ID_BROWSE_ROTATE};
+const char* const kToolPictures[6] = {"snap_release.bmp",   "snap_click.bmp",
+                                      "mirror_release.bmp", "mirror_click.bmp",
+                                      "rotate_release.bmp", "rotate_click.bmp"};
+constexpr int kZoomRange = 20;
+constexpr int kRefW = 148, kRefH = 652;
+
+COrvexBrowsePanel* strip()
+{
+    return dynamic_cast<COrvexBrowsePanel*>(g_BrowsePanel);
+}
+} // namespace
 
 COrvexBrowseState::COrvexBrowseState(wxWindow* parent, const wxPoint& origin)
     : COrvexState(parent, StateBrowse, origin)
 {
     m_origin = origin;
+    m_panel = origin;
     createTabButton(kTab, kTabId, kTabY);
+
+    loadToolPictures(108, 108);
+    for (size_t i = 0; i < 3; ++i) {
+        auto* b = new SkinBitmap(parent, kToolIds[i], m_toolPictures[2 * i],
+                                 wxPoint(origin.x + 4, origin.y + 4 + 113 * static_cast<int>(i)),
+                                 wxSize(108, 108));
+        b->Bind(wxEVT_LEFT_DOWN, &COrvexBrowseState::onToolDown, this);
+        b->Hide();
+        m_tools[i] = b;
+    }
+
+    m_zoomBar = new wxScrollBar(parent, wxID_ANY, wxPoint(origin.x + 134, origin.y + 52),
+                                wxSize(14, 300), wxSB_VERTICAL);
+    m_zoomBar->SetScrollbar(kZoomRange, 0, kZoomRange, 5);
+    for (const auto& t : {wxEVT_SCROLL_TOP, wxEVT_SCROLL_BOTTOM, wxEVT_SCROLL_LINEUP,
+                          wxEVT_SCROLL_LINEDOWN, wxEVT_SCROLL_PAGEUP, wxEVT_SCROLL_PAGEDOWN,
+                          wxEVT_SCROLL_THUMBTRACK, wxEVT_SCROLL_THUMBRELEASE, wxEVT_SCROLL_CHANGED})
+        m_zoomBar->Bind(t, &COrvexBrowseState::onZoomScroll, this);
+    m_zoomBar->Hide();
+
+    m_zoomLabelBackground = wxBitmap(32, 20);
+    m_zoomLabel = new SkinBitmap(parent, wxID_ANY, m_zoomLabelBackground,
+                                 wxPoint(origin.x + 116, origin.y + 32), wxSize(32, 20));
+    m_zoomLabel->Hide();
+
+    m_player = new COrvexVideoControlBox(parent, wxPoint(origin.x + 148, origin.y + 544),
+                                         wxSize(652, 108));
 }
+
+COrvexBrowseState::~COrvexBrowseState()
+{
+    m_player->Destroy();
+    m_zoomLabel->Destroy();
+    m_zoomBar->Destroy();
+    for (SkinBitmap* b : m_tools)
+        b->Destroy();
+    // The tab button goes with the background window.
+}
+
+void COrvexBrowseState::loadToolPictures(int w, int h)
+{
+    for (size_t i = 0; i < 6; ++i)
+        m_toolPictures[i] = loadSkinPicture(kToolPictures[i], w, h);
+}
+
+SkinBitmap* COrvexBrowseState::toolButton(int id) const
+{
+    for (size_t i = 0; i < 3; ++i)
+        if (kToolIds[i] == id)
+            return m_tools[i];
+    return nullptr;
+}
+
+void COrvexBrowseState::showToolPicture(Tool t, bool click)
+{
+    m_tools[t]->show(m_toolPictures[2 * static_cast<size_t>(t) + (click ? 1 : 0)]);
+}
+
+// ---- Tab life -------------------------------------------------------------------------------
 
 bool COrvexBrowseState::canEnter()
 {
@@ -28,21 +110,258 @@ void COrvexBrowseState::enter()
         g_MainFrame->fullScreenButton()->Show();
     m_active = true;
     showTabPicture();
-    g_StatusText.clear();
+    for (SkinBitmap* b : m_tools)
+        b->Show();
+    m_zoomBar->Show();
+    m_zoomBar->SetThumbPosition(kZoomRange);
+    showZoomLabel(0);
+    m_zoomLabel->Show();
+    m_mirrorOn = false;
+    m_toolLook[1] = false;
+    showToolPicture(ToolMirror, false);
+    setMirror(false);
+    m_rotationStep = 0;
+    m_toolLook[2] = false;
+    showToolPicture(ToolRotate, false);
+    setRotation(0);
+    m_status.clear();
+    if (COrvexBrowsePanel* panel = strip())
+        panel->setViewing(true);
 }
 
 void COrvexBrowseState::leave()
 {
     m_active = false;
     showTabPicture();
+    m_zoomLabel->Hide();
+    m_zoomBar->Hide();
+    hideTools();
+    m_player->visible = false;
+    m_player->hidePlayerControls();
+    if (COrvexBrowsePanel* panel = strip())
+        panel->setViewing(false);
+    // A frame save asked for here must not be taken from the live picture instead.
+    if (m_snapshotHeld) {
+        g_SnapInRecord = false;
+        snapshotRelease();
+    }
+    m_frame.release();
+    m_work.release();
 }
 
-void COrvexBrowseState::relayout(wxBitmap topLeft, wxBitmap side, wxBitmap topBar, wxBitmap)
+void COrvexBrowseState::hideTools()
+{
+    for (SkinBitmap* b : m_tools)
+        b->Hide();
+}
+
+void COrvexBrowseState::onTimer()
+{
+    g_StatusText = statusText();
+    g_StatusColour = statusColour();
+}
+
+wxString COrvexBrowseState::statusText()
+{
+    return m_status;
+}
+
+wxColour COrvexBrowseState::statusColour()
+{
+    return wxColour(255, 255, 255);
+}
+
+// ---- The picture ------------------------------------------------------------------------------
+
+void COrvexBrowseState::openFile(const wxString& path)
+{
+    m_frame.release();
+    wxString folder, name, ext;
+    wxFileName::SplitPath(path, &folder, &name, &ext);
+    m_status = wxString::Format("%s.%s", name, ext);
+    if (ext.CmpNoCase("JPG") == 0) {
+        m_isVideo = 0;
+        m_player->visible = false;
+        m_player->hidePlayerControls();
+        m_tools[ToolSnapshot]->Hide();
+        placeTools(false, m_column.spacing);
+        m_frame = decodePhotoBounded(toUtf8(path));
+    } else if (ext.CmpNoCase("AVI") == 0 || ext.CmpNoCase("MOV") == 0) {
+        m_isVideo = 1;
+        placeTools(true, m_column.spacing);
+        if (m_active)
+            m_tools[ToolSnapshot]->Show();
+        m_player->visible = m_active;
+        m_player->showPlayerControls();
+        m_player->openVideo(toUtf8(path));
+    }
+}
+
+void COrvexBrowseState::placeTools(bool video, int spacing)
+{
+    const int x = m_column.x, y = m_column.y, h = m_column.height;
+    const int first = video ? 1 : 0;
+    m_tools[ToolSnapshot]->Move(x, y);
+    m_tools[ToolMirror]->Move(x, y + first * (h + spacing));
+    m_tools[ToolRotate]->Move(x, y + (first + 1) * (h + spacing));
+    for (SkinBitmap* b : m_tools)
+        b->Refresh();
+}
+
+cv::Mat* COrvexBrowseState::grabFrame()
+{
+    const cv::Mat* source = nullptr;
+    if (m_isVideo == 1)
+        source = m_player->nextFrame();
+    else if (!m_frame.empty())
+        source = &m_frame;
+    if (!source)
+        return nullptr;
+    // The screen writes into the frame only for a pass that saves it; every other pass only
+    // reads it, so the picture is lent rather than copied (a photo is tens of megabytes).
+    if (g_SnapInRecord || g_SnapPending)
+        m_work = source->clone();
+    else
+        m_work = *source;
+    return &m_work;
+}
+
+void COrvexBrowseState::releaseFrame()
+{
+    // Dropping the loan lets the player decode the next frame into its own buffer again.
+    m_work.release();
+}
+
+void COrvexBrowseState::releaseMedia()
+{
+    m_work.release();
+    m_player->closeVideo();
+}
+
+// ---- Tools, keys, zoom ---------------------------------------------------------------------
+
+void COrvexBrowseState::onToolDown(wxMouseEvent& event)
+{
+    event.Skip();
+    switch (event.GetId()) {
+    case ID_BROWSE_SNAPSHOT:
+        snapshotPressed();
+        break;
+    case ID_BROWSE_MIRROR:
+        mirrorToggle();
+        break;
+    case ID_BROWSE_ROTATE:
+        rotateStep();
+        break;
+    default:
+        break;
+    }
+}
+
+void COrvexBrowseState::snapshotPressed()
+{
+    // The screen saves the frame of its next pass; without a frame there is nothing to save
+    // and the request would wait for the next tab's picture.
+    if (m_isVideo != 1 || !m_player->hasVideo() || m_player->frameCopy().empty())
+        return;
+    m_snapshotHeld = true;
+    g_SnapInRecord = true;
+    g_InfoTime = 0;
+    showToolPicture(ToolSnapshot, true);
+}
+
+void COrvexBrowseState::snapshotRelease()
+{
+    m_snapshotHeld = false;
+    showToolPicture(ToolSnapshot, false);
+}
+
+void COrvexBrowseState::mirrorToggle()
+{
+    m_mirrorOn = !m_mirrorOn;
+    setMirror(m_mirrorOn);
+    m_toolLook[1] = m_mirrorOn;
+    showToolPicture(ToolMirror, m_mirrorOn);
+}
+
+void COrvexBrowseState::rotateStep()
+{
+    m_rotationStep = (m_rotationStep + 1) % 4;
+    setRotation(m_rotationStep);
+    m_toolLook[2] = m_rotationStep > 0;
+    showToolPicture(ToolRotate, m_toolLook[2]);
+}
+
+void COrvexBrowseState::keySpace()
+{
+    if (m_isVideo == 1)
+        snapshotPressed();
+}
+
+void COrvexBrowseState::keyEnter()
+{
+    mirrorToggle();
+}
+
+void COrvexBrowseState::keyF2()
+{
+    rotateStep();
+}
+
+void COrvexBrowseState::keyCtrlP()
+{
+    if (m_isVideo != 1)
+        return;
+    if (m_player->playState() == PlayPaused)
+        m_player->play();
+    else if (m_player->playState() == PlayPlaying)
+        m_player->pause();
+}
+
+void COrvexBrowseState::keyCtrlS()
+{
+    if (m_isVideo == 1)
+        m_player->stop();
+}
+
+void COrvexBrowseState::keyEscape()
+{
+    switchState(StatePreview);
+}
+
+void COrvexBrowseState::showZoomLabel(int level)
+{
+    m_zoomLabel->show(makeZoomLabel(level, copyBitmap(m_zoomLabelBackground)));
+}
+
+void COrvexBrowseState::wheelStep(int delta)
+{
+    m_zoomBar->SetThumbPosition(m_zoomBar->GetThumbPosition() + delta);
+    showZoomLabel(kZoomRange - m_zoomBar->GetThumbPosition());
+}
+
+void COrvexBrowseState::onZoomScroll(wxScrollEvent& event)
+{
+    event.Skip();
+    showZoomLabel(kZoomRange - event.GetPosition());
+    m_zoomLabel->Refresh();
+    if (g_MainFrame)
+        g_MainFrame->takeFocus();
+}
+
+// ---- Layout -------------------------------------------------------------------------------------
+
+void COrvexBrowseState::relayout(wxBitmap topLeft, wxBitmap side, wxBitmap topBar,
+                                 wxBitmap bottomBar)
 {
     hideAll();
     layoutTab(topLeft);
     layoutSide(side);
     layoutBars(side, topBar);
+    const int W2 = side.IsOk() ? side.GetWidth() : kRefW;
+    const int H2 = side.IsOk() ? side.GetHeight() : kRefH;
+    const int H4 = bottomBar.IsOk() ? bottomBar.GetHeight() : 108;
+    m_player->layoutPlayer(bottomBar, m_panel.x + W2, m_panel.y + H2 - H4);
     showAll();
 }
 
@@ -51,17 +370,75 @@ void COrvexBrowseState::layoutTab(wxBitmap topLeft)
     layoutTabButton(topLeft, kTab, kTabY);
 }
 
+void COrvexBrowseState::layoutSide(wxBitmap side)
+{
+    const int W2 = side.IsOk() ? side.GetWidth() : kRefW;
+    const int H2 = side.IsOk() ? side.GetHeight() : kRefH;
+    const bool scaled = W2 < kRefW || H2 < kRefH;
+    if (g_MainFrame) {
+        const SkinRect& column = g_MainFrame->geometry()[19];
+        m_panel = wxPoint(column.x, column.y);
+    } else {
+        m_panel = scaled ? wxPoint(m_origin.x * W2 / kRefW, m_origin.y * H2 / kRefH) : m_origin;
+    }
+    const ToolColumn c = toolColumn(W2, H2, m_panel.x, m_panel.y);
+    const SkinRect& first = c.buttons[0];
+    loadToolPictures(first.w, first.h);
+    for (SkinBitmap* b : m_tools)
+        b->SetSize(std::max(first.w, 1), std::max(first.h, 1));
+    showToolPicture(ToolSnapshot, m_snapshotHeld);
+    showToolPicture(ToolMirror, m_toolLook[1]);
+    showToolPicture(ToolRotate, m_toolLook[2]);
+    m_column.x = first.x;
+    m_column.y = first.y;
+    m_column.height = first.h;
+    // Files opened later are spaced by the top margin, as they always were.
+    m_column.spacing = first.y - m_panel.y;
+    m_layoutSpacing = c.buttons[1].y - first.y - first.h;
+    placeTools(m_isVideo == 1, m_layoutSpacing);
+}
+
+void COrvexBrowseState::layoutBars(wxBitmap side, wxBitmap topBar)
+{
+    const int a = side.IsOk() ? side.GetWidth() : kRefW, b = side.IsOk() ? side.GetHeight() : kRefH;
+    const ZoomPlace z =
+        zoomPlace(a, b, m_panel.x, m_panel.y, topBar.IsOk() ? topBar.GetHeight() : 52);
+    m_zoomBar->SetSize(z.bar.x, z.bar.y, std::max(z.bar.w, 1), std::max(z.bar.h, 1));
+    m_zoomBar->Refresh();
+    m_zoomLabel->SetSize(z.label.x, z.label.y, std::max(z.label.w, 1), std::max(z.label.h, 1));
+    const wxRect under(z.label.x - m_panel.x, z.label.y - m_panel.y, std::max(z.label.w, 1),
+                       std::max(z.label.h, 1));
+    if (side.IsOk() && wxRect(0, 0, side.GetWidth(), side.GetHeight()).Contains(under))
+        m_zoomLabelBackground = side.GetSubBitmap(under);
+    else
+        m_zoomLabelBackground = wxBitmap(under.width, under.height);
+    showZoomLabel(kZoomRange - m_zoomBar->GetThumbPosition());
+    m_zoomLabel->Refresh();
+}
+
 void COrvexBrowseState::hideAll()
 {
     m_tabButton->Hide();
+    hideTools();
+    m_zoomBar->Hide();
+    m_zoomLabel->Hide();
+    m_player->visible = false;
+    m_player->hidePlayerControls();
 }
 
 void COrvexBrowseState::showAll()
 {
     m_tabButton->Show();
-}
-
-void COrvexBrowseState::keyEscape()
-{
-    switchState(StatePreview);
+    if (!m_active)
+        return;
+    if (m_isVideo == 1)
+        m_tools[ToolSnapshot]->Show();
+    m_tools[ToolMirror]->Show();
+    m_tools[ToolRotate]->Show();
+    m_zoomBar->Show();
+    m_zoomLabel->Show();
+    if (m_isVideo == 1) {
+        m_player->visible = true;
+        m_player->showPlayerControls();
+    }
 }

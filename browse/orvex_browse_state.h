@@ -1,18 +1,89 @@
-// The browse tab: shows a captured photo or video chosen in the thumbnail strip.
+// The browse tab: shows a captured photo or plays a captured video chosen in the thumbnail
+// strip, with zoom, mirror and quarter turns, and saves a video frame as a new capture.
 #pragma once
 
 #include "app/orvex_state.h"
 
-class COrvexBrowseState : public COrvexState {
+#include <wx/bitmap.h>
+
+#include <array>
+
+class SkinBitmap;
+class COrvexVideoControlBox;
+class wxScrollBar;
+class wxScrollEvent;
+
+constexpr int ID_BROWSE_SNAPSHOT = 12310;
+constexpr int ID_BROWSE_MIRROR = 12311;
+constexpr int ID_BROWSE_ROTATE = 12312;
+
+class COrvexBrowseState : public COrvexState
+{
 public:
     COrvexBrowseState(wxWindow* parent, const wxPoint& origin);
+    ~COrvexBrowseState() override;
 
     bool canEnter() override;
     void enter() override;
     void leave() override;
+    void onTimer() override;
+    void snapshotRelease() override;
+    void releaseFrame() override;
+    void releaseMedia() override;
+    void openFile(const wxString& path) override;
     void relayout(wxBitmap topLeft, wxBitmap side, wxBitmap topBar, wxBitmap bottomBar) override;
     void layoutTab(wxBitmap topLeft) override;
+    void layoutSide(wxBitmap side) override;
+    void layoutBars(wxBitmap side, wxBitmap topBar) override;
     void hideAll() override;
     void showAll() override;
+    void wheelStep(int delta) override;
+    void keySpace() override;
+    void keyEnter() override;
+    void keyCtrlP() override;
+    void keyCtrlS() override;
     void keyEscape() override;
+    void keyF2() override;
+    wxString statusText() override;
+    wxColour statusColour() override;
+    cv::Mat* grabFrame() override;
+
+    bool isVideo() const { return m_isVideo == 1; }
+    COrvexVideoControlBox* player() const { return m_player; }
+    SkinBitmap* toolButton(int id) const;
+    wxScrollBar* zoomBar() const { return m_zoomBar; }
+    SkinBitmap* zoomLabel() const { return m_zoomLabel; }
+    bool snapshotHeld() const { return m_snapshotHeld; }
+    bool mirrorOn() const { return m_mirrorOn; }
+    int rotationStep() const { return m_rotationStep; }
+    const cv::Mat& photo() const { return m_frame; }
+
+private:
+    enum Tool { ToolSnapshot, ToolMirror, ToolRotate };
+    void onToolDown(wxMouseEvent& event);
+    void onZoomScroll(wxScrollEvent& event);
+    void snapshotPressed();
+    void mirrorToggle();
+    void rotateStep();
+    void showToolPicture(Tool t, bool click);
+    void showZoomLabel(int level);
+    void placeTools(bool video, int spacing);
+    void loadToolPictures(int w, int h);
+    void hideTools();
+
+    std::array<SkinBitmap*, 3> m_tools{};
+    std::array<wxBitmap, 6> m_toolPictures; // release, click per tool
+    wxScrollBar* m_zoomBar = nullptr;
+    SkinBitmap* m_zoomLabel = nullptr;
+    wxBitmap m_zoomLabelBackground;
+    COrvexVideoControlBox* m_player = nullptr;
+    wxString m_status;
+    int m_isVideo = 0;
+    struct ToolPlaces {
+        int x = 0, y = 0, spacing = 4, height = 108;
+    } m_column;
+    int m_layoutSpacing = 5;
+    wxPoint m_panel{0, 0}; // the tool column's origin as laid out
+    cv::Mat m_frame;       // the decoded photo
+    cv::Mat m_work;        // the frame handed to the screen (a copy when the pass saves it)
 };

@@ -54,11 +54,24 @@ platform::Em28xxProperties* CEM2800Prop::Open()
             break;
         bridge = findByPrefix(n);
     }
+    // Linux has no such names: its em28xx driver names the node after a board guess, and the
+    // video input list names it by the USB product string. The driver itself says which node
+    // is the bridge.
+    for (const platform::VideoInput& in : inputs) {
+        if (bridge)
+            break;
+        if (in.driver == "em28xx")
+            bridge = &in;
+    }
     if (!bridge)
         return nullptr;
-    m_props = platform::em28xx().open(*bridge);
-    if (!m_props)
+    std::string why;
+    m_props = platform::em28xx().open(*bridge, &why);
+    if (!m_props) {
+        if (!why.empty())
+            logLine("Preview InitEM2800Prop() %s\n", why.c_str());
         return nullptr;
+    }
     uint32_t info = 0;
     m_props->getProperty(platform::kEmPropInfo1, &info);
     m_props->getProperty(platform::kEmPropInfo2, &info);

@@ -19,6 +19,9 @@ int CVideoInputList::deviceName(int index, char* name)
     if (!in.description.empty())
         logLine("Preview refreshCamera() Camera(%d) Description(%s)\n", index,
                 in.description.c_str());
+    // Named once per search, so the log says why that camera will give no picture.
+    if (!in.openError.empty())
+        logLine("Preview refreshCamera() Camera(%d) %s\n", index, in.openError.c_str());
     // The name always fits and is always terminated; a longer one is cut.
     std::strncpy(name, in.friendlyName.c_str(), kNameBufferSize - 1);
     name[kNameBufferSize - 1] = '\0';

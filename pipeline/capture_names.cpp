@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <sys/stat.h>
 
 std::string captureName(const platform::LocalTime& t, const char* extension, int n)
 {
@@ -34,4 +35,20 @@ std::string freeCaptureName(const platform::LocalTime& t, const char* extension)
         if (!std::filesystem::exists(toUtf8(storageFile(wxString::FromUTF8(name))), ec))
             return name;
     }
+}
+
+void ensureStorageFolder()
+{
+    std::string folder = toUtf8(storageFile(wxString()));
+    if (folder.size() > 1)
+        folder.pop_back(); // the separator storageFile adds
+    std::error_code ec;
+    if (folder.empty() || std::filesystem::is_directory(folder, ec))
+        return;
+    // One level only: a folder on a drive that is gone is not made on the disk beneath it.
+    const std::filesystem::path parent = std::filesystem::path(folder).parent_path();
+    if (!std::filesystem::is_directory(parent, ec))
+        return;
+    if (::mkdir(folder.c_str(), 0777) == 0)
+        logLine("Preview ensureStorageFolder() %s made again\n", folder.c_str());
 }

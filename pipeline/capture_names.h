@@ -17,3 +17,7 @@ wxString storageFile(const wxString& name);
 
 // The first name of that second that is not in the storage folder yet.
 std::string freeCaptureName(const platform::LocalTime& t, const char* extension);
+
+// Makes the storage folder again when it was removed while the program ran (one level, so
+// a folder on a drive that is gone stays gone). Captures then go on where they went before.
+void ensureStorageFolder();

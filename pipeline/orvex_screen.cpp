@@ -11,6 +11,9 @@
 #include "pipeline/time_stamp.h"
 
 #include <wx/dcclient.h>
+#include <wx/rawbmp.h>
+
+#include <cstring>
 
 wxSize g_LastDrawSize(0, 0);
 
@@ -47,9 +50,33 @@ void COrvexScreen::showExitButton(bool show)
     m_exitButton->Show(show);
 }
 
+// The picture's pixels into the bitmap painted last, when both have the same size: a fresh
+// bitmap on every pass costs an allocation and a conversion of the whole picture.
+bool COrvexScreen::refillShown()
+{
+    static_assert(wxNativePixelFormat::BitsPerPixel == 24 && wxNativePixelFormat::RED == 0 &&
+                      wxNativePixelFormat::GREEN == 1 && wxNativePixelFormat::BLUE == 2,
+                  "rows are copied as they are: the bitmap must hold RGB triples");
+    const int w = m_picture.GetWidth(), h = m_picture.GetHeight();
+    if (!m_shown.IsOk() || m_shown.GetWidth() != w || m_shown.GetHeight() != h)
+        return false;
+    wxNativePixelData data(m_shown);
+    if (!data || data.GetWidth() != w || data.GetHeight() != h)
+        return false;
+    const unsigned char* from = m_picture.GetData();
+    const size_t row = static_cast<size_t>(w) * 3;
+    wxNativePixelData::Iterator line(data);
+    for (int r = 0; r < h; ++r, from += row) {
+        std::memcpy(&line.Red(), from, row);
+        line.OffsetY(data, 1);
+    }
+    return true;
+}
+
 void COrvexScreen::paint(int x, int y)
 {
-    m_shown = wxBitmap(m_picture);
+    if (!refillShown())
+        m_shown = wxBitmap(m_picture);
     m_offset = wxPoint(x, y);
     wxClientDC dc(this);
     const wxSize size(m_picture.GetWidth(), m_picture.GetHeight());
@@ -100,7 +127,8 @@ void COrvexScreen::drawFrame()
     const FitResult fit =
         fitFrame(frame->cols, frame->rows, screen.x, screen.y, g_Rotation, g_FullScreen);
     if (fit.width > 0 && fit.height > 0) {
-        m_picture = m_composer.compose(*frame, !settings.transformed(), fit.width, fit.height, settings);
+        m_picture =
+            m_composer.compose(*frame, !settings.transformed(), fit.width, fit.height, settings);
         if (stamp) {
             cv::Mat rgb(fit.height, fit.width, CV_8UC3, m_picture.GetData());
             drawTimeStampOnPicture(rgb, stampLine, frame->size());

@@ -21,9 +21,12 @@ public:
     // The picture painted by the last pass and where it went (tests compare them).
     const wxImage& lastPicture() const { return m_picture; }
     wxPoint lastOffset() const { return m_offset; }
+    // The bitmap on the window, repainted on expose.
+    const wxBitmap& shownBitmap() const { return m_shown; }
 
 private:
     void paint(int x, int y);
+    bool refillShown();
     void onPaint(wxPaintEvent& event);
 
     wxImage m_exitImage;

@@ -17,6 +17,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,8 +30,42 @@ struct Session {
     cv::Size size;
     cv::Mat last;        // the frame written last, repeated when the file falls behind at the stop
     std::string failure; // why it stopped on its own, for the notice (empty: stopped by the user)
+    // The file itself, held open: it stays the same file when its folder is renamed, and
+    // keeps disk blocks reserved beyond its end for what the stop still writes.
+    int fd = -1;
 };
 Session s_session;
+
+// Blocks kept allocated beyond the end of the file: another program filling the disk cannot
+// take the room the index needs.
+constexpr off_t kIndexRoom = 4 << 20;
+// What the stop writes at most beyond the last pass: buffered data, the index and header.
+constexpr off_t kStopRoom = 256 << 10;
+
+// Where the open recording is now (its folder may have been renamed); empty when unknown.
+std::string currentPath()
+{
+    char buf[4096];
+    const std::string link = "/proc/self/fd/" + std::to_string(s_session.fd);
+    const ssize_t n = ::readlink(link.c_str(), buf, sizeof buf - 1);
+    if (n <= 0)
+        return std::string();
+    std::string path(buf, size_t(n));
+    const std::string deleted = " (deleted)";
+    if (path.size() > deleted.size() && path.ends_with(deleted))
+        path.resize(path.size() - deleted.size());
+    return path;
+}
+
+// Room left under the process's file-size limit (prlimit, ulimit -f); the writer gets no
+// SIGXFSZ, only failed writes, so the recording must stop before it.
+uint64_t sizeLimitRoom(off_t size)
+{
+    rlimit lim{};
+    if (::getrlimit(RLIMIT_FSIZE, &lim) != 0 || lim.rlim_cur == RLIM_INFINITY)
+        return UINT64_MAX;
+    return lim.rlim_cur > rlim_t(size) ? uint64_t(lim.rlim_cur - rlim_t(size)) : 0;
+}
 
 uint64_t systemSpace(const std::string& folder)
 {
@@ -56,16 +91,27 @@ Trouble trouble()
 {
     struct stat st {
     };
-    if (::stat(s_session.path.c_str(), &st) != 0) {
-        const int err = errno;
+    // The open file, wherever its folder went; gone only when nothing links it any more.
+    if (s_session.fd < 0 || ::fstat(s_session.fd, &st) != 0 || st.st_nlink == 0) {
         std::error_code ec;
         const bool folderThere = std::filesystem::is_directory(storageFolder(), ec);
-        return {s_session.path + " is gone: " + std::strerror(err),
-                err == ENOENT && folderThere ? "the file is gone" : writeFailureReason(err)};
+        return {s_session.path + " is gone: " + std::strerror(ENOENT),
+                folderThere ? "the file is gone" : writeFailureReason(ENOENT)};
     }
-    if (!S_ISREG(st.st_mode))
-        return {s_session.path + " is gone", "the file is gone"};
-    if (s_space(storageFolder()) < kRecordingReserve)
+    const std::string now = currentPath();
+    const std::string folder =
+        now.empty() ? storageFolder() : std::filesystem::path(now).parent_path().string();
+    if (s_space(folder) < kRecordingReserve)
+        return {"the disk is full", "the disk is full"};
+    // One frame more, a frame's worth of catch-up at the stop, and the index must fit.
+    const uint64_t perFrame = g_FramesWritten ? uint64_t(st.st_size) / g_FramesWritten : 0;
+    if (sizeLimitRoom(st.st_size) <
+        kStopRoom + (2 + kMaxCatchUp) * perFrame + 16 * (g_FramesWritten + kMaxCatchUp))
+        return {"the file-size limit is reached", writeFailureReason(EFBIG)};
+    // Keep the reserve ahead of the file; when the disk cannot give it, stop while the part
+    // still reserved holds the index.
+    if (::fallocate(s_session.fd, FALLOC_FL_KEEP_SIZE, st.st_size, kIndexRoom) != 0 &&
+        errno == ENOSPC)
         return {"the disk is full", "the disk is full"};
     return {};
 }
@@ -142,6 +188,7 @@ bool startRecording(const cv::Size& size, const platform::LocalTime& now, std::s
     name.clear();
     if (size.width < 1 || size.height < 1)
         return false;
+    ensureStorageFolder();
     // Created without overwriting; a name taken in this second moves on to the next one.
     std::string file, chosen;
     for (int n = 1; n < 1000 && chosen.empty(); ++n) {
@@ -190,7 +237,12 @@ bool startRecording(const cv::Size& size, const platform::LocalTime& now, std::s
         return false;
     }
     g_VideoWriter = std::move(writer);
-    s_session = Session{file, chosen, size, cv::Mat(), std::string()};
+    s_session = Session{file,      chosen,        size,
+                        cv::Mat(), std::string(), ::open(file.c_str(), O_WRONLY | O_CLOEXEC)};
+    // Reserved now that the writer has opened (and emptied) the file; not every file
+    // system can, and then the free-space check alone guards the index.
+    if (s_session.fd >= 0)
+        (void)::fallocate(s_session.fd, FALLOC_FL_KEEP_SIZE, 0, kIndexRoom);
     g_CaptureTime = now;
     g_InfoTime = 0;
     g_RecordStartTick = platform::clock().tickCount();
@@ -232,14 +284,33 @@ void finishRecording()
         logLine("Preview toggleRecord() %s\n", e.what());
     }
     g_VideoWriter.reset();
-    const Session done = std::move(s_session);
+    Session done = std::move(s_session);
     s_session = Session{};
+    bool moved = false;
+    if (done.fd >= 0) {
+        std::swap(done.fd, s_session.fd);
+        const std::string now = currentPath();
+        struct stat st {
+        };
+        const bool linked = ::fstat(s_session.fd, &st) == 0 && st.st_nlink > 0;
+        // The reserve beyond the end goes back to the disk.
+        if (linked)
+            (void)::ftruncate(s_session.fd, st.st_size);
+        ::close(s_session.fd);
+        s_session.fd = -1;
+        if (linked && !now.empty() && now != done.path) {
+            logLine("Preview toggleRecord() %s was moved to %s\n", done.path.c_str(), now.c_str());
+            done.path = now;
+            moved = true;
+        }
+    }
     std::error_code ec;
     const bool kept = std::filesystem::is_regular_file(done.path, ec);
     if (!kept)
         logLine("Preview toggleRecord() %s is gone\n", done.path.c_str());
-    // What was written before a failure is still a playable file.
-    if (kept && g_BrowsePanel)
+    // What was written before a failure is still a playable file; one whose folder was
+    // renamed is no longer in the storage folder the strip shows.
+    if (kept && !moved && g_BrowsePanel)
         g_BrowsePanel->addFile(wxString::FromUTF8(done.path));
     if (!done.failure.empty())
         showFailureNotice(wxString::FromUTF8("Recording stopped: " + done.failure));

@@ -48,6 +48,7 @@ int writeNewFile(const std::string& file, const std::vector<uchar>& bytes)
 
 bool saveSnapshot(const cv::Mat& frame)
 {
+    ensureStorageFolder();
     const std::string name = freeCaptureName(platform::clock().localTime(), ".jpg");
     const wxString path = storageFile(wxString::FromUTF8(name));
     const std::string file = toUtf8(path);

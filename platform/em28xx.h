@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 namespace platform
 {
@@ -52,8 +53,10 @@ class Em28xxAccess
 {
 public:
     virtual ~Em28xxAccess() = default;
-    // Null when the input is no reachable EM28xx bridge.
-    virtual std::unique_ptr<Em28xxProperties> open(const VideoInput& input) = 0;
+    // Null when the input is no reachable EM28xx bridge; why then says what is missing
+    // (when it is something the user can change).
+    virtual std::unique_ptr<Em28xxProperties> open(const VideoInput& input,
+                                                   std::string* why = nullptr) = 0;
 };
 
 } // namespace platform

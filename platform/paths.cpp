@@ -1,52 +1,53 @@
 #include "platform/paths.h"
 
+#include "platform/bounded_file.h"
+#include "platform/user_dirs.h"
+
 #include <wx/display.h>
 #include <wx/gdicmn.h>
 
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <unistd.h>
 
-namespace platform {
+namespace platform
+{
 
-namespace {
+namespace
+{
 
 // The XDG documents entry of user-dirs.dirs ("$HOME/Documents" or an absolute path).
 std::string xdgDocuments(const std::string& home)
 {
     const char* config = std::getenv("XDG_CONFIG_HOME");
-    std::string file = (config && *config ? std::string(config) : home + "/.config") + "/user-dirs.dirs";
-    std::ifstream in(file);
-    std::string line;
-    while (std::getline(in, line)) {
-        const std::string key = "XDG_DOCUMENTS_DIR=";
-        size_t k = line.find_first_not_of(" \t");
-        if (k == std::string::npos || line.compare(k, key.size(), key) != 0)
-            continue;
-        std::string v = line.substr(k + key.size());
-        if (v.size() >= 2 && v.front() == '"' && v.back() == '"')
-            v = v.substr(1, v.size() - 2);
-        if (v.rfind("$HOME", 0) == 0)
-            v = home + v.substr(5);
-        if (!v.empty() && v[0] == '/')
-            return v;
-    }
-    return {};
+    std::string file =
+        (config && *config ? std::string(config) : home + "/.config") + "/user-dirs.dirs";
+    std::string text;
+    if (!files::readBoundedFile(file, 64 * 1024, text))
+        return {};
+    return documentsEntry(text, home);
 }
 
-}  // namespace
+} // namespace
 
-std::string documentsFolder()
+std::string homeFolder()
 {
-    // Without a HOME there is no documents folder at all.
     const char* home = std::getenv("HOME");
     if (!home || !*home)
         return {};
     std::string h = home;
     while (h.size() > 1 && h.back() == '/')
         h.pop_back();
+    return h;
+}
+
+std::string documentsFolder()
+{
+    // Without a HOME there is no documents folder at all.
+    const std::string h = homeFolder();
+    if (h.empty())
+        return {};
     std::string docs = xdgDocuments(h);
     std::error_code ec;
     if (!docs.empty() && std::filesystem::is_directory(docs, ec))
@@ -64,6 +65,9 @@ std::string programFolder()
     return std::filesystem::path(buf).parent_path().string();
 }
 
-int primaryScreenWidth() { return wxGetDisplaySize().x; }
+int primaryScreenWidth()
+{
+    return wxGetDisplaySize().x;
+}
 
-}  // namespace platform
+} // namespace platform

@@ -5,6 +5,23 @@
 namespace platform
 {
 
+namespace
+{
+
+void classForms(std::vector<std::string>& out, const char* word, uint8_t cls, uint8_t sub,
+                uint8_t proto)
+{
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "USB\\%s_%02X&SubClass_%02X&Prot_%02X", word, cls, sub, proto);
+    out.push_back(buf);
+    std::snprintf(buf, sizeof buf, "USB\\%s_%02X&SubClass_%02X", word, cls, sub);
+    out.push_back(buf);
+    std::snprintf(buf, sizeof buf, "USB\\%s_%02X", word, cls);
+    out.push_back(buf);
+}
+
+} // namespace
+
 void composeUsbIds(UsbDevice& d)
 {
     char buf[96];
@@ -14,19 +31,15 @@ void composeUsbIds(UsbDevice& d)
     d.hardwareIds.push_back(buf);
     std::snprintf(buf, sizeof buf, "USB\\VID_%04X&PID_%04X", d.vid, d.pid);
     d.hardwareIds.push_back(buf);
-    std::snprintf(buf, sizeof buf, "USB\\DevClass_%02X&SubClass_%02X&Prot_%02X", d.deviceClass,
-                  d.subClass, d.protocol);
-    d.compatibleIds.push_back(buf);
-    std::snprintf(buf, sizeof buf, "USB\\DevClass_%02X&SubClass_%02X", d.deviceClass, d.subClass);
-    d.compatibleIds.push_back(buf);
-    std::snprintf(buf, sizeof buf, "USB\\DevClass_%02X", d.deviceClass);
-    d.compatibleIds.push_back(buf);
-    // Multi-function devices (per-interface classes, or grouped by association
-    // descriptors) are composite devices.
-    const bool perInterface = d.deviceClass == 0x00;
-    const bool associated = d.deviceClass == 0xEF && d.subClass == 0x02 && d.protocol == 0x01;
-    if ((perInterface || associated) && d.interfaces > 1)
+    if (d.interfaces > 1) {
+        classForms(d.compatibleIds, "DevClass", d.deviceClass, d.subClass, d.protocol);
         d.compatibleIds.push_back("USB\\COMPOSITE");
+    } else if (d.deviceClass != 0) {
+        classForms(d.compatibleIds, "Class", d.deviceClass, d.subClass, d.protocol);
+    } else {
+        classForms(d.compatibleIds, "Class", d.interfaceClass, d.interfaceSubClass,
+                   d.interfaceProtocol);
+    }
 }
 
 } // namespace platform

@@ -1,5 +1,7 @@
 #include "sim/rig_state.h"
 
+#include "platform/bounded_file.h"
+
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
@@ -82,18 +84,13 @@ bool loadEeprom(const DeviceSpec& s, std::vector<uint8_t>& out, std::string& err
 {
     if (s.eepromFile.empty())
         return true;
-    std::error_code ec;
-    auto size = std::filesystem::file_size(s.eepromFile, ec);
-    std::ifstream in(s.eepromFile, std::ios::binary);
-    if (ec || !in) {
-        error = "cannot read eeprom file '" + s.eepromFile + "'";
+    std::string bytes, why;
+    if (!files::readBoundedFile(s.eepromFile, kEepromMaxSize, bytes, &why)) {
+        error = "cannot read eeprom file '" + files::printable(s.eepromFile) +
+                "': " + files::printable(why);
         return false;
     }
-    if (size > static_cast<uintmax_t>(kEepromMaxSize)) {
-        error = "eeprom file '" + s.eepromFile + "' is larger than 64 KiB";
-        return false;
-    }
-    out.assign(std::istreambuf_iterator<char>(in), {});
+    out.assign(bytes.begin(), bytes.end());
     return true;
 }
 
@@ -434,21 +431,23 @@ std::string defaultScenario()
            "scope \"USB Inspection Camera\" tube in\n";
 }
 
+// Far beyond any hand-written rig, far below what would hurt to hold.
+constexpr size_t kScenarioMaxSize = 1024 * 1024;
+
 bool startFile(const std::string& path, std::string* error)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    std::string text, why;
+    if (!files::readBoundedFile(path, kScenarioMaxSize, text, &why)) {
         stop();
         if (error)
-            *error = path + ": cannot read the scenario file";
+            *error = files::refusal(path, "cannot read the scenario file: " + why);
         return false;
     }
-    std::string text((std::istreambuf_iterator<char>(in)), {});
     std::string base = std::filesystem::path(path).parent_path().string();
     ParseResult parsed = parseScenario(text, path, base);
     bool ok = startWith(parsed, error);
     if (!ok && error && parsed.ok)
-        *error = path + ":" + *error; // eeprom problems carry "N: ..."
+        *error = files::printable(path) + ":" + *error; // eeprom problems carry "N: ..."
     return ok;
 }
 

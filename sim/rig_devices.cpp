@@ -1,6 +1,7 @@
 // The rig's devices from outside: what is plugged, acting on devices as a user would, and
 // looking inside them for tests.
 #include "sim/rig_state.h"
+#include "sim/usb_descriptors.h"
 
 #include <strings.h>
 
@@ -27,6 +28,7 @@ VideoInputInfo infoOf(const Device& d)
     v.fps = d.spec.fps;
     v.plugged = d.plugged;
     v.plugCount = d.plugCount;
+    v.unopenable = d.spec.unopenable;
     return v;
 }
 } // namespace
@@ -64,6 +66,13 @@ std::vector<UsbDeviceInfo> usbDevices()
         u.interfaces = d->spec.kind == SpecKind::Usb      ? d->spec.interfaces
                        : d->spec.kind == SpecKind::Em28xx ? 1
                                                           : 2;
+        // A UVC camera's first interface is its VideoControl; the EM28xx's is vendor-specific.
+        const bool uvc = d->spec.kind == SpecKind::Camera || d->spec.kind == SpecKind::Scope;
+        const std::array<uint8_t, 3> itf =
+            uvc ? std::array<uint8_t, 3>{0x0E, 0x01, 0x00} : plainInterfaceClass(d->spec);
+        u.interfaceClass = itf[0];
+        u.interfaceSubClass = itf[1];
+        u.interfaceProtocol = itf[2];
         u.sysPath = d->usbSysPath();
         out.push_back(u);
     }

@@ -37,6 +37,14 @@ Device* pluggedVideo(RigState* rig, int index)
     return nullptr;
 }
 
+// The logs are for looking back at what just happened; a rig polled for hours must not grow
+// with them. The oldest half goes once the log holds twice the limit.
+template <typename T> void keepRecent(std::vector<T>& log)
+{
+    if (log.size() >= 2 * kRecentLogEntries)
+        log.erase(log.begin(), log.begin() + static_cast<long>(kRecentLogEntries));
+}
+
 void logBus(RigState& rig, const Device& d, const BusTransfer& t)
 {
     BusAccess b;
@@ -48,6 +56,7 @@ void logBus(RigState& rig, const Device& d, const BusTransfer& t)
     b.value = t.value;
     b.block = t.block;
     b.blockData = t.blockData;
+    keepRecent(rig.bus);
     rig.bus.push_back(std::move(b));
 }
 
@@ -143,6 +152,7 @@ int query(Session& s, Device& d, uint8_t unit, uint8_t selector, uint8_t q, uint
 
 void logRequest(RigState& rig, Request rq)
 {
+    keepRecent(rig.requests);
     rig.requests.push_back(std::move(rq));
 }
 
@@ -276,6 +286,8 @@ int scopesim_xu_descriptors(int id, unsigned char* buf, int cap)
         spec.subClass = d->spec.subClass;
         spec.protocol = d->spec.protocol;
         spec.video = d->spec.kind != SpecKind::Em28xx;
+        spec.interfaces = d->spec.interfaces;
+        spec.interfaceClass = plainInterfaceClass(d->spec);
         spec.extensionUnit = d->scope != nullptr;
         spec.bmControls = bmControls(*d);
         spec.sizes = d->sizes;

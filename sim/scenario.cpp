@@ -1,5 +1,7 @@
 #include "sim/scenario.h"
 
+#include "platform/bounded_file.h"
+
 #include <charconv>
 #include <filesystem>
 #include <map>
@@ -155,10 +157,10 @@ bool takeHex(Cursor& c, const std::string& key, int digits, uint32_t& out, std::
     return true;
 }
 
-bool takeClass(Cursor& c, DeviceSpec& d, std::string& problem)
+bool takeClass(Cursor& c, const char* key, uint8_t (&out)[3], std::string& problem)
 {
     Word w;
-    if (!c.value("class", w, problem))
+    if (!c.value(key, w, problem))
         return false;
     std::vector<std::string> parts;
     std::stringstream ss(w.text);
@@ -167,12 +169,11 @@ bool takeClass(Cursor& c, DeviceSpec& d, std::string& problem)
     uint32_t v[3];
     if (parts.size() != 3 || w.text.back() == '/' || !parseHex(parts[0], 2, v[0]) ||
         !parseHex(parts[1], 2, v[1]) || !parseHex(parts[2], 2, v[2])) {
-        problem = "bad class '" + w.text + "' (expected CC/SS/PP in hex)";
+        problem = "bad " + std::string(key) + " '" + w.text + "' (expected CC/SS/PP in hex)";
         return false;
     }
-    d.deviceClass = static_cast<uint8_t>(v[0]);
-    d.subClass = static_cast<uint8_t>(v[1]);
-    d.protocol = static_cast<uint8_t>(v[2]);
+    for (int i = 0; i < 3; ++i)
+        out[i] = static_cast<uint8_t>(v[i]);
     return true;
 }
 
@@ -314,8 +315,15 @@ bool parseDevice(const std::string& kindWord, Cursor& c, DeviceSpec& d, const st
                 return false;
             d.rev = static_cast<uint16_t>(v);
         } else if (k == "class" && (camera || usb)) {
-            if (!takeClass(c, d, problem))
+            uint8_t t[3];
+            if (!takeClass(c, "class", t, problem))
                 return false;
+            d.deviceClass = t[0], d.subClass = t[1], d.protocol = t[2];
+        } else if (k == "interface" && usb) {
+            uint8_t t[3];
+            if (!takeClass(c, "interface", t, problem))
+                return false;
+            d.interfaceClass = {t[0], t[1], t[2]};
         } else if (k == "interfaces" && usb) {
             if (!c.value(k, w, problem))
                 return false;
@@ -381,6 +389,8 @@ bool parseDevice(const std::string& kindWord, Cursor& c, DeviceSpec& d, const st
                 return false;
         } else if (k == "unplugged" && !usb) {
             d.plugged = false;
+        } else if (k == "unopenable" && !usb) {
+            d.unopenable = true;
         } else {
             problem = "unknown word '" + k + "' in a " + kindWord + " line";
             return false;
@@ -551,7 +561,8 @@ ParseResult parseScenario(const std::string& text, const std::string& origin,
     std::istringstream in(text);
     int lineNo = 0;
     auto fail = [&](const std::string& problem) {
-        r.error = origin + ":" + std::to_string(lineNo) + ": " + problem;
+        // Words of a damaged file may hold any byte: the message stays one printable line.
+        r.error = files::printable(origin + ":" + std::to_string(lineNo) + ": " + problem);
         r.scenario = {};
         return r;
     };

@@ -2,6 +2,7 @@
 // from the result.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -34,7 +35,11 @@ struct DeviceSpec {
     int interfaces = 1; // plain USB devices
     int bus = 0;        // video inputs sharing a number share a USB 2.0 bus; 0: one of its own
     bool yuyv = true, mjpeg = true; // pixel formats offered, YUYV preferred
+    // Class, subclass and protocol of a plain device's interfaces; unset: the device's own
+    // class, or vendor-specific (FF/00/00) when that is 0.
+    std::optional<std::array<uint8_t, 3>> interfaceClass;
     bool plugged = true;
+    bool unopenable = false; // the user may not open its node
     int line = 0;
 };
 

@@ -34,10 +34,11 @@ public:
     size_t size() const { return v.size(); }
 };
 
-Bytes interfaceDesc(unsigned number, unsigned alt, unsigned endpoints, unsigned cls, unsigned sub)
+Bytes interfaceDesc(unsigned number, unsigned alt, unsigned endpoints, unsigned cls, unsigned sub,
+                    unsigned proto = 0)
 {
     Bytes b;
-    b.u8(9).u8(4).u8(number).u8(alt).u8(endpoints).u8(cls).u8(sub).u8(0).u8(0);
+    b.u8(9).u8(4).u8(number).u8(alt).u8(endpoints).u8(cls).u8(sub).u8(proto).u8(0);
     return b;
 }
 
@@ -111,6 +112,15 @@ Bytes videoStreaming(const DescriptorSpec& s)
 
 } // namespace
 
+std::array<uint8_t, 3> plainInterfaceClass(const DeviceSpec& d)
+{
+    if (d.interfaceClass)
+        return *d.interfaceClass;
+    if (d.deviceClass)
+        return {d.deviceClass, d.subClass, d.protocol};
+    return {0xFF, 0x00, 0x00};
+}
+
 std::vector<uint8_t> buildDescriptors(const DescriptorSpec& s)
 {
     Bytes body;
@@ -121,9 +131,9 @@ std::vector<uint8_t> buildDescriptors(const DescriptorSpec& s)
         body.add(videoControl(s)).add(videoStreaming(s));
     } else {
         interfaces = static_cast<unsigned>(s.interfaces < 1 ? 1 : s.interfaces);
-        const unsigned cls = s.deviceClass ? s.deviceClass : 0xFF;
         for (unsigned i = 0; i < interfaces; ++i) {
-            body.add(interfaceDesc(i, 0, 1, cls, 0));
+            body.add(interfaceDesc(i, 0, 1, s.interfaceClass[0], s.interfaceClass[1],
+                                   s.interfaceClass[2]));
             body.u8(7).u8(5).u8(0x81 + i).u8(0x03).u16(8).u8(12);
         }
     }

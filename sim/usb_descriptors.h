@@ -4,6 +4,7 @@
 
 #include "sim/scenario.h"
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -23,8 +24,12 @@ struct DescriptorSpec {
     uint16_t bmControls = 0;    // bit s-1: selector s present
     std::vector<FrameSize> sizes;
     double fps = 30;
-    int interfaces = 1; // plain devices: how many vendor interfaces
+    int interfaces = 1;                                      // plain devices: how many interfaces
+    std::array<uint8_t, 3> interfaceClass{0xFF, 0x00, 0x00}; // plain devices' interfaces
 };
+
+// The class triple of a plain device's interfaces, as its scenario line gives it.
+std::array<uint8_t, 3> plainInterfaceClass(const DeviceSpec& d);
 
 std::vector<uint8_t> buildDescriptors(const DescriptorSpec& spec);
 

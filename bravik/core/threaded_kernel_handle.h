@@ -1,12 +1,14 @@
-// A kernel handle over a blocking request channel: each request runs on a worker thread
-// that owns a copy of the request's data, so a caller that gives up waiting leaves nothing
-// behind that the late completion could write into.
+// A kernel handle over a blocking request channel: one worker thread serves the requests in
+// the order they were issued. Each request owns a copy of its data, so a caller that gives
+// up waiting leaves nothing behind that the late completion could write into.
 #pragma once
 
 #include "bravik/core/ks_interfaces.h"
 
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <thread>
-#include <utility>
 
 namespace bravik
 {
@@ -14,18 +16,26 @@ namespace bravik
 class ThreadedKernelHandle : public IKernelHandle
 {
 public:
+    // Requests waiting behind a stuck one beyond this are refused at once: a device that
+    // stopped answering must not make the queue (and the process) grow.
+    static constexpr size_t kMaxWaiting = 16;
+
     explicit ThreadedKernelHandle(std::shared_ptr<IKsControl> channel);
-    // Waits for requests still running: they use the channel.
+    // Finishes the request in progress (it uses the channel); those not started fail.
     ~ThreadedKernelHandle() override;
 
     std::shared_ptr<IoRequest> deviceIoControl(const KSP_NODE& request, const uint8_t* data,
                                                uint32_t size) override;
 
 private:
-    void reapFinished();
+    void serve();
 
     std::shared_ptr<IKsControl> m_channel;
-    std::vector<std::pair<std::thread, std::shared_ptr<IoRequest>>> m_workers;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::deque<std::shared_ptr<IoRequest>> m_waiting;
+    bool m_stopping = false;
+    std::thread m_worker; // started with the first request
 };
 
 } // namespace bravik

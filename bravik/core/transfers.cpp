@@ -36,9 +36,18 @@ const ModeRow* modeRow(int mode)
     return mode >= 0 && mode <= 3 ? &kModes[mode] : nullptr;
 }
 
-bool usable(const CUVCXU& xu, int selector)
+// S_OK when both controls can carry the transfer, kControlAbsent when one cannot, or the
+// failure of a length query asked again (one that failed at creation is retried here).
+int needControls(CUVCXU& xu, int a, int b)
 {
-    return xu.present(selector) && xu.m_table[selector].size >= kLayoutBytes[selector];
+    for (int selector : {a, b}) {
+        const int r = xu.requerySize(selector);
+        if (r < 0)
+            return r;
+        if (!xu.present(selector) || xu.m_table[selector].size < kLayoutBytes[selector])
+            return kControlAbsent;
+    }
+    return S_OK;
 }
 
 uint8_t* bufferOf(CUVCXU& xu, int selector)
@@ -86,9 +95,9 @@ int readRegister(CUVCXU& xu, int mode, int device, int address, uint16_t* value)
         *value = 0;
         return S_OK;
     }
-    if (!usable(xu, m->addressSelector) || !usable(xu, m->dataSelector)) {
+    if (const int need = needControls(xu, m->addressSelector, m->dataSelector); need != S_OK) {
         *value = 0;
-        return kControlAbsent;
+        return need;
     }
     const uint8_t dev = uint8_t(device);
     int result = sendAddress(xu, m->addressSelector, m->command, dev, address);
@@ -116,8 +125,8 @@ int writeRegister(CUVCXU& xu, int mode, int device, int address, const uint16_t*
     if (!m)
         return S_OK;
     const uint16_t v = *value;
-    if (!usable(xu, m->addressSelector) || !usable(xu, m->dataSelector))
-        return kControlAbsent;
+    if (const int need = needControls(xu, m->addressSelector, m->dataSelector); need != S_OK)
+        return need;
     const uint8_t dev = uint8_t(device);
     int result = sendAddress(xu, m->addressSelector, m->command, dev, address);
     if (result < 0)
@@ -137,8 +146,8 @@ int writeRegister(CUVCXU& xu, int mode, int device, int address, const uint16_t*
 // control's buffer in *block. S_OK, the failing request's result, or kControlAbsent.
 static int startEepromBlock(CUVCXU& xu, int address, uint8_t** block)
 {
-    if (!usable(xu, kAddr16) || !usable(xu, kBlock))
-        return kControlAbsent;
+    if (const int need = needControls(xu, kAddr16, kBlock); need != S_OK)
+        return need;
     const int result = sendAddress(xu, kAddr16, 3, kEepromDevice, address);
     if (result < 0)
         return result;

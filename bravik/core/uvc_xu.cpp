@@ -39,15 +39,53 @@ bool CUVCXU::present(int selector) const
     return selector > 0 && selector < kSelectorRows && m_table[selector].buffer != nullptr;
 }
 
+namespace
+{
+// Answers that say the control is not there (uvcvideo's ENOENT for a selector or unit it does
+// not know; the kernel-streaming "not found" codes): asking again would not change them.
+bool controlMissing(int32_t result)
+{
+    return result == hresultFromError(2) || result == int32_t(0x80070490u) ||
+           result == int32_t(0x80070492u);
+}
+} // namespace
+
+int CUVCXU::requerySize(int selector, BufferAllocator allocate)
+{
+    if (selector <= 0 || selector >= kSelectorRows)
+        return S_OK;
+    SelectorEntry& row = m_table[selector];
+    if (!row.askAgain)
+        return S_OK;
+    uint32_t size = 0;
+    const int32_t result = m_unit->GetPropertySize(uint32_t(selector), &size);
+    diagPrint(" prop %02u: size %lu again [%08X]\n", unsigned(selector), (unsigned long)size,
+              unsigned(result));
+    if (result < 0) {
+        row.askAgain = !controlMissing(result);
+        return row.askAgain ? result : S_OK;
+    }
+    row.askAgain = false;
+    row.size = size;
+    if (size >= 1 && size <= kMaxControlSize)
+        row.buffer.reset(allocate(size));
+    return S_OK;
+}
+
 int InitPropertySize(CUVCXU& xu, BufferAllocator allocate)
 {
     diagPrint("prop GUID {%08X %04X %04X...}\n", unsigned(xu.m_guid.data1),
               unsigned(xu.m_guid.data2), unsigned(xu.m_guid.data3));
     int remembered = 0;
     bool fatal = false;
+    bool timedOut = false;
     for (uint32_t s = 1; s < kSelectorRows; ++s) {
         SelectorEntry& row = xu.m_table[s];
         int result = xu.m_unit->GetPropertySize(s, &row.size);
+        row.askAgain = result < 0 && !controlMissing(result);
+        // E_FAIL is what a request that got no answer in time gives (errors the device
+        // answers with carry their own codes).
+        timedOut = timedOut || result == E_FAIL;
         if (xu.m_nodeId == 1 && s == 1 && result < 0) {
             remembered = result;
             fatal = true;
@@ -63,6 +101,12 @@ int InitPropertySize(CUVCXU& xu, BufferAllocator allocate)
     }
     if (fatal)
         return remembered;
+    // A unit that did not answer is not a unit without controls: say so at creation rather
+    // than hand out a unit whose transfers would all report a missing control.
+    if (timedOut) {
+        diagPrint("InitPropertySize timeout\n");
+        return E_FAIL;
+    }
     for (uint32_t s = 1; s < kSelectorRows; ++s) {
         SelectorEntry& row = xu.m_table[s];
         if (row.size < 1 || row.size > kMaxControlSize)

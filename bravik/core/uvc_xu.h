@@ -16,6 +16,7 @@ struct SelectorEntry {
     uint32_t id = 0;
     uint32_t size = 0; // 0: not reported
     std::unique_ptr<uint8_t[]> buffer;
+    bool askAgain = false; // the length query failed for a passing reason: ask at first use
 };
 
 // Returns a zeroed block of size bytes (freed with delete[]), or null.
@@ -32,6 +33,9 @@ public:
 
     // A control counts as present when it has a buffer.
     bool present(int selector) const;
+    // A control whose length query failed (a stall, a busy device) is asked again and gets
+    // its buffer now; S_OK when there is nothing to ask or the answer came, else the failure.
+    int requerySize(int selector, BufferAllocator allocate = allocateControlBuffer);
 
     Guid m_guid;
     int m_nodeId;

@@ -80,6 +80,9 @@ public:
         auto list = m_inputs->enumerate();
         if (index < 0 || index >= static_cast<int>(list.size()))
             return nullptr;
+        // Listed but refused at enumeration: a camera that gives no frame.
+        if (!list[static_cast<size_t>(index)].openError.empty())
+            return nullptr;
         try {
             cv::VideoCapture c(list[static_cast<size_t>(index)].devicePath, cv::CAP_V4L2);
             if (!c.isOpened())

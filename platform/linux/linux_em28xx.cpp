@@ -203,22 +203,29 @@ class LinuxEm28xx : public Em28xxAccess
 public:
     explicit LinuxEm28xx(const LinuxContext& ctx) : m_ctx(ctx) {}
 
-    std::unique_ptr<Em28xxProperties> open(const VideoInput& input) override
+    std::unique_ptr<Em28xxProperties> open(const VideoInput& input, std::string* why) override
     {
         if (input.devicePath.empty())
             return nullptr;
         int fd = m_ctx.ops.open(m_ctx.ops.ctx, input.devicePath.c_str(), O_RDWR | O_NONBLOCK);
         if (fd < 0)
             return nullptr;
-        // Without debug-register support (ENOTTY) or privilege (EPERM) the bridge cannot be
-        // reached: report that it cannot be opened.
+        // The debug-register ioctls exist only in kernels built with CONFIG_VIDEO_ADV_DEBUG
+        // (ENOTTY otherwise) and need CAP_SYS_ADMIN (EPERM): without them the bridge cannot
+        // be reached, and the camera runs without its register set-up and button poll.
         v4l2_dbg_register probe{};
         probe.match.type = V4L2_CHIP_MATCH_BRIDGE;
         probe.match.addr = 0;
         probe.size = 1;
         probe.reg = 0;
         if (m_ctx.ops.ioctl(m_ctx.ops.ctx, fd, VIDIOC_DBG_G_REGISTER, &probe) < 0) {
+            const int err = errno;
             m_ctx.ops.close(m_ctx.ops.ctx, fd);
+            if (why)
+                *why = err == ENOTTY  ? "bridge registers need a kernel built with "
+                                        "CONFIG_VIDEO_ADV_DEBUG"
+                       : err == EPERM ? "bridge registers need CAP_SYS_ADMIN"
+                                      : std::string("bridge registers: ") + std::strerror(err);
             return nullptr;
         }
         return std::make_unique<LinuxEm28xxProperties>(m_ctx, fd, input.usbPath);

@@ -2,6 +2,9 @@
 #include "platform/linux/linux_backends.h"
 
 #include <algorithm>
+#include <charconv>
+#include <sstream>
+#include <vector>
 
 namespace platform
 {
@@ -11,35 +14,55 @@ namespace fs = std::filesystem;
 namespace
 {
 
-// "1-2.10" after "1-2.9": compare digit runs by value.
-bool naturalLess(const std::string& a, const std::string& b)
-{
-    size_t i = 0, j = 0;
-    while (i < a.size() && j < b.size()) {
-        if (isdigit(static_cast<unsigned char>(a[i])) &&
-            isdigit(static_cast<unsigned char>(b[j]))) {
-            size_t i2 = i, j2 = j;
-            while (i2 < a.size() && isdigit(static_cast<unsigned char>(a[i2])))
-                ++i2;
-            while (j2 < b.size() && isdigit(static_cast<unsigned char>(b[j2])))
-                ++j2;
-            std::string na = a.substr(i, i2 - i), nb = b.substr(j, j2 - j);
-            na.erase(0, std::min(na.find_first_not_of('0'), na.size()));
-            nb.erase(0, std::min(nb.find_first_not_of('0'), nb.size()));
-            if (na.size() != nb.size())
-                return na.size() < nb.size();
-            if (na != nb)
-                return na < nb;
-            i = i2;
-            j = j2;
-        } else {
-            if (a[i] != b[j])
-                return a[i] < b[j];
-            ++i;
-            ++j;
-        }
+// Where a device sits in the hub tree: its bus, then the ports from the root hub down
+// ("usb2" is bus 2's root hub, "2-1.4" port 4 of the hub on port 1 of bus 2). Windows lists
+// USB devices much in this order, so bridge indices counted over it match.
+struct TreePlace {
+    bool known = false;
+    uint32_t bus = 0;
+    std::vector<uint32_t> ports;
+    std::string name;
+
+    bool operator<(const TreePlace& o) const
+    {
+        if (known != o.known)
+            return known;
+        if (!known)
+            return name < o.name;
+        if (bus != o.bus)
+            return bus < o.bus;
+        return ports < o.ports; // a hub before what hangs below it
     }
-    return a.size() - i < b.size() - j;
+};
+
+bool number(const std::string& s, uint32_t& v)
+{
+    if (s.empty() || s.size() > 4)
+        return false;
+    auto r = std::from_chars(s.data(), s.data() + s.size(), v);
+    return r.ec == std::errc() && r.ptr == s.data() + s.size();
+}
+
+TreePlace placeOf(const std::string& name)
+{
+    TreePlace t;
+    t.name = name;
+    if (name.rfind("usb", 0) == 0) {
+        t.known = number(name.substr(3), t.bus);
+        return t;
+    }
+    const size_t dash = name.find('-');
+    if (dash == std::string::npos || !number(name.substr(0, dash), t.bus))
+        return t;
+    std::stringstream ss(name.substr(dash + 1));
+    for (std::string p; std::getline(ss, p, '.');) {
+        uint32_t port = 0;
+        if (!number(p, port))
+            return TreePlace{false, 0, {}, name};
+        t.ports.push_back(port);
+    }
+    t.known = !t.ports.empty() && name.back() != '.';
+    return t;
 }
 
 class LinuxUsbScan : public UsbScan
@@ -49,16 +72,19 @@ public:
 
     std::vector<UsbDevice> scan() override
     {
-        std::vector<std::string> names;
+        std::vector<TreePlace> places;
         std::error_code ec;
         const fs::path dir = m_ctx.root.sys() / "bus" / "usb" / "devices";
-        for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
-            names.push_back(it->path().filename().string());
-        std::sort(names.begin(), names.end(), naturalLess);
+        for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+            std::string n = it->path().filename().string();
+            if (n.find(':') == std::string::npos) // "1-2:1.0" is an interface
+                places.push_back(placeOf(n));
+        }
+        std::sort(places.begin(), places.end());
         std::vector<UsbDevice> out;
-        for (const std::string& n : names) {
+        for (const TreePlace& p : places) {
             UsbDevice d;
-            if (read(dir / n, d))
+            if (read(dir / p.name, d))
                 out.push_back(std::move(d));
         }
         return out;
@@ -84,8 +110,33 @@ private:
         d.protocol = static_cast<uint8_t>(*proto);
         auto ifs = readDecimalAttribute(p / "bNumInterfaces");
         d.interfaces = ifs && *ifs > 0 && *ifs < 256 ? static_cast<int>(*ifs) : 1;
+        readFirstInterface(p, d);
         composeUsbIds(d);
         return true;
+    }
+
+    // The interface folder is "<device>:<configuration>.<interface>" ("1-0:1.0" for root
+    // hub 1), so look for the suffix of the active configuration's interface 0.
+    static void readFirstInterface(const fs::path& p, UsbDevice& d)
+    {
+        auto cfg = readDecimalAttribute(p / "bConfigurationValue");
+        const std::string suffix = ":" + std::to_string(cfg ? *cfg : 1) + ".0";
+        std::error_code ec;
+        for (fs::directory_iterator it(p, ec), end; !ec && it != end; it.increment(ec)) {
+            const std::string n = it->path().filename().string();
+            if (n.size() <= suffix.size() ||
+                n.compare(n.size() - suffix.size(), suffix.size(), suffix) != 0)
+                continue;
+            auto cls = readHexAttribute(it->path() / "bInterfaceClass", 2);
+            auto sub = readHexAttribute(it->path() / "bInterfaceSubClass", 2);
+            auto proto = readHexAttribute(it->path() / "bInterfaceProtocol", 2);
+            if (cls && sub && proto) {
+                d.interfaceClass = static_cast<uint8_t>(*cls);
+                d.interfaceSubClass = static_cast<uint8_t>(*sub);
+                d.interfaceProtocol = static_cast<uint8_t>(*proto);
+            }
+            return;
+        }
     }
 
     LinuxContext m_ctx;

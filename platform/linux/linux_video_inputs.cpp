@@ -4,8 +4,14 @@
 #include <linux/videodev2.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
 
 namespace platform
 {
@@ -59,9 +65,11 @@ private:
     {
         const fs::path node = m_ctx.root.dev() / name;
         v4l2_capability cap{};
-        int r = withNode(m_ctx.ops, node.c_str(), O_RDWR | O_NONBLOCK, [&](int fd) {
-            return m_ctx.ops.ioctl(m_ctx.ops.ctx, fd, VIDIOC_QUERYCAP, &cap);
-        });
+        const int fd = m_ctx.ops.open(m_ctx.ops.ctx, node.c_str(), O_RDWR | O_NONBLOCK);
+        if (fd < 0)
+            return describeUnopenable(sysNode, node, errno, v);
+        const int r = m_ctx.ops.ioctl(m_ctx.ops.ctx, fd, VIDIOC_QUERYCAP, &cap);
+        m_ctx.ops.close(m_ctx.ops.ctx, fd);
         if (r < 0)
             return false;
         // device_caps describes this node; capabilities the whole device (a camera's
@@ -72,7 +80,82 @@ private:
             return false;
         v.friendlyName = fixedString(cap.card, sizeof cap.card);
         v.description = fixedString(cap.bus_info, sizeof cap.bus_info);
+        v.driver = fixedString(cap.driver, sizeof cap.driver);
         v.devicePath = node.string();
+        addUsbIds(sysNode, v);
+        nameEm28xx(v);
+        return true;
+    }
+
+    // A node the user may not open keeps its place in the list (so later indices do not
+    // shift) when sysfs and udev say it captures video; what it is called and why it
+    // refused come from what is readable without opening it.
+    bool describeUnopenable(const fs::path& sysNode, const fs::path& node, int err, VideoInput& v)
+    {
+        if (err == ENOENT || err == ENODEV || err == ENXIO)
+            return false; // gone: unplugged while we looked
+        if (!capturesVideo(sysNode))
+            return false;
+        v.friendlyName = readAttribute(sysNode / "name").value_or("");
+        v.devicePath = node.string();
+        std::string group;
+        const bool member = userInNodeGroup(node, group);
+        v.openError = describeOpenError(err, member, group);
+        std::error_code ec;
+        v.driver = fs::read_symlink(sysNode / "device" / "driver", ec).filename().string();
+        addUsbIds(sysNode, v);
+        nameEm28xx(v);
+        return true;
+    }
+
+    // udev's probe records the node's capabilities (":capture:" for a capture node, ":" for
+    // a metadata node). Without a udev record, the first node of a device (index 0) is its
+    // capture node, as uvcvideo and em28xx number them.
+    bool capturesVideo(const fs::path& sysNode) const
+    {
+        if (auto dev = readAttribute(sysNode / "dev")) {
+            std::ifstream db(m_ctx.root.udevData() / ("c" + *dev));
+            const std::string key = "E:ID_V4L_CAPABILITIES=";
+            for (std::string line; std::getline(db, line);)
+                if (line.rfind(key, 0) == 0)
+                    return line.find(":capture:", key.size()) != std::string::npos;
+        }
+        auto index = readDecimalAttribute(sysNode / "index");
+        return !index || *index == 0;
+    }
+
+    // The node's owning group and whether this process belongs to it (root belongs to all).
+    static bool userInNodeGroup(const fs::path& node, std::string& group)
+    {
+        struct stat st {
+        };
+        if (::stat(node.c_str(), &st) != 0)
+            return true;
+        if (struct group* g = ::getgrgid(st.st_gid))
+            group = g->gr_name;
+        if (::geteuid() == 0 || ::getegid() == st.st_gid)
+            return true;
+        std::vector<gid_t> groups(static_cast<size_t>(std::max(::getgroups(0, nullptr), 0)));
+        const int n = ::getgroups(static_cast<int>(groups.size()), groups.data());
+        return std::find(groups.begin(), groups.begin() + std::max(n, 0), st.st_gid) !=
+               groups.begin() + std::max(n, 0);
+    }
+
+    // The em28xx driver names its node after the board it guessed ("Unknown EM2750/28xx
+    // video grabber"), never after the product, so name rules written for the product's own
+    // name could not match. Such a camera is named by its USB product string instead, which
+    // is what the other system's driver shows as the friendly name.
+    static void nameEm28xx(VideoInput& v)
+    {
+        if (v.driver != "em28xx" || v.usbPath.empty())
+            return;
+        auto product = readAttribute(fs::path(v.usbPath) / "product");
+        if (product && !product->empty())
+            v.friendlyName = *product;
+    }
+
+    void addUsbIds(const fs::path& sysNode, VideoInput& v)
+    {
         fs::path usb = usbDeviceAbove(sysNode / "device", m_ctx.root.sys());
         if (!usb.empty()) {
             auto vid = readHexAttribute(usb / "idVendor", 4);
@@ -84,7 +167,6 @@ private:
                 v.usbPath = usb.string();
             }
         }
-        return true;
     }
 
     LinuxContext m_ctx;

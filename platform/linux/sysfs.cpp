@@ -1,7 +1,8 @@
 #include "platform/linux/sysfs.h"
 
+#include "platform/bounded_file.h"
+
 #include <charconv>
-#include <fstream>
 
 namespace platform
 {
@@ -10,14 +11,11 @@ namespace fs = std::filesystem;
 
 std::optional<std::string> readAttribute(const fs::path& file)
 {
-    std::ifstream in(file);
-    if (!in)
+    // Attributes are one short line; a tree that is not sysfs may hold anything.
+    std::string text;
+    if (!files::readBoundedFile(file.string(), 4096, text))
         return std::nullopt;
-    std::string line;
-    if (!std::getline(in, line) && !in.eof())
-        return std::nullopt;
-    if (in.bad())
-        return std::nullopt;
+    std::string line = text.substr(0, text.find('\n'));
     while (!line.empty() && (line.back() == ' ' || line.back() == '\t' || line.back() == '\r'))
         line.pop_back();
     return line;

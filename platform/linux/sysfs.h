@@ -24,6 +24,7 @@ struct LinuxRoot {
     std::filesystem::path root = "/";
     std::filesystem::path sys() const { return root / "sys"; }
     std::filesystem::path dev() const { return root / "dev"; }
+    std::filesystem::path udevData() const { return root / "run" / "udev" / "data"; }
 };
 
 } // namespace platform

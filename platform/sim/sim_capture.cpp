@@ -106,6 +106,8 @@ public:
         if (index < 0 || index >= static_cast<int>(list.size()))
             return nullptr;
         const auto& info = list[static_cast<size_t>(index)];
+        if (info.unopenable)
+            return nullptr;
         return std::make_unique<StreamingCapture>(
             std::make_unique<SimStream>(info.id, info.plugCount));
     }

@@ -41,7 +41,7 @@ private:
 class SimEm28xx : public Em28xxAccess
 {
 public:
-    std::unique_ptr<Em28xxProperties> open(const VideoInput& input) override
+    std::unique_ptr<Em28xxProperties> open(const VideoInput& input, std::string*) override
     {
         for (const scopesim::VideoInputInfo& i : scopesim::videoInputs())
             if (i.devicePath == input.devicePath && scopesim::isEm28xx(i.id))

@@ -2,6 +2,8 @@
 
 #include <scopesim/rig.h>
 
+#include <cerrno>
+
 namespace platform
 {
 
@@ -22,6 +24,9 @@ public:
             v.hasUsbIds = true;
             v.vid = i.vid;
             v.pid = i.pid;
+            v.driver = i.kind == scopesim::DeviceKind::Em28xx ? "em28xx" : "uvcvideo";
+            if (i.unopenable)
+                v.openError = describeOpenError(EACCES, false, "video");
             out.push_back(std::move(v));
         }
         return out;
@@ -44,6 +49,9 @@ public:
             d.subClass = i.subClass;
             d.protocol = i.protocol;
             d.interfaces = i.interfaces;
+            d.interfaceClass = i.interfaceClass;
+            d.interfaceSubClass = i.interfaceSubClass;
+            d.interfaceProtocol = i.interfaceProtocol;
             composeUsbIds(d);
             out.push_back(std::move(d));
         }

@@ -104,4 +104,16 @@ bool click()
            XTestFakeButtonEvent(d, 1, False, CurrentTime) && sent(d);
 }
 
+bool press()
+{
+    Display* d = display();
+    return d && XTestFakeButtonEvent(d, 1, True, CurrentTime) && sent(d);
+}
+
+bool release()
+{
+    Display* d = display();
+    return d && XTestFakeButtonEvent(d, 1, False, CurrentTime) && sent(d);
+}
+
 } // namespace xinput

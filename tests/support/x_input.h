@@ -5,15 +5,19 @@
 
 #include <string>
 
-namespace xinput {
+namespace xinput
+{
 
 // False when there is no X display.
 bool available();
-// A key by its X keysym name ("Return", "F11", "a", "Prior", "KP_Enter", "KP_1"), with "ctrl+", "alt+" and
-// "shift+" prefixes, pressed and released.
+// A key by its X keysym name ("Return", "F11", "a", "Prior", "KP_Enter", "KP_1"), with "ctrl+",
+// "alt+" and "shift+" prefixes, pressed and released.
 bool key(const std::string& combo);
 bool moveTo(int x, int y);
 // A left click where the pointer is.
 bool click();
+// The left button pressed or released where the pointer is (a drag between them).
+bool press();
+bool release();
 
-}  // namespace xinput
+} // namespace xinput

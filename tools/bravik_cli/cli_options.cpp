@@ -41,9 +41,11 @@ const char* const kUsage =
     "                                   overwrites to a backup file and prints its name\n"
     "  units [DESCRIPTORS_FILE]         the extension units of the device, or of a saved\n"
     "                                   sysfs 'descriptors' file\n"
-    "  check [ADDRESS]                  opens the device, reads the tube sensor (0x7A,\n"
-    "                                   register 0) and writes, reads back and restores the\n"
-    "                                   EEPROM block at ADDRESS (default 0x1F00)\n"
+    "  check [--write-test] [ADDRESS]   opens the device, reads the tube sensor (0x7A,\n"
+    "                                   register 0) and the EEPROM block at ADDRESS (default\n"
+    "                                   0x1F00); only with --write-test it saves the block to\n"
+    "                                   a backup file, writes a pattern, reads it back and\n"
+    "                                   restores the block and the write protection\n"
     "\n"
     "options:\n"
     "  --simulate[=SCENARIO]  run on the simulated rig (default rig, or a scenario file);\n"
@@ -95,6 +97,8 @@ std::optional<Options> parseOptions(int argc, char** argv, std::string* error)
         std::string value;
         if (arg == "--help" || arg == "-h") {
             o.help = true;
+        } else if (arg == "--write-test") {
+            o.writeTest = true;
         } else if (arg == "--simulate") {
             o.simulate = true;
         } else if (arg.rfind("--simulate=", 0) == 0) {
@@ -125,6 +129,10 @@ std::optional<Options> parseOptions(int argc, char** argv, std::string* error)
         } else {
             o.args.push_back(arg);
         }
+    }
+    if (o.writeTest && o.command != "check" && !(o.command.empty() && o.simulate)) {
+        *error = "--write-test belongs to check";
+        return std::nullopt;
     }
     return o;
 }

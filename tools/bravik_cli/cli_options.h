@@ -11,7 +11,8 @@ namespace bravik::cli
 struct Options {
     bool help = false;
     bool simulate = false;
-    std::string scenario; // empty: the default rig
+    bool writeTest = false; // check also writes, reads back and restores a block
+    std::string scenario;   // empty: the default rig
     int vid = 0x05E3;
     int pid = 0x0510;
     std::string command;

@@ -3,11 +3,10 @@
 #include "bravik/core/display_name.h"
 #include "bravik/uvc/default_platform.h"
 #include "bravik/uvc/descriptor_parser.h"
+#include "platform/bounded_file.h"
 #include "tools/bravik_cli/results.h"
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 
 namespace bravik::cli
 {
@@ -37,16 +36,31 @@ void printIds(const Ids& ids)
         std::printf("%04x:%04x", unsigned(ids.vid), unsigned(ids.pid));
 }
 
+// A sysfs descriptors file holds a few kilobytes; a whole configuration cannot pass 64 KiB.
+constexpr size_t kDescriptorsMaxSize = 1024 * 1024;
+
 int printUnits(const std::vector<uint8_t>& bytes, const std::string& origin)
 {
+    const std::string name = files::printable(origin);
+    if (bytes.empty()) {
+        std::fprintf(stderr, "bravik: %s: holds no USB descriptors\n", name.c_str());
+        return kExitFailed;
+    }
     const UvcDescriptors d = parseUvcDescriptors(bytes.data(), bytes.size());
     for (const auto& u : d.units)
         std::printf("%s\n", formatUnitLine(u).c_str());
     if (!d.ok()) {
-        std::fprintf(stderr, "bravik: %s: malformed descriptors: %s\n", origin.c_str(),
-                     d.error.c_str());
+        std::fprintf(stderr, "bravik: %s: malformed descriptors: %s\n", name.c_str(),
+                     files::printable(d.error).c_str());
         return kExitFailed;
     }
+    if (!d.hasVideoControl) {
+        std::fprintf(stderr, "bravik: %s: no video-control interface (not a UVC camera)\n",
+                     name.c_str());
+        return kExitFailed;
+    }
+    if (d.units.empty())
+        std::fprintf(stderr, "bravik: %s: the camera has no extension unit\n", name.c_str());
     return kExitOk;
 }
 
@@ -65,17 +79,34 @@ bool registerArgs(const Options& o, size_t count, int& mode, int& device, int& a
     return true;
 }
 
+bool eightBitAddress(int mode)
+{
+    return mode == BV_MODE_A8D16 || mode == BV_MODE_A8D8;
+}
+
 } // namespace
 
 int usageError(const std::string& message)
 {
-    std::fprintf(stderr, "bravik: %s\n(bravik --help tells the commands)\n", message.c_str());
+    std::fprintf(stderr, "bravik: %s\n(bravik --help tells the commands)\n",
+                 files::printable(message).c_str());
     return kExitUsage;
+}
+
+bool readInputFile(const std::string& path, size_t maxBytes, std::string& out)
+{
+    std::string why;
+    if (files::readBoundedFile(path, maxBytes, out, &why))
+        return true;
+    std::fprintf(stderr, "bravik: %s\n", files::refusal(path, why).c_str());
+    return false;
 }
 
 int failure(const std::string& what, int result)
 {
-    std::fprintf(stderr, "bravik: %s failed: %s\n", what.c_str(), describeResult(result).c_str());
+    // Once a unit is open, the library's plain failure of a transfer is its time-out.
+    const std::string why = result == BV_E_FAIL ? describeTimeout(result) : describeResult(result);
+    std::fprintf(stderr, "bravik: %s failed: %s\n", what.c_str(), why.c_str());
     return kExitFailed;
 }
 
@@ -83,10 +114,8 @@ bool openDevice(DeviceSession& session, const Options& o)
 {
     const int result = session.open(o.vid, o.pid);
     if (!session.unit()) {
-        char what[64];
-        std::snprintf(what, sizeof what, "opening device %04x:%04x", unsigned(o.vid),
-                      unsigned(o.pid));
-        failure(what, result < 0 ? result : BV_E_FAIL);
+        std::fprintf(stderr, "bravik: opening device %04x:%04x failed: %s\n", unsigned(o.vid),
+                     unsigned(o.pid), describeResult(result < 0 ? result : BV_E_FAIL).c_str());
         return false;
     }
     if (result != BV_OK)
@@ -118,12 +147,10 @@ int runUnits(const Options& o)
         return usageError("units takes at most one file");
     std::vector<uint8_t> bytes;
     if (o.args.size() == 1) {
-        std::ifstream in(o.args[0], std::ios::binary);
-        if (!in) {
-            std::fprintf(stderr, "bravik: cannot read %s\n", o.args[0].c_str());
+        std::string text;
+        if (!readInputFile(o.args[0], kDescriptorsMaxSize, text))
             return kExitFailed;
-        }
-        bytes.assign(std::istreambuf_iterator<char>(in), {});
+        bytes.assign(text.begin(), text.end());
         return printUnits(bytes, o.args[0]);
     }
     for (const auto& d : defaultPlatform()->listDevices()) {
@@ -132,7 +159,7 @@ int runUnits(const Options& o)
             continue;
         if (!d.readDescriptors || !d.readDescriptors(bytes)) {
             std::fprintf(stderr, "bravik: cannot read the descriptors of %s\n",
-                         d.displayName.c_str());
+                         files::printable(d.displayName).c_str());
             return kExitFailed;
         }
         return printUnits(bytes, d.displayName);
@@ -146,6 +173,9 @@ int runRead(const Options& o, const BravikApi& api)
     int mode, device, address;
     if (!registerArgs(o, 3, mode, device, address))
         return usageError("read needs MODE DEVICE ADDRESS (hex numbers, e.g. read A16D16 7A 0000)");
+    if (eightBitAddress(mode) && address > 0xFF)
+        return usageError(std::string(modeName(mode)) + " carries 8-bit addresses; " + o.args[2] +
+                          " is above 0xff");
     DeviceSession session(api);
     if (!openDevice(session, o))
         return kExitFailed;
@@ -164,6 +194,9 @@ int runWrite(const Options& o, const BravikApi& api)
     std::optional<int> value;
     if (!registerArgs(o, 4, mode, device, address) || !(value = parseHex(o.args[3], 0xFFFF)))
         return usageError("write needs MODE DEVICE ADDRESS VALUE (hex numbers)");
+    if (eightBitAddress(mode) && address > 0xFF)
+        return usageError(std::string(modeName(mode)) + " carries 8-bit addresses; " + o.args[2] +
+                          " is above 0xff");
     const bool wide = mode == BV_MODE_A16D16 || mode == BV_MODE_A8D16;
     if (!wide && *value > 0xFF)
         return usageError(std::string(modeName(mode)) + " carries 8-bit values");
@@ -182,7 +215,7 @@ int runWrite(const Options& o, const BravikApi& api)
 int runCheck(const Options& o, const BravikApi& api)
 {
     if (o.args.size() > 1)
-        return usageError("check takes at most an EEPROM address");
+        return usageError("check takes at most an EEPROM address (and --write-test)");
     int address = kDefaultCheckAddress;
     if (o.args.size() == 1) {
         auto a = parseHex(o.args[0], 0xFFFF - 15);
@@ -202,24 +235,21 @@ int runCheck(const Options& o, const BravikApi& api)
     std::printf("tube sensor 0x7a register 0x0000 = 0x%04x%s\n", unsigned(tube),
                 tube == 0xFFFF ? " (no answer: is the tube plugged in?)" : "");
 
-    uint8_t original[BV_EEPROM_BLOCK], pattern[BV_EEPROM_BLOCK], back[BV_EEPROM_BLOCK];
+    uint8_t original[BV_EEPROM_BLOCK];
     if ((result = api.readEeprom(session.unit(), address, original)) != BV_OK)
         return failure("reading the EEPROM", result);
-    for (int i = 0; i < BV_EEPROM_BLOCK; ++i)
-        pattern[i] = uint8_t(original[i] ^ (0xA5 + 7 * i));
-    if ((result = api.writeEeprom(session.unit(), address, pattern)) != BV_OK)
-        return failure("writing the EEPROM", result);
-    if ((result = api.readEeprom(session.unit(), address, back)) != BV_OK)
-        return failure("reading the EEPROM back", result);
-    const bool same = std::equal(pattern, pattern + BV_EEPROM_BLOCK, back);
-    if ((result = api.writeEeprom(session.unit(), address, original)) != BV_OK)
-        return failure("restoring the EEPROM block", result);
-    if ((result = api.readEeprom(session.unit(), address, back)) != BV_OK)
-        return failure("reading the restored EEPROM block", result);
-    const bool restored = std::equal(original, original + BV_EEPROM_BLOCK, back);
-    std::printf("eeprom block 0x%04x: write and read back %s, restored %s\n", unsigned(address),
-                same ? "ok" : "MISMATCH", restored ? "ok" : "MISMATCH");
-    return same && restored && tube != 0xFFFF ? kExitOk : kExitFailed;
+    std::printf("eeprom block 0x%04x:", unsigned(address));
+    for (uint8_t b : original)
+        std::printf(" %02x", b);
+    std::printf("\n");
+    const bool tubeOk = tube != 0xFFFF;
+    if (!o.writeTest) {
+        std::printf("nothing written (check --write-test writes, reads back and restores the "
+                    "block)\n");
+        return tubeOk ? kExitOk : kExitFailed;
+    }
+    const int tested = runEepromWriteTest(api, session.unit(), address, original);
+    return tested == kExitOk && tubeOk ? kExitOk : kExitFailed;
 }
 
 } // namespace bravik::cli

@@ -1,11 +1,12 @@
 // EEPROM dumps and writes, block by block; a write saves what it overwrites first.
 #include "tools/bravik_cli/commands.h"
 
+#include "tools/bravik_cli/bridge_protection.h"
+
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <fcntl.h>
-#include <fstream>
-#include <iterator>
 #include <unistd.h>
 #include <vector>
 
@@ -57,6 +58,65 @@ std::string saveBackup(int address, const std::vector<uint8_t>& bytes)
 
 } // namespace
 
+bool restoreProtection(BridgeProtection& protection)
+{
+    const int result = protection.restore();
+    if (result == BV_OK)
+        return true;
+    failure("putting the bridge's EEPROM write protection back", result);
+    return false;
+}
+
+int runEepromWriteTest(const BravikApi& api, BVUnit* unit, int address,
+                       const uint8_t (&original)[BV_EEPROM_BLOCK])
+{
+    const std::vector<uint8_t> saved(original, original + BV_EEPROM_BLOCK);
+    const std::string backup = saveBackup(address, saved);
+    if (backup.empty()) {
+        std::fprintf(
+            stderr,
+            "bravik: cannot write a backup file in the working directory; nothing written\n");
+        return kExitFailed;
+    }
+    std::printf("backup of 0x%04x..0x%04x saved to %s\n", unsigned(address),
+                unsigned(address + BV_EEPROM_BLOCK - 1), backup.c_str());
+    BridgeProtection protection(api, unit);
+    int result = protection.save();
+    if (result != BV_OK)
+        return failure("reading the bridge's EEPROM write protection; nothing written", result);
+
+    uint8_t pattern[BV_EEPROM_BLOCK], back[BV_EEPROM_BLOCK];
+    for (int i = 0; i < BV_EEPROM_BLOCK; ++i)
+        pattern[i] = uint8_t(original[i] ^ (0xA5 + 7 * i));
+    bool same = false;
+    if ((result = api.writeEeprom(unit, address, pattern)) != BV_OK)
+        failure("writing the test pattern", result);
+    else if ((result = api.readEeprom(unit, address, back)) != BV_OK)
+        failure("reading the test pattern back", result);
+    else
+        same = std::equal(pattern, pattern + BV_EEPROM_BLOCK, back);
+
+    // Whatever happened above, the block gets its bytes back.
+    bool restored = false;
+    if ((result = api.writeEeprom(unit, address, original)) != BV_OK)
+        failure("restoring the EEPROM block", result);
+    else if ((result = api.readEeprom(unit, address, back)) != BV_OK)
+        failure("reading the restored EEPROM block", result);
+    else
+        restored = std::equal(original, original + BV_EEPROM_BLOCK, back);
+    const bool protectedAgain = restoreProtection(protection);
+    std::printf("eeprom block 0x%04x: write and read back %s, restored %s\n", unsigned(address),
+                same ? "ok" : "FAILED", restored ? "ok" : "FAILED");
+    if (!restored)
+        std::fprintf(stderr,
+                     "bravik: the block may hold the test pattern; its bytes are in %s (undo: "
+                     "bravik eeprom-write 0x%04x %s)\n",
+                     backup.c_str(), unsigned(address), backup.c_str());
+    else
+        std::printf("write protection %s\n", protectedAgain ? "restored" : "NOT restored");
+    return same && restored && protectedAgain ? kExitOk : kExitFailed;
+}
+
 int runEepromRead(const Options& o, const BravikApi& api)
 {
     std::optional<int> address, length;
@@ -86,12 +146,10 @@ int runEepromWrite(const Options& o, const BravikApi& api)
     std::optional<int> address;
     if (o.args.size() != 2 || !(address = parseHex(o.args[0], kEepromSpace - 1)))
         return usageError("eeprom-write needs ADDRESS FILE");
-    std::ifstream in(o.args[1], std::ios::binary);
-    if (!in) {
-        std::fprintf(stderr, "bravik: cannot read %s\n", o.args[1].c_str());
+    std::string text;
+    if (!readInputFile(o.args[1], kEepromSpace, text))
         return kExitFailed;
-    }
-    const std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), {});
+    const std::vector<uint8_t> data(text.begin(), text.end());
     if (data.empty())
         return usageError("eeprom-write: " + o.args[1] + " is empty");
     const int blocks = int((data.size() + BV_EEPROM_BLOCK - 1) / BV_EEPROM_BLOCK);
@@ -117,18 +175,24 @@ int runEepromWrite(const Options& o, const BravikApi& api)
                 unsigned(*address), unsigned(*address + span - 1), backup.c_str(),
                 unsigned(*address), backup.c_str());
 
+    BridgeProtection protection(api, session.unit());
+    if ((result = protection.save()) != BV_OK)
+        return failure("reading the bridge's EEPROM write protection; nothing written", result);
     // A last partial block keeps the bytes it does not cover.
     std::vector<uint8_t> wanted = previous;
     std::copy(data.begin(), data.end(), wanted.begin());
-    for (int b = 0; b < blocks; ++b) {
+    for (int b = 0; b < blocks && result == BV_OK; ++b) {
         const int at = *address + b * BV_EEPROM_BLOCK;
         result = api.writeEeprom(session.unit(), at, wanted.data() + size_t(b) * BV_EEPROM_BLOCK);
         if (result != BV_OK) {
             char what[64];
             std::snprintf(what, sizeof what, "writing the EEPROM block at 0x%04x", unsigned(at));
-            return failure(what, result);
+            failure(what, result);
+            std::fprintf(stderr, "bravik: the backup is %s\n", backup.c_str());
         }
     }
+    if (!restoreProtection(protection) || result != BV_OK)
+        return kExitFailed;
     std::vector<uint8_t> back;
     if ((result = readRange(api, session.unit(), *address, span, back)) != BV_OK)
         return failure("reading the written blocks back", result);

@@ -1,10 +1,12 @@
 // bravik: a technician's access to a scope's bridge registers and EEPROM without the viewer.
+#include "platform/bounded_file.h"
 #include "tools/bravik_cli/cli_options.h"
 #include "tools/bravik_cli/commands.h"
 #include "tools/bravik_cli/library_api.h"
 #include "tools/bravik_cli/rig_runner.h"
 
 #include <cstdio>
+#include <exception>
 
 using namespace bravik::cli;
 
@@ -27,9 +29,7 @@ int runDeviceCommand(const Options& o, const BravikApi& api)
     return usageError("unknown command '" + c + "'");
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+int run(int argc, char** argv)
 {
     std::string error;
     auto parsed = parseOptions(argc, argv, &error);
@@ -52,7 +52,8 @@ int main(int argc, char** argv)
     const std::string dir = programDir();
     RigRunner rig;
     if (o.simulate && !rig.start(dir + "/libscopesim.so", o.scenario, &error)) {
-        std::fprintf(stderr, "bravik: %s\n", error.c_str());
+        if (!error.empty())
+            std::fprintf(stderr, "bravik: %s\n", files::printable(error).c_str());
         return kExitFailed;
     }
     if (o.command == "list")
@@ -70,4 +71,19 @@ int main(int argc, char** argv)
     const int status = runDeviceCommand(o, api);
     api.uninitializeCom();
     return status;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Whatever goes wrong ends in one line and exit 1, never in an abort.
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "bravik: %s\n", files::printable(e.what()).c_str());
+    } catch (...) {
+        std::fprintf(stderr, "bravik: unexpected failure\n");
+    }
+    return kExitFailed;
 }

@@ -2,11 +2,22 @@
 
 #include "bravik/include/bravik/bravik.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 namespace bravik::cli
 {
+
+namespace
+{
+std::string codeText(int result)
+{
+    char code[16];
+    std::snprintf(code, sizeof code, "0x%08X", unsigned(result));
+    return code;
+}
+} // namespace
 
 std::string describeResult(int result)
 {
@@ -36,14 +47,18 @@ std::string describeResult(int result)
     default:
         if ((unsigned(result) & 0xFFFF0000u) == 0x80070000u) {
             const int e = result & 0xFFFF;
-            what = "system error " + std::to_string(e) + ": " + std::strerror(e);
+            what = e == ETIMEDOUT ? "the request timed out (system error " + std::to_string(e) + ")"
+                                  : "system error " + std::to_string(e) + ": " + std::strerror(e);
         } else {
             what = "unknown result";
         }
     }
-    char code[16];
-    std::snprintf(code, sizeof code, "0x%08X", unsigned(result));
-    return std::string(code) + " (" + what + ")";
+    return codeText(result) + " (" + what + ")";
+}
+
+std::string describeTimeout(int result)
+{
+    return codeText(result) + " (the request timed out: the camera did not answer)";
 }
 
 } // namespace bravik::cli

@@ -28,8 +28,8 @@ bool RigRunner::start(const std::string& library, const std::string& scenario, s
         return false;
     }
     if (start(scenario.empty() ? nullptr : scenario.c_str()) != 0) {
-        *error = scenario.empty() ? "the default rig did not start"
-                                  : "the rig did not start from " + scenario;
+        // The rig has said why on stderr, in one line naming the file.
+        error->clear();
         m_stop = nullptr;
         return false;
     }

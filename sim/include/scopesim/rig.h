@@ -56,7 +56,8 @@ struct VideoInputInfo {
     int width = 0, height = 0; // current frame size
     double fps = 0;
     bool plugged = true;
-    uint32_t plugCount = 0; // how often it was plugged in; a capture opened before is dead
+    uint32_t plugCount = 0;  // how often it was plugged in; a capture opened before is dead
+    bool unopenable = false; // its node refuses the user (no access to the video group)
 };
 
 struct UsbDeviceInfo {
@@ -66,6 +67,8 @@ struct UsbDeviceInfo {
     uint16_t vid = 0, pid = 0, rev = 0;
     uint8_t deviceClass = 0, subClass = 0, protocol = 0;
     int interfaces = 1;
+    // The first interface (what a single-interface device of class 0 is known by).
+    uint8_t interfaceClass = 0, interfaceSubClass = 0, interfaceProtocol = 0;
     std::string sysPath;
 };
 
@@ -142,6 +145,8 @@ struct Request {
     std::vector<uint8_t> data;                 // sent (SET) or returned (GET)
     int result = 0;                            // errno for Xu, result code for EM28xx
 };
+// The most recent requests (at least the last kRecentLogEntries), oldest first.
+constexpr size_t kRecentLogEntries = 8192;
 std::vector<Request> requestLog();
 void clearRequestLog();
 
@@ -156,6 +161,7 @@ struct BusAccess {
     bool block = false;             // a 16-byte EEPROM block
     std::vector<uint8_t> blockData; // its bytes
 };
+// The most recent transfers, as requestLog() keeps them.
 std::vector<BusAccess> busLog();
 
 // ---- The EM28xx driver's property interface ----------------------------------------------

@@ -2,6 +2,7 @@
 
 #include "app/background_window.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace
@@ -141,3 +142,22 @@ TEST_F(FrameKeys, FullScreenButtonsToggleByMouse)
     pumpUntil([] { return !g_FullScreen; }, 1000);
     EXPECT_FALSE(g_FullScreen);
 }
+
+namespace
+{
+
+TEST_F(FrameKeys, EscapeLeavesFullScreenBeforeAnythingElse)
+{
+    press("F11");
+    ASSERT_TRUE(g_FullScreen);
+    take();
+    press("Escape");
+    EXPECT_FALSE(g_FullScreen);
+    const Calls calls = take();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "escape"), 0)
+        << "the key ends full screen and is not passed on";
+    press("Escape");
+    EXPECT_EQ(take(), Calls{"escape"});
+}
+
+} // namespace

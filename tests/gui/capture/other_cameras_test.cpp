@@ -42,6 +42,16 @@ class NoCamera : public PreviewFixture
     std::string scenario() const override { return "usb vid 1D6B pid 0002 class 09/00/01\n"; }
 };
 
+class Unopenable : public PreviewFixture
+{
+    std::string scenario() const override
+    {
+        return R"(camera "Integrated Camera" size 1280x720
+camera "Q3400 39HD Camera" size 800x800 unopenable
+)";
+    }
+};
+
 class UnknownOnly : public PreviewFixture
 {
     std::string scenario() const override { return "camera \"Integrated Camera\" size 1280x720\n"; }
@@ -119,6 +129,20 @@ TEST_F(NoCamera, NoDevicesEndTheSearchAtOnce)
     EXPECT_EQ(preview->cameraKind(), KindNone);
     EXPECT_EQ(preview->grabFrame(), nullptr);
     tick(20); // the pipeline finds nothing to draw and nothing breaks
+}
+
+TEST_F(Unopenable, ARefusedCameraIsFoundByNameAndGivesNoPicture)
+{
+    startUp();
+    EXPECT_TRUE(logHas("Preview refreshCamera() DeviceCamCount(2)"));
+    EXPECT_TRUE(logHas("Preview refreshCamera() No=1, camera(FALSE)"));
+    EXPECT_TRUE(logHas(
+        "Preview refreshCamera() Camera(1) Permission denied: the user is not in the video group"));
+    EXPECT_TRUE(logHas("Preview refreshCamera() Q3400 39HD(1)"));
+    EXPECT_TRUE(logHas("Preview refreshCamera() Index(1) QueryFrame Fail!"));
+    EXPECT_EQ(preview->capture(), nullptr);
+    EXPECT_EQ(preview->grabFrame(), nullptr);
+    tick(20);
 }
 
 TEST_F(UnknownOnly, AnUnknownWebcamIsNeverOpened)

@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <wx/dcclient.h>
 #include <wx/dcmemory.h>
 #include <wx/frame.h>
 #include <wx/panel.h>
@@ -172,6 +173,38 @@ TEST_F(ScreenPass, FramesAreFittedAndCentredAsTheToolkitWouldPaintThem)
                                want.GetData()));
     }
     EXPECT_EQ(state->releases, 3) << "every frame is handed back";
+}
+
+// What the window shows at the picture's place, read back from the X server.
+static cv::Mat onWindow(COrvexScreen* screen)
+{
+    const wxImage& p = screen->lastPicture();
+    const wxPoint at = screen->lastOffset();
+    wxBitmap back(p.GetWidth(), p.GetHeight(), 24);
+    {
+        wxClientDC from(screen);
+        wxMemoryDC to(back);
+        to.Blit(0, 0, p.GetWidth(), p.GetHeight(), &from, at.x, at.y);
+    }
+    wxImage img = back.ConvertToImage();
+    return pictureMat(img).clone();
+}
+
+TEST_F(ScreenPass, EveryPassOfTheSameSizeShowsItsOwnFrame)
+{
+    useScreen(640, 480);
+    pumpEvents(20);
+    const cv::Mat a = scene(1280, 960);
+    cv::Mat b; // the same scene mirrored: every pixel row changes
+    cv::flip(a, b, 1);
+    for (const cv::Mat* f : std::initializer_list<const cv::Mat*>{&a, &b, &a}) {
+        state->source = *f;
+        pass();
+        const cv::Mat want = pictureMat(screen->lastPicture()).clone();
+        EXPECT_EQ(cv::norm(pictureMat(screen->shownBitmap().ConvertToImage()), want, cv::NORM_L1),
+                  0.0);
+        EXPECT_LT(meanDifference(onWindow(screen), want), 1.0);
+    }
 }
 
 TEST_F(ScreenPass, AnIdlePassShowsWhatACapturePassShows)

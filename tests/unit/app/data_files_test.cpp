@@ -4,15 +4,18 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <sys/resource.h>
 
 namespace fs = std::filesystem;
 
-namespace {
+namespace
+{
 
-class DataFiles : public ::testing::Test {
+class DataFiles : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -28,7 +31,7 @@ protected:
         closeLogFile();
         ::setenv("HOME", m_oldHome.c_str(), 1);
     }
-    std::string dataDir() const { return home / "Tavlinview"; }
+    std::string dataDir() const { return home / "Orvex"; }
     // A second start of the program: values reset, files read again.
     void restart()
     {
@@ -42,7 +45,7 @@ protected:
     std::string m_oldHome;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(DataFiles, FreshUserGetsFoldersLogAndConfig)
 {
@@ -68,7 +71,8 @@ TEST_F(DataFiles, SecondStartReadsSettingsBack)
     g_StoragePath = wxString::FromUTF8(home / "captures");
     g_TimeStamp = 2;
     ASSERT_TRUE(writeSettings());
-    EXPECT_EQ(readFile(dataDir() + "/config.txt"), "PATH " + (home / "captures") + "\nTIMESTAMP 2\n");
+    EXPECT_EQ(readFile(dataDir() + "/config.txt"),
+              "PATH " + (home / "captures") + "\nTIMESTAMP 2\n");
 
     restart();
     EXPECT_EQ(toUtf8(g_StoragePath), home / "captures");
@@ -79,14 +83,15 @@ TEST_F(DataFiles, SecondStartReadsSettingsBack)
 
 TEST_F(DataFiles, BadSettingsFallBackToDefaults)
 {
-    home.write("Tavlinview/config.txt", "PATH " + (home / "gone") + "\nTIMESTAMP soon\n");
+    home.write("Orvex/config.txt", "PATH " + (home / "gone") + "\nTIMESTAMP soon\n");
     openDataFiles();
     EXPECT_EQ(toUtf8(g_StoragePath), dataDir() + "/DCIM");
     EXPECT_EQ(g_TimeStamp, 0);
     // The file is left as it was until the settings are saved.
-    EXPECT_EQ(readFile(dataDir() + "/config.txt"), "PATH " + (home / "gone") + "\nTIMESTAMP soon\n");
+    EXPECT_EQ(readFile(dataDir() + "/config.txt"),
+              "PATH " + (home / "gone") + "\nTIMESTAMP soon\n");
 
-    home.write("Tavlinview/config.txt", "TIMESTAMP 3\n");
+    home.write("Orvex/config.txt", "TIMESTAMP 3\n");
     restart();
     EXPECT_EQ(toUtf8(g_StoragePath), dataDir() + "/DCIM");
     EXPECT_EQ(g_TimeStamp, 3);
@@ -139,7 +144,7 @@ TEST_F(DataFiles, NoDocumentsFolderMeansNoFiles)
     EXPECT_TRUE(g_ConfigPath.empty());
     EXPECT_EQ(g_LogFile, nullptr);
     EXPECT_FALSE(writeSettings());
-    logLine("Frame x() %d\n", 1);  // no log: nothing happens
+    logLine("Frame x() %d\n", 1); // no log: nothing happens
 }
 
 TEST_F(DataFiles, StringsFileSetsTitleAndDataFolder)
@@ -161,8 +166,10 @@ TEST_F(DataFiles, StringsFileSetsTitleAndDataFolder)
 TEST_F(DataFiles, MissingStringsFileKeepsDefaults)
 {
     readStringsFile();
-    EXPECT_EQ(g_Title, "Tavlin");
-    EXPECT_EQ(g_AppName, "Tavlinview");
+    // The built-in names are the shipped ones: the data folder does not move.
+    EXPECT_EQ(g_Title, "Orvex");
+    EXPECT_EQ(g_AppName, "Orvex");
+    EXPECT_EQ(readFile(ORVEX_SOURCE_DIR "/res/values/strings.txt"), "TITLE Orvex\nEXENAME Orvex\n");
 }
 
 TEST_F(DataFiles, LogLinesAreWrittenAndOverlongOnesCut)
@@ -178,4 +185,115 @@ TEST_F(DataFiles, LogLinesAreWrittenAndOverlongOnesCut)
     const size_t end = log.find('\n', cut);
     EXPECT_EQ(end - cut, 254u);
     EXPECT_EQ(log.substr(end + 1), "Frame y() after\n");
+}
+
+TEST_F(DataFiles, DamagedStringsFileKeepsTheDataFolderAndIsLogged)
+{
+    for (const char* damage : {"folder", "binary", "huge"}) {
+        SCOPED_TRACE(damage);
+        fs::remove_all(program / "res");
+        const std::string strings = program / "res/values/strings.txt";
+        if (std::string(damage) == "folder")
+            fs::create_directories(strings);
+        else if (std::string(damage) == "binary")
+            program.write("res/values/strings.txt", std::string("\x89PNG\r\n\x1a\n\0\0", 10));
+        else
+            program.write("res/values/strings.txt", std::string(2 * 1024 * 1024, 'x'));
+        restart();
+        EXPECT_EQ(g_AppName, "Orvex");
+        EXPECT_EQ(toUtf8(g_DataDir), home / "Orvex");
+        closeLogFile();
+        const std::string log = readFile(dataDir() + "/log.txt");
+        if (std::string(damage) == "folder")
+            EXPECT_NE(
+                log.find("Frame readStringsFile() " + strings + ": is a folder, not a file\n"),
+                std::string::npos)
+                << log;
+        if (std::string(damage) == "huge")
+            EXPECT_NE(log.find(strings + ": is larger than 1 MiB\n"), std::string::npos) << log;
+    }
+}
+
+TEST_F(DataFiles, ExeNamesThatWouldMoveTheDataFolderAreIgnored)
+{
+    const std::string longName(65, 'n');
+    for (const std::string& name :
+         {std::string("../../escaped"), std::string("/tmp/abs"), std::string("a/b"),
+          std::string(".."), std::string("."), longName, std::string("tab\there")}) {
+        SCOPED_TRACE(name);
+        program.write("res/values/strings.txt", "EXENAME " + name + "\nTITLE T\n");
+        restart();
+        EXPECT_EQ(g_AppName, "Orvex");
+        EXPECT_EQ(toUtf8(g_DataDir), home / "Orvex");
+        EXPECT_EQ(g_Title, "T");
+        closeLogFile();
+        const std::string log = readFile(dataDir() + "/log.txt");
+        EXPECT_NE(log.find("Frame readStringsFile() EXENAME "), std::string::npos) << log;
+        EXPECT_NE(log.find("ignored"), std::string::npos) << log;
+    }
+    EXPECT_FALSE(fs::exists(home.path().parent_path() / "escaped"));
+    // Names that are only unusual are kept, up to 64 bytes.
+    program.write("res/values/strings.txt", "EXENAME " + std::string(64, 'n') + "\n");
+    restart();
+    EXPECT_EQ(toUtf8(g_DataDir), home / std::string(64, 'n'));
+    program.write("res/values/strings.txt", "EXENAME My Scope..v2\n");
+    restart();
+    EXPECT_EQ(g_AppName, "Orvex") << "'..' anywhere is refused";
+    program.write("res/values/strings.txt", "EXENAME Scope \xc3\xa4.v2\n");
+    restart();
+    EXPECT_EQ(toUtf8(g_DataDir), home / "Scope \xc3\xa4.v2");
+}
+
+TEST_F(DataFiles, DocumentsFolderThatCannotHoldTheDataFolderFallsBackToHome)
+{
+    home.write(".config/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"/proc\"\n");
+    restart();
+    EXPECT_EQ(toUtf8(g_DataDir), home / "Orvex");
+    EXPECT_TRUE(fs::is_directory(home / "Orvex/DCIM"));
+    closeLogFile();
+    const std::string log = readFile(dataDir() + "/log.txt");
+    EXPECT_NE(log.find("documents folder /proc cannot hold the data folder, using " + home.str()),
+              std::string::npos)
+        << log;
+
+    // A usable documents folder is still taken.
+    fs::create_directories(home / "Docs");
+    home.write(".config/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"$HOME/Docs\"\n");
+    restart();
+    EXPECT_EQ(toUtf8(g_DataDir), home / "Docs/Orvex");
+    // An endless user-dirs file is not read.
+    fs::remove(home / ".config/user-dirs.dirs");
+    fs::create_symlink("/dev/zero", home / ".config/user-dirs.dirs");
+    restart();
+    EXPECT_EQ(toUtf8(g_DataDir), home / "Orvex");
+}
+
+TEST_F(DataFiles, TimeStampValuesAreReadWithoutOverflow)
+{
+    struct Case {
+        const char* text;
+        int expected;
+    };
+    const std::string nines(100, '9');
+    for (const Case& c :
+         {Case{"2", 2}, Case{" 3x", 3}, Case{"-1", -1}, Case{"+2", 2}, Case{"99999999999", INT_MAX},
+          Case{"-99999999999", INT_MIN}, Case{"2147483647", INT_MAX}, Case{"-2147483648", INT_MIN},
+          Case{nines.c_str(), INT_MAX}, Case{"soon", 0}, Case{"-", 0}, Case{"", 0}}) {
+        SCOPED_TRACE(c.text);
+        home.write("Orvex/config.txt", std::string("TIMESTAMP ") + c.text + "\n");
+        restart();
+        EXPECT_EQ(g_TimeStamp, c.expected);
+    }
+}
+
+TEST_F(DataFiles, UnreadableSettingsAreLeftAloneAndLogged)
+{
+    fs::create_directories(home / "Orvex/config.txt");
+    restart();
+    EXPECT_EQ(toUtf8(g_StoragePath), dataDir() + "/DCIM");
+    EXPECT_TRUE(fs::is_directory(home / "Orvex/config.txt"));
+    closeLogFile();
+    EXPECT_NE(readFile(dataDir() + "/log.txt")
+                  .find("Frame createGUIControls() " + dataDir() + "/config.txt: is a folder"),
+              std::string::npos);
 }

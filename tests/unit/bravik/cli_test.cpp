@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -37,6 +39,12 @@ ToolRun tool(const std::string& args, const fs::path& dir = fs::temp_directory_p
     const int status = pclose(p);
     r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return r;
+}
+
+// The same run, its stderr kept and its stdout dropped.
+std::string toolStderr(const std::string& args, const fs::path& dir = fs::temp_directory_path())
+{
+    return tool(args + " 2>&1 >/dev/null; true #", dir).out;
 }
 
 fs::path scratchDir()
@@ -75,7 +83,11 @@ TEST(CliUnits, FilesWithoutVideoControlOrMalformedOnes)
     writeFile(d / "plain.bin",
               {18, 1, 0, 2, 0, 0, 0, 64, 0x34, 0x12, 0x78, 0x56, 0, 1, 0, 0, 0, 0});
     ToolRun r = tool("units plain.bin", d);
-    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.status, 1) << "a device that is no camera";
+    EXPECT_EQ(r.out, "");
+    writeFile(d / "empty.bin", {});
+    r = tool("units empty.bin", d);
+    EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
 
     auto bytes = buildDescriptors(0x05E3, 0x0510, {XuSpec{}});
@@ -104,15 +116,80 @@ TEST(CliOptions, HelpAndBadCommandLines)
     EXPECT_EQ(tool("--simulate read A9D9 7A 0").status, 2);
     EXPECT_EQ(tool("--simulate write A8D8 DC 0 1FF").status, 2) << "8-bit mode, 9-bit value";
     EXPECT_EQ(tool("--simulate eeprom-read FFF0 20").status, 2);
+    EXPECT_EQ(tool("--write-test list").status, 2) << "the option belongs to check";
 }
 
-TEST(CliSimulate, ChecksTheScopeWithoutACommand)
+TEST(CliOptions, EightBitAddressModesRefuseWideAddresses)
 {
-    ToolRun r = tool("--simulate");
+    // The library keeps only the low byte: 0x1265 would reach register 0x65.
+    for (const char* line : {"--simulate write A8D8 dc 1265 0", "--simulate write a8d16 dc 100 0",
+                             "--simulate read A8D8 dc 100", "--simulate read 2 dc 1ff"}) {
+        const std::string err = toolStderr(line);
+        EXPECT_EQ(tool(line).status, 2) << line;
+        EXPECT_NE(err.find("carries 8-bit addresses"), std::string::npos) << err;
+    }
+    ToolRun r = tool("--simulate write A8D8 dc ff 0");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "wrote 0x00 to device 0xdc register 0x00ff (A8D8)\n");
+}
+
+TEST(CliFiles, WhatIsNoFileEndsInOneLineAndExitOne)
+{
+    fs::path d = scratchDir();
+    std::vector<uint8_t> big(2 * 1024 * 1024, 0x12);
+    writeFile(d / "big.bin", big);
+    ::mkfifo((d / "fifo").c_str(), 0600);
+    struct Case {
+        std::string args, message;
+    };
+    const std::string dir = d.string();
+    for (const Case& c : std::vector<Case>{
+             {"units " + dir, dir + ": is a folder, not a file"},
+             {"units /dev/zero", "/dev/zero: is not a regular file"},
+             {"units fifo", "fifo: is not a regular file"},
+             {"units big.bin", "big.bin: is larger than 1 MiB"},
+             {"eeprom-write 0 /dev/zero", "/dev/zero: is not a regular file"},
+             {"--simulate eeprom-write 0 " + dir, dir + ": is a folder, not a file"},
+             {"--simulate eeprom-write 0 big.bin", "big.bin: is larger than 64 KiB"},
+             {"--simulate=" + dir,
+              dir + ": cannot read the scenario file: is a folder, not a file"},
+             {"--simulate=/dev/zero",
+              "/dev/zero: cannot read the scenario file: is not a regular file"},
+         }) {
+        const std::string err = toolStderr(c.args, d);
+        EXPECT_EQ(tool(c.args, d).status, 1) << c.args;
+        EXPECT_NE(err.find(c.message), std::string::npos) << c.args << ": " << err;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    }
+    fs::remove_all(d);
+}
+
+TEST(CliFiles, BinaryInAScenarioIsEscapedInTheMessage)
+{
+    fs::path d = scratchDir();
+    writeFile(d / "bad.txt", {'c', 'a', 'm', 'e', 'r', 'a', ' ', 0x1b, '[', '2', 'J', 0x07, '\n'});
+    const std::string err = toolStderr("--simulate=bad.txt", d);
+    EXPECT_NE(err.find("bad.txt:1: 'camera' needs a quoted name, not '\\x1b[2J\\x07'"),
+              std::string::npos)
+        << err;
+    EXPECT_EQ(err.find('\x1b'), std::string::npos);
+    fs::remove_all(d);
+}
+
+TEST(CliSimulate, ChecksTheScopeWithoutACommandAndWritesOnlyWhenAsked)
+{
+    fs::path d = scratchDir();
+    ToolRun r = tool("--simulate", d);
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find("tube sensor 0x7a register 0x0000 = 0x"), std::string::npos);
     EXPECT_EQ(r.out.find("0xffff"), std::string::npos);
+    EXPECT_NE(r.out.find("nothing written"), std::string::npos) << r.out;
+    EXPECT_TRUE(fs::is_empty(d));
+    r = tool("--simulate check --write-test", d);
+    EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find("write and read back ok, restored ok"), std::string::npos);
+    EXPECT_FALSE(fs::is_empty(d)) << "the block is saved to a backup file first";
+    fs::remove_all(d);
 }
 
 TEST(CliSimulate, ListsDevicesAndReadsAndWritesRegisters)

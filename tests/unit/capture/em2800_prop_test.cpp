@@ -7,7 +7,8 @@
 
 #include <map>
 
-namespace {
+namespace
+{
 
 // Which rig device the requests went to.
 int lastRequestDevice()
@@ -23,7 +24,8 @@ int idOf(const std::string& name)
 }
 
 // A bridge whose register window never stops being busy.
-class StuckBridge : public platform::Em28xxProperties {
+class StuckBridge : public platform::Em28xxProperties
+{
 public:
     int reads = 0, writes = 0;
     int32_t setProperty(uint32_t id, void* data) override
@@ -47,7 +49,7 @@ private:
     uint32_t m_sel = 0;
 };
 
-}  // namespace
+} // namespace
 
 TEST(Em2800Prop, ConfiguredNameWinsOverTheDefault)
 {
@@ -91,6 +93,28 @@ TEST(Em2800Prop, DefaultNameByPrefixThenTheBridgeTable)
         uint8_t v = 0;
         EXPECT_EQ(prop.ReadReg(0x09, 1, &v), CEM2800Prop::kNotOpen);
         EXPECT_FALSE(prop.CheckSnapButton());
+    }
+}
+
+// No Windows name matches (a node named by its product string, as Linux names it): the
+// driver's own name finds the bridge, and a named bridge still comes first.
+TEST(Em2800Prop, DriverNameFindsTheBridgeWhenNoNameMatches)
+{
+    {
+        RigSession rig("camera \"Integrated Camera\"\nem28xx \"Pellar Endoscope\"\n");
+        CEM2800Prop prop;
+        ASSERT_NE(prop.Open(), nullptr);
+        uint8_t v = 0;
+        EXPECT_EQ(prop.ReadReg(0x09, 1, &v), 0);
+        EXPECT_EQ(lastRequestDevice(), idOf("Pellar Endoscope"));
+    }
+    {
+        RigSession rig("em28xx \"Pellar Endoscope\"\nem28xx \"USB 2861 Video\"\n");
+        CEM2800Prop prop;
+        ASSERT_NE(prop.Open(), nullptr);
+        uint8_t v = 0;
+        prop.ReadReg(0x09, 1, &v);
+        EXPECT_EQ(lastRequestDevice(), idOf("USB 2861 Video"));
     }
 }
 

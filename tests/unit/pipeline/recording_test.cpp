@@ -3,9 +3,11 @@
 
 #include "app/notice.h"
 
+#include <csignal>
 #include <unistd.h>
 
 #include <random>
+#include <sys/resource.h>
 
 namespace
 {
@@ -107,13 +109,19 @@ TEST_F(Recording, ASecondRecordingInTheSameSecondGetsItsOwnFile)
 
 TEST_F(Recording, NoFolderNoRecording)
 {
-    g_StoragePath = wxString::FromUTF8(storage / "missing");
+    // A folder that cannot be made (a file stands in the way) is not made.
+    storage.write("plain", "x");
+    g_StoragePath = wxString::FromUTF8(storage / "plain/DCIM");
     std::string name;
     EXPECT_FALSE(startRecording(cv::Size(320, 240), clock->localTime(), name));
     EXPECT_FALSE(recordingRuns());
     EXPECT_TRUE(name.empty());
     EXPECT_NE(log.text().find("Preview toggleRecord() cannot create"), std::string::npos)
         << log.text();
+    // Nor one whose parent is gone too (a drive that was unplugged).
+    g_StoragePath = wxString::FromUTF8(storage / "drive/DCIM");
+    EXPECT_FALSE(startRecording(cv::Size(320, 240), clock->localTime(), name));
+    EXPECT_FALSE(std::filesystem::exists(storage / "drive"));
     EXPECT_NE(log.text().find("No such file or directory"), std::string::npos) << log.text();
     EXPECT_EQ(g_LastFileName, wxString("Not recording: the folder is gone"));
     EXPECT_TRUE(noticeIsFailure());
@@ -162,7 +170,78 @@ TEST_F(Recording, RemovedFolderStopsTheRecordingAndNamesNoFile)
         << "the notice claims no file that is gone";
     EXPECT_TRUE(noticeIsFailure());
     EXPECT_NE(log.text().find("No such file or directory"), std::string::npos) << log.text();
-    std::filesystem::create_directories(storage.path());
+
+    // The next capture makes the folder again and goes on there.
+    clock->advance(1000);
+    ASSERT_TRUE(startRecording(cv::Size(320, 240), clock->localTime(), name));
+    EXPECT_TRUE(writeRecordingFrame(numbered(2)));
+    finishRecording();
+    EXPECT_EQ(probeVideo(file(name)).frames, 1);
+    EXPECT_NE(log.text().find("Preview ensureStorageFolder() " + storage.str() + " made again\n"),
+              std::string::npos)
+        << log.text();
+}
+
+TEST_F(Recording, ARenamedFolderDoesNotStopTheRecording)
+{
+    std::string name;
+    ASSERT_TRUE(startRecording(cv::Size(320, 240), clock->localTime(), name));
+    for (int n = 0; n < 5; ++n) {
+        EXPECT_TRUE(writeRecordingFrame(numbered(n)));
+        clock->advance(70);
+    }
+    const std::string moved = storage.str() + "-renamed";
+    std::filesystem::rename(storage.path(), moved);
+    for (int n = 5; n < 10; ++n) {
+        EXPECT_TRUE(writeRecordingFrame(numbered(n))) << n;
+        clock->advance(70);
+    }
+    finishRecording();
+    const uint32_t written = g_FramesWritten;
+    const ProbedVideo v = probeVideo(moved + "/" + name);
+    std::filesystem::rename(moved, storage.path());
+    ASSERT_TRUE(v.ok);
+    EXPECT_EQ(v.frames, static_cast<int>(written));
+    EXPECT_GT(v.duration, 0.5);
+    EXPECT_NE(log.text().find("was moved to " + moved + "/" + name), std::string::npos)
+        << log.text();
+}
+
+TEST_F(Recording, AFileSizeLimitFinishesTheFileBeforeIt)
+{
+    // As under prlimit --fsize: past the limit writes fail (the program ignores SIGXFSZ).
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit small = old;
+    small.rlim_cur = 1 << 20;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    std::string name;
+    bool started = startRecording(cv::Size(320, 240), clock->localTime(), name);
+    cv::Mat noise(240, 320, CV_8UC3);
+    cv::RNG rng(7);
+    int passes = 0;
+    while (started && passes < 2000) {
+        rng.fill(noise, cv::RNG::UNIFORM, 0, 255); // frames that do not compress
+        if (!writeRecordingFrame(noise))
+            break;
+        clock->advance(70);
+        ++passes;
+    }
+    const uint32_t written = g_FramesWritten;
+    finishRecording();
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    ASSERT_TRUE(started);
+    EXPECT_LT(passes, 2000) << "the limit must have stopped it";
+    EXPECT_NE(log.text().find("recording stopped: the file-size limit is reached"),
+              std::string::npos)
+        << log.text();
+    const ProbedVideo v = probeVideo(file(name));
+    ASSERT_TRUE(v.ok);
+    EXPECT_EQ(v.frames, static_cast<int>(written));
+    EXPECT_GT(v.duration, 0.0) << "the index was written";
+    EXPECT_LE(std::filesystem::file_size(file(name)), 1u << 20);
 }
 
 TEST_F(Recording, AFullDiskStopsTheRecordingWithAPlayableFile)

@@ -52,23 +52,35 @@ TEST_F(Snapshot, ASecondSnapshotOfTheSameSecondKeepsTheFirst)
 
 TEST_F(Snapshot, AFailedSaveShowsWhyInRedAndLogsTheCause)
 {
-    g_StoragePath = wxString::FromUTF8(storage / "missing");
+    // A folder that cannot be made: its parent is gone (a drive that was unplugged).
+    g_StoragePath = wxString::FromUTF8(storage / "drive/DCIM");
     EXPECT_FALSE(saveSnapshot(numbered(1)));
     EXPECT_EQ(g_LastFileName, wxString("Not saved: the folder is gone"));
     EXPECT_EQ(g_InfoTime, 3000) << "shown for the usual time";
     EXPECT_TRUE(noticeIsFailure());
-    EXPECT_NE(log.text().find("Screen saveSnapshot() cannot write " + file("missing") +
+    EXPECT_NE(log.text().find("Screen saveSnapshot() cannot write " + file("drive/DCIM") +
                               "/2026-03-07 09_05_33.jpg: No such file or directory"),
               std::string::npos)
         << log.text();
 
     g_StoragePath = wxString::FromUTF8(storage.str());
     EXPECT_FALSE(saveSnapshot(cv::Mat())) << "no picture, no file";
+    EXPECT_FALSE(std::filesystem::exists(storage / "drive"));
     EXPECT_TRUE(std::filesystem::is_empty(storage.path()));
     EXPECT_TRUE(noticeIsFailure());
 
     ASSERT_TRUE(saveSnapshot(numbered(2)));
     EXPECT_FALSE(noticeIsFailure()) << "the next saved file shows in the normal colour";
+}
+
+TEST_F(Snapshot, ARemovedFolderIsMadeAgain)
+{
+    std::filesystem::remove_all(storage.path());
+    EXPECT_TRUE(saveSnapshot(numbered(1)));
+    EXPECT_TRUE(exists("2026-03-07 09_05_33.jpg"));
+    EXPECT_NE(log.text().find("Preview ensureStorageFolder() " + storage.str() + " made again\n"),
+              std::string::npos)
+        << log.text();
 }
 
 TEST_F(Snapshot, AReadOnlyFolderIsNotCalledFull)

@@ -53,7 +53,7 @@ public:
     fs::path usbDevice(const std::string& port, const std::string& vid, const std::string& pid,
                        const std::string& rev = "0100", const std::string& cls = "00",
                        const std::string& sub = "00", const std::string& proto = "00",
-                       int interfaces = 1)
+                       int interfaces = 1, const std::string& itfClass = "0e/01/00")
     {
         fs::path dev = fs::path("sys/devices/pci0000:00/0000:00:14.0/usb1") / port;
         file(dev / "idVendor", vid + "\n");
@@ -63,11 +63,18 @@ public:
         file(dev / "bDeviceSubClass", sub + "\n");
         file(dev / "bDeviceProtocol", proto + "\n");
         file(dev / "bNumInterfaces", " " + std::to_string(interfaces) + "\n");
-        for (int i = 0; i < interfaces; ++i)
-            file(dev / (port + ":1." + std::to_string(i)) / "bInterfaceClass", "0e\n");
+        file(dev / "bConfigurationValue", "1\n");
+        // Root hub N names its interface "N-0:1.0".
+        const std::string itfBase = port.rfind("usb", 0) == 0 ? port.substr(3) + "-0" : port;
+        for (int i = 0; i < interfaces; ++i) {
+            fs::path itf = dev / (itfBase + ":1." + std::to_string(i));
+            file(itf / "bInterfaceClass", itfClass.substr(0, 2) + "\n");
+            file(itf / "bInterfaceSubClass", itfClass.substr(3, 2) + "\n");
+            file(itf / "bInterfaceProtocol", itfClass.substr(6, 2) + "\n");
+        }
         link(fs::path("sys/bus/usb/devices") / port, m_root / dev);
         for (int i = 0; i < interfaces; ++i) {
-            std::string itf = port + ":1." + std::to_string(i);
+            std::string itf = itfBase + ":1." + std::to_string(i);
             link(fs::path("sys/bus/usb/devices") / itf, m_root / dev / itf);
         }
         return dev;
@@ -75,13 +82,15 @@ public:
 
     // A video node: its class entry links to the device folder whose 'device' points at
     // the USB interface (or at a platform device when usbDev is empty).
-    void videoNode(int n, const fs::path& usbDev, const std::string& itf = ":1.0")
+    void videoNode(int n, const fs::path& usbDev, const std::string& itf = ":1.0",
+                   const std::string& sysName = "whatever")
     {
         std::string name = "video" + std::to_string(n);
         fs::path parent = usbDev.empty() ? fs::path("sys/devices/platform/vivid.0")
                                          : usbDev / (usbDev.filename().string() + itf);
         fs::path node = parent / "video4linux" / name;
-        file(node / "name", "whatever\n");
+        file(node / "name", sysName + "\n");
+        file(node / "dev", "81:" + std::to_string(n) + "\n");
         link(node / "device", m_root / parent);
         link(fs::path("sys/class/video4linux") / name, m_root / node);
         file(fs::path("dev") / name, "");
@@ -96,6 +105,7 @@ struct FakeIoctls {
     struct Node {
         v4l2_capability cap{};
         bool queryFails = false;
+        int openErrno = 0;     // the node refuses to open with this
         int dbgErrno = ENOTTY; // 0: debug registers work
         uint8_t regs[256] = {};
     };
@@ -132,6 +142,10 @@ struct FakeIoctls {
             auto* self = static_cast<FakeIoctls*>(c);
             if (!self->nodes.count(path)) {
                 errno = ENOENT;
+                return -1;
+            }
+            if (int e = self->nodes[path].openErrno) {
+                errno = e;
                 return -1;
             }
             int fd = self->nextFd++;

@@ -1,6 +1,8 @@
 // The EM28xx property interface over the V4L2 debug-register and i2c-dev ioctls.
 #include "fake_system.h"
 
+#include <map>
+
 using namespace platformtest;
 using platform::Em28xxI2cRequest;
 using platform::Em28xxRegisterRequest;
@@ -24,9 +26,9 @@ struct Bridge {
         io.nodes[(tree.root() / "dev/i2c-7").string()];
         input = platform::makeLinuxVideoInputs(context(tree, io))->enumerate().at(0);
     }
-    std::unique_ptr<platform::Em28xxProperties> open()
+    std::unique_ptr<platform::Em28xxProperties> open(std::string* why = nullptr)
     {
-        return platform::makeLinuxEm28xx(context(tree, io))->open(input);
+        return platform::makeLinuxEm28xx(context(tree, io))->open(input, why);
     }
 };
 
@@ -34,9 +36,15 @@ struct Bridge {
 
 TEST(LinuxEm28xx, CannotOpenWhereTheKernelRefusesDebugRegisters)
 {
-    for (int e : {ENOTTY, EPERM, EINVAL}) {
+    const std::map<int, std::string> reasons{
+        {ENOTTY, "bridge registers need a kernel built with CONFIG_VIDEO_ADV_DEBUG"},
+        {EPERM, "bridge registers need CAP_SYS_ADMIN"},
+        {EINVAL, std::string("bridge registers: ") + std::strerror(EINVAL)}};
+    for (const auto& [e, reason] : reasons) {
         Bridge b(e);
-        EXPECT_EQ(b.open(), nullptr);
+        std::string why;
+        EXPECT_EQ(b.open(&why), nullptr);
+        EXPECT_EQ(why, reason);
         EXPECT_TRUE(b.io.open.empty()) << "the node is closed again";
         ASSERT_EQ(b.io.dbgCalls.size(), 1u);
         EXPECT_EQ(b.io.dbgCalls[0].match.type, V4L2_CHIP_MATCH_BRIDGE);
@@ -148,4 +156,35 @@ TEST(LinuxEm28xx, I2cGoesThroughTheBridgesAdapterWithSevenBitAddresses)
     EXPECT_EQ(r.msgs[1].len, 2);
     EXPECT_EQ(back[0], 0x42);
     EXPECT_TRUE(b.io.open.size() == 1) << "only the video node stays open";
+}
+
+// The driver's real card name is a board guess; the list names the camera by its USB product
+// string instead, whether or not the node could be opened. Other drivers keep their card.
+TEST(LinuxEm28xx, NodeIsNamedByTheUsbProductString)
+{
+    FakeTree t;
+    FakeIoctls io;
+    fs::path em = t.usbDevice("1-3", "eb1a", "2750");
+    t.file(em / "product", "Pellar USB Endoscope\n");
+    fs::path uvc = t.usbDevice("1-4", "05e3", "0510");
+    t.file(uvc / "product", "USB2.0 Camera\n");
+    fs::path locked = t.usbDevice("1-5", "eb1a", "2861");
+    t.file(locked / "product", "Pellar Grabber\n");
+    t.videoNode(0, em);
+    t.videoNode(1, uvc);
+    t.videoNode(2, locked, ":1.0", "Unknown EM2750/28xx video grabber");
+    t.link(locked / "1-5:1.0" / "driver", t.root() / "sys/bus/usb/drivers/em28xx");
+    auto& n = io.capture(t.root() / "dev/video0", "Unknown EM2750/28xx video grabber", "usb-3",
+                         V4L2_CAP_VIDEO_CAPTURE);
+    std::strncpy(reinterpret_cast<char*>(n.cap.driver), "em28xx", sizeof n.cap.driver);
+    io.capture(t.root() / "dev/video1", "USB Inspection Camera", "usb-4", V4L2_CAP_VIDEO_CAPTURE);
+    io.capture(t.root() / "dev/video2", "", "", V4L2_CAP_VIDEO_CAPTURE).openErrno = EACCES;
+    auto list = platform::makeLinuxVideoInputs(context(t, io))->enumerate();
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_EQ(list[0].friendlyName, "Pellar USB Endoscope");
+    EXPECT_EQ(list[0].driver, "em28xx");
+    EXPECT_EQ(list[1].friendlyName, "USB Inspection Camera");
+    EXPECT_EQ(list[1].driver, "uvcvideo");
+    EXPECT_EQ(list[2].friendlyName, "Pellar Grabber");
+    EXPECT_EQ(list[2].driver, "em28xx");
 }

@@ -79,6 +79,83 @@ TEST(LinuxVideoInputs, BrokenNodesAreSkippedAndOddAttributesLoseOnlyTheIds)
     EXPECT_TRUE(list[1].usbPath.empty());
 }
 
+// A node the user may not open stays at its place so the capture index of every later
+// node is unchanged; its name comes from sysfs and the reason is kept for the log.
+TEST(LinuxVideoInputs, UnopenableCaptureNodeKeepsItsPlace)
+{
+    FakeTree t;
+    FakeIoctls io;
+    fs::path a = t.usbDevice("1-1", "2a3c", "0001");
+    fs::path b = t.usbDevice("1-2", "05e3", "0510");
+    fs::path c = t.usbDevice("1-3", "1b3f", "2247");
+    t.videoNode(0, a);
+    t.videoNode(1, a);
+    t.videoNode(2, b, ":1.0", "USB Inspection Camera");
+    t.videoNode(3, b, ":1.0", "USB Inspection Camera");
+    t.videoNode(4, c);
+    // uvcvideo numbers a device's nodes: the capture node is index 0, metadata index 1.
+    t.file("sys/class/video4linux/video2/index", "0\n");
+    t.file("sys/class/video4linux/video3/index", "1\n");
+    io.capture(t.root() / "dev/video0", "Integrated Camera", "usb-1", kCapture);
+    io.capture(t.root() / "dev/video1", "Integrated Camera", "usb-1", kMeta);
+    io.capture(t.root() / "dev/video2", "", "", kCapture).openErrno = EACCES;
+    io.capture(t.root() / "dev/video3", "", "", kMeta).openErrno = EACCES;
+    io.capture(t.root() / "dev/video4", "Q3400 39HD Camera", "usb-3", kCapture);
+
+    auto list = platform::makeLinuxVideoInputs(context(t, io))->enumerate();
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_EQ(list[0].friendlyName, "Integrated Camera");
+    EXPECT_TRUE(list[0].openError.empty());
+    EXPECT_EQ(list[1].friendlyName, "USB Inspection Camera");
+    EXPECT_EQ(list[1].devicePath, (t.root() / "dev/video2").string());
+    EXPECT_EQ(list[1].vid, 0x05E3) << "the USB ids need no open either";
+    // This process owns the fake node's group, so only the system's text applies.
+    EXPECT_EQ(list[1].openError, std::strerror(EACCES));
+    EXPECT_EQ(list[2].friendlyName, "Q3400 39HD Camera");
+
+    // Opening it fails without touching the device again: no picture from that index.
+    const size_t opensBefore = io.open.size();
+    EXPECT_EQ(platform::makeLinuxCaptures(context(t, io))->openCamera(1), nullptr);
+    EXPECT_EQ(io.open.size(), opensBefore);
+}
+
+TEST(LinuxVideoInputs, UdevRecordDecidesWhatAnUnopenableNodeIs)
+{
+    FakeTree t;
+    FakeIoctls io;
+    fs::path a = t.usbDevice("1-1", "2a3c", "0001");
+    t.videoNode(0, a, ":1.0", "Meta first");
+    t.videoNode(1, a, ":1.0", "Capture second");
+    t.videoNode(2, a, ":1.0", "Other error");
+    t.videoNode(3, a, ":1.0", "Vanished");
+    t.file("sys/class/video4linux/video1/index", "1\n");
+    // udev's probe saw the node numbers the other way round this time.
+    t.file("run/udev/data/c81:0", "S:v4l/by-id/x\nE:ID_V4L_CAPABILITIES=:\nE:ID_V4L_VERSION=2\n");
+    t.file("run/udev/data/c81:1", "E:ID_V4L_CAPABILITIES=:capture:\n");
+    io.capture(t.root() / "dev/video0", "", "", kMeta).openErrno = EACCES;
+    io.capture(t.root() / "dev/video1", "", "", kCapture).openErrno = EACCES;
+    io.capture(t.root() / "dev/video2", "", "", kCapture).openErrno = EBUSY;
+    io.capture(t.root() / "dev/video3", "", "", kCapture).openErrno = ENODEV;
+
+    auto list = platform::makeLinuxVideoInputs(context(t, io))->enumerate();
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0].friendlyName, "Capture second");
+    EXPECT_EQ(list[1].friendlyName, "Other error");
+    EXPECT_EQ(list[1].openError, std::strerror(EBUSY));
+}
+
+TEST(OpenError, PermissionRefusalNamesTheGroupTheUserLacks)
+{
+    EXPECT_EQ(platform::describeOpenError(EACCES, false, "video"),
+              "Permission denied: the user is not in the video group");
+    EXPECT_EQ(platform::describeOpenError(EPERM, false, "plugdev"),
+              "Permission denied: the user is not in the plugdev group");
+    // In the group after all (an ACL, a security module): the plain text, nothing invented.
+    EXPECT_EQ(platform::describeOpenError(EACCES, true, "video"), "Permission denied");
+    EXPECT_EQ(platform::describeOpenError(EACCES, false, ""), "Permission denied");
+    EXPECT_EQ(platform::describeOpenError(EBUSY, false, "video"), std::strerror(EBUSY));
+}
+
 TEST(LinuxVideoInputs, AFullLengthCardNameIsNotOverread)
 {
     FakeTree t;

@@ -125,10 +125,14 @@ TEST_F(SimBackends, UsbScanComposesIdsForEveryRigDevice)
 {
     auto usb = platform::usbScan().scan();
     ASSERT_EQ(usb.size(), 5u);
-    EXPECT_EQ(usb[0].compatibleIds[0], "USB\\DevClass_09&SubClass_00&Prot_01");
+    // The hub has one interface; the cameras are composite (VideoControl and streaming).
+    EXPECT_EQ(usb[0].compatibleIds[0], "USB\\Class_09&SubClass_00&Prot_01");
+    EXPECT_EQ(usb[1].compatibleIds.front(), "USB\\DevClass_EF&SubClass_02&Prot_01");
+    EXPECT_EQ(usb[1].compatibleIds.back(), "USB\\COMPOSITE");
     EXPECT_EQ(usb[2].hardwareIds[1], "USB\\VID_1B3F&PID_2247");
     EXPECT_EQ(usb[3].hardwareIds[0], "USB\\VID_05E3&PID_0510&REV_0100");
-    EXPECT_EQ(usb[4].compatibleIds[0], "USB\\DevClass_00&SubClass_00&Prot_00");
+    // The EM28xx grabber: class 0, one vendor-specific interface.
+    EXPECT_EQ(usb[4].compatibleIds[0], "USB\\Class_FF&SubClass_00&Prot_00");
 }
 
 TEST_F(SimBackends, RegistryAndEm28xxReachTheRig)

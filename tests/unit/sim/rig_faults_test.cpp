@@ -186,7 +186,8 @@ TEST_F(RigFaults, BadScenariosStartNothing)
     EXPECT_EQ(error.rfind("bad.txt:1: bad size 'big'", 0), 0u) << error;
     EXPECT_FALSE(scopesim::running());
     EXPECT_FALSE(scopesim::startFile("/nonexistent/scenario.txt", &error));
-    EXPECT_EQ(error, "/nonexistent/scenario.txt: cannot read the scenario file");
+    EXPECT_EQ(error, "/nonexistent/scenario.txt: cannot read the scenario file: No such file or "
+                     "directory");
     EXPECT_NE(scopesim_start("/nonexistent/scenario.txt"), 0);
     EXPECT_FALSE(scopesim::command("tube \"S\" out", &error));
     EXPECT_EQ(error, "no rig is running");

@@ -38,7 +38,7 @@ TEST(ScenarioParser, ReadsEveryKindOfLineWithItsOptions)
         "fps 25 scene pipe description \"usb-1.2\"   # trailing comment\n"
         "scope \"Scope\" tube out eeprom data/e.bin absent 5,3 unplugged\n"
         "em28xx \"Pellar X\" size 720x576\n"
-        "usb vid 1D6B pid 0002 class 09/00/01 interfaces 3\n"
+        "usb vid 1D6B pid 0002 class 09/00/01 interfaces 3 interface 09/00/02\n"
         "registry \"Pellar X\"\n"
         "at 2000 plug \"Scope\"\n"
         "at 100 tube \"Scope\" in\n"
@@ -80,6 +80,8 @@ TEST(ScenarioParser, ReadsEveryKindOfLineWithItsOptions)
     EXPECT_EQ(s.devices[3].deviceClass, 0x09);
     EXPECT_EQ(s.devices[3].protocol, 0x01);
     EXPECT_EQ(s.devices[3].interfaces, 3);
+    EXPECT_EQ(s.devices[3].interfaceClass, (std::array<uint8_t, 3>{0x09, 0x00, 0x02}));
+    EXPECT_FALSE(s.devices[0].interfaceClass) << "only plain devices are given one";
     EXPECT_EQ(s.registryName, "Pellar X");
 
     ASSERT_EQ(s.events.size(), 7u);
@@ -175,6 +177,10 @@ TEST(ScenarioParser, BadLinesNameFileLineAndProblem)
     EXPECT_EQ(errorOf("usb vid 0001\n"), "f.txt:1: a usb line needs vid and pid");
     EXPECT_EQ(errorOf("usb vid 1 pid 2 class 9/0\n"),
               "f.txt:1: bad class '9/0' (expected CC/SS/PP in hex)");
+    EXPECT_EQ(errorOf("usb vid 1 pid 2 interface 03/01/2G\n"),
+              "f.txt:1: bad interface '03/01/2G' (expected CC/SS/PP in hex)");
+    EXPECT_EQ(errorOf("camera \"A\" interface 03/01/02\n"),
+              "f.txt:1: unknown word 'interface' in a camera line");
     EXPECT_EQ(errorOf("scope \"S\" tube half\n"),
               "f.txt:1: bad tube state 'half' (expected in or out)");
     EXPECT_EQ(errorOf("scope \"S\" absent 6\n"),

@@ -233,6 +233,26 @@ TEST_F(ScopeRegisters, RequestLogHoldsEveryRequestWithItsBytes)
     EXPECT_EQ(bus[1].device, 0xDC);
 }
 
+// A scope polled for hours keeps only its recent history: the logs stop growing.
+TEST_F(ScopeRegisters, LogsKeepTheRecentPastOnly)
+{
+    scopesim::clearRequestLog();
+    const size_t limit = scopesim::kRecentLogEntries;
+    uint16_t v = 0;
+    for (uint16_t i = 0; i < 3 * limit / 2; ++i) // two requests and one bus transfer each
+        ASSERT_EQ(writeReg(id, A16D16, 0x7A, 0xA070, i), 0);
+    ASSERT_EQ(readReg(id, A8D8, 0xDC, 0x00, v), 0);
+    auto log = scopesim::requestLog();
+    auto bus = scopesim::busLog();
+    EXPECT_GE(log.size(), limit);
+    EXPECT_LT(log.size(), 2 * limit);
+    EXPECT_GE(bus.size(), limit);
+    EXPECT_LT(bus.size(), 2 * limit);
+    EXPECT_EQ(log.back().query, 0x81) << "the newest stays, the oldest went";
+    EXPECT_FALSE(bus.back().write);
+    EXPECT_EQ(bus[bus.size() - 2].value, 3 * limit / 2 - 1);
+}
+
 TEST_F(ScopeRegisters, AbsentControlsVanishFromTheUnit)
 {
     ASSERT_TRUE(scopesim::setControlAbsent(kScope, 5, true));
@@ -266,7 +286,7 @@ TEST(ScopeEeprom, LoadsItsContentsFromAFile)
 
     EXPECT_FALSE(scopesim::startFile((dir / "bad.txt").string(), &error));
     EXPECT_EQ(error, (dir / "bad.txt").string() + ":2: cannot read eeprom file '" +
-                         (dir / "nothing.bin").string() + "'");
+                         (dir / "nothing.bin").string() + "': No such file or directory");
     EXPECT_FALSE(scopesim::running());
     std::filesystem::remove_all(dir);
 }

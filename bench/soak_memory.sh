@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Resident memory of the viewer over a long run on the simulated rig (the webcam and the
+# family scope, whose tube and buttons are polled every tick through Bravik).
+#   bench/soak_memory.sh BUILD_DIR live|record MINUTES [DISPLAY_NUMBER]
+# live: the live view only; record: a recording started with Ctrl+R and kept running.
+# Prints one line a sample (seconds, VmRSS kB, RssAnon kB, threads) and a summary of the
+# growth after the first minute (start-up, first search and caches settle in that minute).
+set -euo pipefail
+build=${1:?build folder}
+mode=${2:?live or record}
+minutes=${3:?minutes}
+disp=${4:-97}
+work=$(mktemp -d)
+export HOME=$work XDG_CONFIG_HOME=$work/.config DISPLAY=:$disp
+Xvfb :$disp -screen 0 1600x1000x24 -nolisten tcp >/dev/null 2>&1 &
+xpid=$!
+cleanup() {
+    [ -n "${vpid:-}" ] && kill "$vpid" 2>/dev/null && wait "$vpid" 2>/dev/null || true
+    kill "$xpid" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+for _ in $(seq 50); do xdpyinfo -display :$disp >/dev/null 2>&1 && break; sleep 0.1; done
+"$build/orvex" --simulate >/dev/null 2>&1 &
+vpid=$!
+# The first camera search blocks the window; keys wait until it found the scope.
+for _ in $(seq 120); do
+    grep -qs "QueryFrame OK" "$work"/*/log.txt && break
+    sleep 1
+done
+sleep 2
+if [ "$mode" = record ]; then
+    wid=$(xdotool search --onlyvisible --pid "$vpid" | head -1)
+    xdotool mousemove --window "$wid" 400 300 windowfocus "$wid" || true
+    xdotool key ctrl+r
+    for _ in $(seq 30); do
+        [ -n "$(find "$work" -name '*.avi' -print -quit)" ] && break
+        sleep 1
+    done
+    [ -n "$(find "$work" -name '*.avi' -print -quit)" ] || { echo "no recording" >&2; exit 1; }
+fi
+field() { awk -v k="$1:" '$1 == k { print $2 }' "/proc/$vpid/status"; }
+end=$((minutes * 60))
+first=""
+for ((t = 0; t <= end; t += 30)); do
+    kill -0 "$vpid" 2>/dev/null || { echo "viewer ended early" >&2; exit 1; }
+    rss=$(field VmRSS) anon=$(field RssAnon) threads=$(field Threads)
+    echo "$t $rss $anon $threads"
+    [ "$t" -ge 60 ] && [ -z "$first" ] && first=$rss firstAnon=$anon
+    last=$rss lastAnon=$anon
+    [ "$t" -lt "$end" ] && sleep 30
+done
+[ -n "$first" ] || { first=$last firstAnon=$lastAnon; }
+if [ "$mode" = record ]; then
+    # The recording must have run all along: its file keeps growing.
+    find "$work" -name '*.avi' -printf 'recording %f %s bytes\n'
+fi
+echo "summary $mode ${minutes} min: RSS $((first / 1024)) MB at 1 min -> $((last / 1024)) MB," \
+     "growth $(((last - first) / 1024)) MB ($((last - first)) kB), anonymous $(((lastAnon - firstAnon))) kB"

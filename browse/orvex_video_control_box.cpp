@@ -1,0 +1,307 @@
+#include "browse/orvex_video_control_box.h"
+
+#include "app/label_drawing.h"
+#include "app/picture_settings.h"
+#include "app/skin_bitmap.h"
+#include "browse/orvex_progress_bar.h"
+#include "browse/player_math.h"
+
+#include <algorithm>
+
+namespace
+{
+const char* const kPictureNames[5] = {"video_play_off.bmp", "video_play_on.bmp",
+                                      "video_plause_off.bmp", "video_plause_on.bmp",
+                                      "video_stop_off.bmp"};
+enum Picture { PlayOff, PlayOn, PauseOff, PauseOn, StopOff };
+
+wxSize atLeastOne(int w, int h)
+{
+    return wxSize(std::max(w, 1), std::max(h, 1));
+}
+} // namespace
+
+COrvexVideoControlBox::COrvexVideoControlBox(wxWindow* parent, const wxPoint& origin,
+                                             const wxSize& size)
+    : wxWindow(parent, wxID_ANY, origin, size, 0, wxPanelNameStr)
+{
+    Hide();
+    const int x = origin.x, y = origin.y;
+    m_labelBackground = wxBitmap(72, 20);
+    m_timeLabel =
+        new SkinBitmap(parent, wxID_ANY, m_labelBackground, wxPoint(x + 8, y + 8), wxSize(72, 20));
+    m_bar = new COrvexProgressBar(atLeastOne(size.x - 88, 16), parent, wxPoint(x + 88, y + 8));
+    loadPictures(64, 64);
+    m_play = new SkinBitmap(parent, ID_VIDEO_PLAY, m_pictures[PlayOff], wxPoint(x + 8, y + 40),
+                            wxSize(64, 64));
+    m_pause = new SkinBitmap(parent, ID_VIDEO_PAUSE, m_pictures[PauseOff], wxPoint(x + 80, y + 40),
+                             wxSize(64, 64));
+    m_stop = new SkinBitmap(parent, ID_VIDEO_STOP, m_pictures[StopOff], wxPoint(x + 152, y + 40),
+                            wxSize(64, 64));
+    for (wxWindow* w :
+         std::initializer_list<wxWindow*>{m_timeLabel, m_bar, m_play, m_pause, m_stop}) {
+        w->Bind(wxEVT_LEFT_DOWN, &COrvexVideoControlBox::onControlDown, this);
+        w->Bind(wxEVT_LEFT_UP, &COrvexVideoControlBox::onControlUp, this);
+        w->Bind(wxEVT_MOTION, &COrvexVideoControlBox::onMotion, this);
+        w->Hide();
+    }
+    m_bar->Bind(wxEVT_MOUSE_CAPTURE_LOST, &COrvexVideoControlBox::onCaptureLost, this);
+}
+
+COrvexVideoControlBox::~COrvexVideoControlBox()
+{
+    if (m_bar->HasCapture())
+        m_bar->ReleaseMouse();
+    for (wxWindow* w :
+         std::initializer_list<wxWindow*>{m_timeLabel, m_bar, m_play, m_pause, m_stop})
+        w->Destroy();
+}
+
+void COrvexVideoControlBox::loadPictures(int w, int h)
+{
+    for (int i = 0; i < 5; ++i)
+        m_pictures[i] = loadSkinPicture(kPictureNames[i], w, h);
+}
+
+SkinBitmap* COrvexVideoControlBox::button(int id) const
+{
+    switch (id) {
+    case ID_VIDEO_PLAY:
+        return m_play;
+    case ID_VIDEO_PAUSE:
+        return m_pause;
+    case ID_VIDEO_STOP:
+        return m_stop;
+    default:
+        return nullptr;
+    }
+}
+
+// ---- The file ---------------------------------------------------------------------------
+
+void COrvexVideoControlBox::openVideo(const std::string& path)
+{
+    closeVideo();
+    m_source.open(path);
+    m_frameRate = plausibleFrameRate(m_source.reportedFrameRate());
+    // Without an index the reader works the count out from the duration and the rate, so a
+    // nonsense rate makes the count nonsense too.
+    m_frameCount = m_frameRate > 0 ? plausibleFrameCount(m_source.reportedFrameCount()) : 0;
+    m_bar->total = m_frameCount;
+    m_bar->width = m_bar->GetSize().x;
+    stop();
+}
+
+void COrvexVideoControlBox::closeVideo()
+{
+    m_source.close();
+    m_frame.release();
+}
+
+void COrvexVideoControlBox::stop()
+{
+    m_position = 0;
+    m_source.seek(0);
+    m_bar->setPosition(0);
+    drawTime();
+    if (m_source.read(m_frame))
+        m_position = 1;
+    pause();
+}
+
+void COrvexVideoControlBox::setPlayState(int s)
+{
+    m_playOn = m_pauseOn = false;
+    m_playState = s;
+    m_playOn = s == PlayPlaying;
+    m_pauseOn = s == PlayPaused;
+    showButtonPictures();
+}
+
+void COrvexVideoControlBox::play()
+{
+    setPlayState(PlayPlaying);
+}
+
+void COrvexVideoControlBox::pause()
+{
+    setPlayState(PlayPaused);
+}
+
+void COrvexVideoControlBox::showButtonPictures()
+{
+    m_play->show(m_pictures[m_playOn ? PlayOn : PlayOff]);
+    m_pause->show(m_pictures[m_pauseOn ? PauseOn : PauseOff]);
+}
+
+cv::Mat* COrvexVideoControlBox::nextFrame()
+{
+    if (m_playState == PlayPlaying && !m_dragging) {
+        const bool more = m_frameCount == 0 || m_position < m_frameCount;
+        if (more && m_source.read(m_frame)) {
+            // Full screen hides the strip: nothing is counted or drawn for it, and the end
+            // shows itself as the read that finds no frame.
+            if (!g_FullScreen) {
+                ++m_position;
+                m_bar->setPosition(m_position);
+                drawTime();
+            }
+        } else {
+            // The end, or a file that can no longer be read: the last frame stays.
+            m_position = 0;
+            m_source.seek(0);
+            pause();
+        }
+    }
+    return m_frame.empty() ? nullptr : &m_frame;
+}
+
+// ---- Time label ---------------------------------------------------------------------------
+
+void COrvexVideoControlBox::drawTime()
+{
+    const int seconds =
+        m_position > 0 ? shownSeconds(m_position, m_frameRate, m_source.clockMs()) : 0;
+    std::string text = timeText(seconds);
+    // The text changes once a second; fitting the font anew on every pass costs more than
+    // decoding a frame.
+    if (text == m_timeShown && !m_labelStale)
+        return;
+    m_timeShown = std::move(text);
+    m_labelStale = false;
+    wxBitmap picture = copyBitmap(m_labelBackground);
+    drawFittedText(picture, wxString::FromUTF8(m_timeShown), 12, wxColour(255, 255, 255));
+    m_timeLabel->show(picture);
+}
+
+// ---- Mouse ---------------------------------------------------------------------------------
+
+void COrvexVideoControlBox::seekTo(int i)
+{
+    m_position = i;
+    m_source.seek(i);
+    if (m_source.read(m_frame))
+        drawTime();
+    m_position = i + 1;
+}
+
+void COrvexVideoControlBox::onControlDown(wxMouseEvent& event)
+{
+    event.Skip();
+    switch (event.GetId()) {
+    case ID_VIDEO_STOP:
+        stop();
+        break;
+    case ID_VIDEO_PLAY:
+        if (m_playState != PlayPlaying)
+            play();
+        break;
+    case ID_VIDEO_PAUSE:
+        if (m_playState != PlayPaused)
+            pause();
+        break;
+    case ID_PROGRESS_BAR:
+        // A video without a known length has no positions on the bar.
+        if (m_bar->total <= 0)
+            break;
+        if (!m_bar->HasCapture() && m_bar->IsShownOnScreen())
+            m_bar->CaptureMouse();
+        m_dragging = true;
+        seekTo(m_bar->seekFromX(event.GetX()));
+        break;
+    default:
+        break;
+    }
+}
+
+void COrvexVideoControlBox::onMotion(wxMouseEvent& event)
+{
+    event.Skip();
+    // Only a drag that began on the bar seeks: a pointer wobbling while a button is
+    // pressed must not move the video.
+    if (!m_dragging || !event.LeftIsDown() || m_bar->total <= 0)
+        return;
+    auto* from = wxDynamicCast(event.GetEventObject(), wxWindow);
+    wxPoint p = event.GetPosition();
+    if (from && from != m_bar)
+        p = m_bar->ScreenToClient(from->ClientToScreen(p));
+    const int x = std::max(p.x, 0);
+    m_bar->drawProgress(std::min(x, m_bar->GetSize().x));
+    const int i = frameAtX(x, m_bar->total, m_bar->width);
+    m_bar->position = i;
+    seekTo(i);
+}
+
+void COrvexVideoControlBox::endDrag()
+{
+    m_dragging = false;
+    if (m_bar->HasCapture())
+        m_bar->ReleaseMouse();
+}
+
+void COrvexVideoControlBox::onControlUp(wxMouseEvent& event)
+{
+    event.Skip();
+    endDrag();
+}
+
+void COrvexVideoControlBox::onCaptureLost(wxMouseCaptureLostEvent&)
+{
+    m_dragging = false;
+}
+
+// ---- Layout ---------------------------------------------------------------------------------
+
+void COrvexVideoControlBox::hidePlayerControls()
+{
+    for (wxWindow* w :
+         std::initializer_list<wxWindow*>{m_timeLabel, m_bar, m_play, m_pause, m_stop})
+        w->Hide();
+}
+
+void COrvexVideoControlBox::showPlayerControls()
+{
+    if (!visible)
+        return;
+    for (wxWindow* w :
+         std::initializer_list<wxWindow*>{m_timeLabel, m_bar, m_play, m_pause, m_stop})
+        w->Show();
+}
+
+void COrvexVideoControlBox::layoutPlayer(const wxBitmap& strip, int x, int y)
+{
+    hidePlayerControls();
+    const int W4 = strip.IsOk() ? strip.GetWidth() : 652;
+    const int H4 = strip.IsOk() ? strip.GetHeight() : 108;
+    const PlayerGeometry g = playerGeometry(W4, H4, x, y);
+
+    const wxSize labelSize = atLeastOne(g.label.w, g.label.h);
+    const wxRect under(g.label.x - x, g.label.y - y, labelSize.x, labelSize.y);
+    if (strip.IsOk() && wxRect(0, 0, W4, H4).Contains(under))
+        m_labelBackground = strip.GetSubBitmap(under);
+    else
+        m_labelBackground = wxBitmap(labelSize.x, labelSize.y);
+    m_timeLabel->SetSize(g.label.x, g.label.y, labelSize.x, labelSize.y);
+    m_labelStale = true;
+    drawTime();
+    m_labelRight = g.labelRight;
+    m_labelBottom = g.labelBottom;
+
+    const wxSize barSize = atLeastOne(g.bar.w, g.bar.h);
+    m_bar->SetSize(g.bar.x, g.bar.y, barSize.x, barSize.y);
+    if (m_bar->total != 0) {
+        m_bar->resizeProgress();
+    } else {
+        m_bar->width = barSize.x;
+        m_bar->drawProgress(0);
+    }
+
+    const wxSize buttonSize = atLeastOne(g.buttons[0].w, g.buttons[0].h);
+    loadPictures(buttonSize.x, buttonSize.y);
+    SkinBitmap* order[3] = {m_play, m_pause, m_stop};
+    for (size_t i = 0; i < 3; ++i)
+        order[i]->SetSize(g.buttons[i].x, g.buttons[i].y, buttonSize.x, buttonSize.y);
+    showButtonPictures();
+    m_stop->show(m_pictures[StopOff]);
+    showPlayerControls();
+}

@@ -1,0 +1,446 @@
+#include "browse/orvex_browse_state.h"
+#include "browse/orvex_progress_bar.h"
+#include "browse/orvex_video_control_box.h"
+#include "browse/player_math.h"
+#include "gui/app/frame_fixture.h"
+#include "pipeline/capture_state.h"
+#include "support/dates.h"
+#include "support/numbered_video.h"
+
+#include <wx/scrolbar.h>
+
+#include <opencv2/imgcodecs.hpp>
+
+#include <filesystem>
+#include <fstream>
+
+namespace
+{
+
+const char* const kPhoto = "2026-03-07 09_00_00.jpg";
+const char* const kVideo = "2026-03-07 09_00_01.mov";
+const cv::Size kPhotoSize(640, 480);
+
+class BrowseTab : public FrameFixture
+{
+protected:
+    void SetUp() override
+    {
+        FrameFixture::SetUp();
+        if (HasFatalFailure())
+            return;
+        clock->setLocalTime(march7());
+        storage = toUtf8(g_StoragePath);
+        ASSERT_TRUE(cv::imwrite(storage + "/" + kPhoto, numbered::frame(7, kPhotoSize)));
+        ASSERT_TRUE(numbered::h264Mov(storage + "/" + kVideo, cv::Size(320, 240), 30, 15));
+        strip = dynamic_cast<COrvexBrowsePanel*>(frame->browsePanel());
+        ASSERT_NE(strip, nullptr);
+        strip->scanFolder(FilterAll);
+        ASSERT_EQ(strip->fileCount(), 2u);
+        for (COrvexState* s : g_States)
+            if (auto* b = dynamic_cast<COrvexBrowseState*>(s))
+                browse = b;
+        ASSERT_NE(browse, nullptr);
+        player = browse->player();
+    }
+    void TearDown() override
+    {
+        g_SnapInRecord = false;
+        g_ZoomFactor = 1.0f;
+        FrameFixture::TearDown();
+    }
+
+    // Ticks the frame until the screen has made one more drawing pass.
+    void drawPass()
+    {
+        const int before = screen->draws;
+        for (int i = 0; i < 20 && screen->draws == before; ++i)
+            tick();
+        ASSERT_EQ(screen->draws, before + 1);
+    }
+    // The picture the last pass painted, back in the frame's channel order.
+    cv::Mat painted() const
+    {
+        const wxImage& p = screen->lastPicture();
+        cv::Mat rgb(p.GetHeight(), p.GetWidth(), CV_8UC3, p.GetData());
+        cv::Mat bgr;
+        cv::cvtColor(rgb, bgr, cv::COLOR_RGB2BGR);
+        return bgr;
+    }
+    int paintedNumber() const
+    {
+        cv::Mat p = painted();
+        cv::Mat full;
+        cv::resize(p, full, kPhotoSize, 0, 0, cv::INTER_AREA);
+        return numbered::read(full);
+    }
+    void open(int slot)
+    {
+        strip->selectSlot(slot);
+        pumpEvents(20);
+    }
+    std::vector<std::string> jpegs() const
+    {
+        std::vector<std::string> out;
+        for (const auto& e : std::filesystem::directory_iterator(storage))
+            if (e.path().extension() == ".jpg")
+                out.push_back(e.path().filename().string());
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+    void mouse(wxWindow* w, wxEventType type, int x = 1, int y = 1)
+    {
+        wxMouseEvent e(type);
+        e.SetEventObject(w);
+        e.SetId(w->GetId());
+        e.SetPosition(wxPoint(x, y));
+        w->GetEventHandler()->ProcessEvent(e);
+    }
+    bool shownAt(wxWindow* w, int x, int y) const
+    {
+        return w->IsShown() && w->GetPosition() == wxPoint(x, y);
+    }
+
+    std::string storage;
+    COrvexBrowsePanel* strip = nullptr;
+    COrvexBrowseState* browse = nullptr;
+    COrvexVideoControlBox* player = nullptr;
+};
+
+TEST_F(BrowseTab, ClickingAThumbnailInTheLiveViewShowsThePhoto)
+{
+    ASSERT_EQ(g_CurrentState->id(), StatePreview);
+    ASSERT_TRUE(clickOnWindow(strip->slot(0)));
+    ASSERT_TRUE(pumpUntil([] { return g_CurrentState->id() == StateBrowse; }));
+    EXPECT_TRUE(strip->isViewing());
+    EXPECT_TRUE(strip->slot(0)->selected);
+    EXPECT_FALSE(browse->isVideo());
+    tick();
+    EXPECT_EQ(toUtf8(g_StatusText), kPhoto);
+    EXPECT_EQ(g_StatusColour, wxColour(255, 255, 255));
+    drawPass();
+    EXPECT_EQ(paintedNumber(), 7);
+    // Shown anew on every pass: still there on the next.
+    drawPass();
+    EXPECT_EQ(paintedNumber(), 7);
+}
+
+TEST_F(BrowseTab, EnteringResetsZoomMirrorAndRotation)
+{
+    g_Mirror = true;
+    g_Rotation = 3;
+    g_ZoomFactor = 0.5f;
+    open(0);
+    ASSERT_EQ(g_CurrentState->id(), StateBrowse);
+    EXPECT_FALSE(g_Mirror);
+    EXPECT_EQ(g_Rotation, 0);
+    EXPECT_EQ(g_ZoomFactor, 1.0f);
+    EXPECT_EQ(browse->zoomBar()->GetThumbPosition(), 20);
+    EXPECT_FALSE(browse->mirrorOn());
+    EXPECT_EQ(browse->rotationStep(), 0);
+}
+
+TEST_F(BrowseTab, APhotoHasMirrorAndRotateAtTheTopAndNoSnapshotOrPlayer)
+{
+    open(0);
+    const SkinRect& column = frame->geometry()[19];
+    const int x = column.x + 4, y = column.y + 4;
+    EXPECT_FALSE(browse->toolButton(ID_BROWSE_SNAPSHOT)->IsShown());
+    EXPECT_TRUE(shownAt(browse->toolButton(ID_BROWSE_MIRROR), x, y));
+    EXPECT_TRUE(shownAt(browse->toolButton(ID_BROWSE_ROTATE), x, y + 108 + 4));
+    EXPECT_FALSE(player->visible);
+    EXPECT_FALSE(player->progressBar()->IsShown());
+    EXPECT_FALSE(player->button(ID_VIDEO_PLAY)->IsShown());
+}
+
+TEST_F(BrowseTab, AVideoHasSnapshotMirrorRotateAndThePlayerStrip)
+{
+    open(1);
+    ASSERT_TRUE(browse->isVideo());
+    const SkinRect& column = frame->geometry()[19];
+    const int x = column.x + 4, y = column.y + 4;
+    EXPECT_TRUE(shownAt(browse->toolButton(ID_BROWSE_SNAPSHOT), x, y));
+    EXPECT_TRUE(shownAt(browse->toolButton(ID_BROWSE_MIRROR), x, y + 112));
+    EXPECT_TRUE(shownAt(browse->toolButton(ID_BROWSE_ROTATE), x, y + 224));
+    const SkinRect& strip22 = frame->geometry()[22];
+    const PlayerGeometry g =
+        playerGeometry(strip22.w, strip22.h, column.x + column.w, column.y + column.h - strip22.h);
+    EXPECT_EQ(rectOf(player->progressBar()), wxRect(g.bar.x, g.bar.y, g.bar.w, g.bar.h));
+    EXPECT_EQ(rectOf(player->timeLabel()), wxRect(g.label.x, g.label.y, g.label.w, g.label.h));
+    EXPECT_TRUE(shownAt(player->button(ID_VIDEO_PLAY), g.buttons[0].x, g.buttons[0].y));
+    EXPECT_TRUE(shownAt(player->button(ID_VIDEO_PAUSE), g.buttons[1].x, g.buttons[1].y));
+    EXPECT_TRUE(shownAt(player->button(ID_VIDEO_STOP), g.buttons[2].x, g.buttons[2].y));
+    EXPECT_TRUE(player->progressBar()->IsShown());
+    EXPECT_TRUE(player->timeLabel()->IsShown());
+    EXPECT_EQ(player->playState(), PlayPaused);
+    tick();
+    EXPECT_EQ(toUtf8(g_StatusText), kVideo);
+    // From a video back to the photo: the tools move up, the player goes.
+    strip->selectSlot(0);
+    EXPECT_FALSE(browse->toolButton(ID_BROWSE_SNAPSHOT)->IsShown());
+    EXPECT_TRUE(shownAt(browse->toolButton(ID_BROWSE_MIRROR), x, y));
+    EXPECT_FALSE(player->progressBar()->IsShown());
+}
+
+TEST_F(BrowseTab, KeysPlayPauseAndStopTheVideo)
+{
+    open(1);
+    drawPass();
+    EXPECT_EQ(paintedNumber(), 0);
+    frame->dispatchKey(16, false); // Ctrl+P
+    EXPECT_EQ(player->playState(), PlayPlaying);
+    for (int k = 1; k <= 4; ++k) {
+        drawPass();
+        ASSERT_EQ(paintedNumber(), k);
+    }
+    frame->dispatchKey(16, false);
+    EXPECT_EQ(player->playState(), PlayPaused);
+    drawPass();
+    EXPECT_EQ(paintedNumber(), 4);
+    frame->dispatchKey(19, false); // Ctrl+S
+    drawPass();
+    EXPECT_EQ(paintedNumber(), 0);
+    EXPECT_EQ(player->playState(), PlayPaused);
+}
+
+TEST_F(BrowseTab, EscapeReturnsToTheLiveViewAndThePlayerKeepsItsFile)
+{
+    open(1);
+    frame->dispatchKey(16, false);
+    drawPass();
+    frame->dispatchKey(27, false);
+    EXPECT_EQ(g_CurrentState->id(), StatePreview);
+    EXPECT_FALSE(strip->isViewing());
+    EXPECT_FALSE(strip->slot(1)->selected);
+    EXPECT_TRUE(player->hasVideo());
+    EXPECT_EQ(player->playState(), PlayPlaying);
+    EXPECT_FALSE(player->progressBar()->IsShown());
+    EXPECT_FALSE(browse->toolButton(ID_BROWSE_SNAPSHOT)->IsShown());
+    EXPECT_FALSE(browse->zoomBar()->IsShown());
+}
+
+TEST_F(BrowseTab, OneWheelNotchForwardRaisesTheZoomByOneLevel)
+{
+    open(0);
+    frame->wheel(120, 120);
+    EXPECT_EQ(browse->zoomBar()->GetThumbPosition(), 19);
+    EXPECT_FLOAT_EQ(g_ZoomFactor, 1.0f - 0.5f / 20.0f);
+    frame->dispatchKey(315, false); // Up: one more
+    EXPECT_EQ(browse->zoomBar()->GetThumbPosition(), 18);
+    frame->dispatchKey(317, false); // Down: one back
+    frame->dispatchKey(317, false);
+    EXPECT_EQ(browse->zoomBar()->GetThumbPosition(), 20);
+    EXPECT_EQ(g_ZoomFactor, 1.0f);
+}
+
+TEST_F(BrowseTab, MirrorAndTurnsApplyToThePhotoAtOnce)
+{
+    open(0);
+    drawPass();
+    const cv::Mat plain = painted().clone();
+    frame->dispatchKey(13, false); // Enter: mirror
+    EXPECT_TRUE(g_Mirror);
+    EXPECT_TRUE(browse->mirrorOn());
+    drawPass();
+    cv::Mat expected;
+    cv::flip(plain, expected, 1);
+    EXPECT_LT(cv::norm(painted(), expected, cv::NORM_L1) / plain.total(), 6.0);
+    EXPECT_GT(cv::norm(painted(), plain, cv::NORM_L1) / plain.total(), 30.0);
+    frame->dispatchKey(13, false);
+    EXPECT_FALSE(g_Mirror);
+    for (int step : {1, 2, 3, 0}) {
+        frame->dispatchKey(341, false); // F2: a quarter turn
+        EXPECT_EQ(g_Rotation, step);
+        EXPECT_EQ(browse->rotationStep(), step);
+    }
+    // The rotate button on screen does the same.
+    mouse(browse->toolButton(ID_BROWSE_ROTATE), wxEVT_LEFT_DOWN);
+    EXPECT_EQ(g_Rotation, 1);
+    drawPass();
+    EXPECT_EQ(screen->lastPicture().GetSize(), wxSize(screen->GetClientSize()));
+}
+
+TEST_F(BrowseTab, PassesPaintTheSameTransformedPictureAndLeaveTheSourceAlone)
+{
+    open(0);
+    const cv::Mat decoded = browse->photo().clone();
+    frame->dispatchKey(13, false);  // mirror
+    frame->dispatchKey(341, false); // a quarter turn
+    drawPass();
+    const cv::Mat first = painted().clone();
+    drawPass();
+    EXPECT_EQ(cv::norm(painted(), first, cv::NORM_L1), 0.0);
+    EXPECT_EQ(cv::norm(browse->photo(), decoded, cv::NORM_L1), 0.0);
+
+    // A video frame saved mirrored is written mirrored, and the frame the player keeps is
+    // not: the next pass paints what the one before painted.
+    open(1);
+    for (int i = 0; i < 3; ++i)
+        frame->dispatchKey(341, false); // the turn back to upright; the mirror stays
+    ASSERT_EQ(g_Rotation, 0);
+    ASSERT_TRUE(g_Mirror);
+    drawPass();
+    const cv::Mat shown = painted().clone();
+    const cv::Mat kept = player->frameCopy().clone();
+    frame->dispatchKey(32, false);
+    drawPass();
+    EXPECT_EQ(cv::norm(player->frameCopy(), kept, cv::NORM_L1), 0.0);
+    drawPass();
+    EXPECT_EQ(cv::norm(painted(), shown, cv::NORM_L1), 0.0);
+    const auto files = jpegs();
+    ASSERT_EQ(files.size(), 2u);
+    const cv::Mat saved = cv::imread(storage + "/" + files[1]);
+    cv::Mat mirrored;
+    cv::flip(kept, mirrored, 1);
+    const cv::Rect clean(0, 0, saved.cols, saved.rows * 3 / 4);
+    EXPECT_LT(cv::norm(saved(clean), mirrored(clean), cv::NORM_L1) / clean.area(), 4.0);
+}
+
+TEST_F(BrowseTab, SpaceOnAPhotoSavesNothing)
+{
+    open(0);
+    frame->dispatchKey(32, false);
+    EXPECT_FALSE(g_SnapInRecord);
+    EXPECT_FALSE(browse->snapshotHeld());
+    drawPass();
+    drawPass();
+    EXPECT_EQ(jpegs(), std::vector<std::string>{kPhoto});
+}
+
+TEST_F(BrowseTab, SpaceOnAVideoSavesTheShownFrameAsANewCapture)
+{
+    open(1);
+    COrvexProgressBar* bar = player->progressBar();
+    mouse(bar, wxEVT_LEFT_DOWN, bar->width * 12 / 30 + 1, 8);
+    mouse(bar, wxEVT_LEFT_UP, 0, 8);
+    const int at = numbered::read(player->frameCopy());
+    ASSERT_EQ(at, frameAtX(bar->width * 12 / 30 + 1, 30, bar->width));
+    const cv::Mat shownFrame = player->frameCopy().clone();
+    const wxBitmap release = browse->toolButton(ID_BROWSE_SNAPSHOT)->shown();
+
+    frame->dispatchKey(32, false);
+    EXPECT_TRUE(browse->snapshotHeld());
+    EXPECT_FALSE(sameBitmap(browse->toolButton(ID_BROWSE_SNAPSHOT)->shown(), release));
+    drawPass();
+    const std::string saved = "2026-03-07 09_05_33.jpg";
+    ASSERT_EQ(jpegs(), (std::vector<std::string>{kPhoto, saved}));
+    const cv::Mat file = cv::imread(storage + "/" + saved);
+    ASSERT_EQ(file.size(), shownFrame.size());
+    EXPECT_EQ(numbered::read(file), at);
+    // The same picture up to the JPEG's loss (judged above the noise band, which JPEG
+    // cannot keep).
+    const cv::Rect clean(0, 0, file.cols, file.rows * 3 / 4);
+    EXPECT_LT(cv::norm(file(clean), shownFrame(clean), cv::NORM_L1) / clean.area(), 4.0);
+    // The strip lists it, the button is released and the notice names it.
+    const auto& files = strip->files();
+    EXPECT_NE(std::find(files.begin(), files.end(), storage + "/" + saved), files.end());
+    EXPECT_FALSE(browse->snapshotHeld());
+    EXPECT_TRUE(sameBitmap(browse->toolButton(ID_BROWSE_SNAPSHOT)->shown(), release));
+    EXPECT_EQ(toUtf8(g_LastFileName), saved);
+
+    // A second one in the same second gets a name of its own.
+    mouse(browse->toolButton(ID_BROWSE_SNAPSHOT), wxEVT_LEFT_DOWN);
+    drawPass();
+    EXPECT_EQ(jpegs().size(), 3u);
+}
+
+TEST_F(BrowseTab, ASnapshotAskedForJustBeforeLeavingIsNotTakenFromTheLiveView)
+{
+    open(1);
+    frame->dispatchKey(32, false);
+    ASSERT_TRUE(g_SnapInRecord);
+    frame->dispatchKey(27, false);
+    EXPECT_EQ(g_CurrentState->id(), StatePreview);
+    EXPECT_FALSE(g_SnapInRecord);
+    EXPECT_FALSE(browse->snapshotHeld());
+}
+
+TEST_F(BrowseTab, ReleasingTheMediaClosesTheVideoBeforeItIsDeleted)
+{
+    open(1);
+    drawPass();
+    browse->releaseMedia();
+    EXPECT_FALSE(player->hasVideo());
+    EXPECT_EQ(browse->grabFrame(), nullptr);
+    std::filesystem::remove(storage + "/" + kVideo);
+    drawPass(); // nothing to paint, nothing breaks
+    frame->dispatchKey(16, false);
+    drawPass();
+}
+
+TEST_F(BrowseTab, DeletingTheOpenVideoThroughTheStripLetsGoOfItFirst)
+{
+    open(1);
+    frame->dispatchKey(16, false); // Ctrl+P: playing
+    drawPass();
+    ASSERT_TRUE(player->hasVideo());
+    strip->setDeleteQuestion([] { return true; });
+    // The slot's delete icon, clicked as the user does.
+    mouse(strip->deleteIcon(1), wxEVT_LEFT_DOWN);
+    EXPECT_FALSE(std::filesystem::exists(storage + "/" + kVideo));
+    EXPECT_FALSE(player->hasVideo());
+    EXPECT_TRUE(player->frameCopy().empty());
+    // The strip opens the photo that is left: no player strip, the photo painted.
+    EXPECT_FALSE(browse->isVideo());
+    EXPECT_FALSE(player->button(ID_VIDEO_PLAY)->IsShown());
+    drawPass();
+    EXPECT_EQ(paintedNumber(), 7);
+    // The last file gone: back to the live view.
+    mouse(strip->deleteIcon(0), wxEVT_LEFT_DOWN);
+    EXPECT_FALSE(std::filesystem::exists(storage + "/" + kPhoto));
+    EXPECT_EQ(g_CurrentState->id(), StatePreview);
+    strip->setDeleteQuestion({});
+}
+
+TEST_F(BrowseTab, APhotoClaimingTooManyPixelsIsNeverDecodedAtFullSize)
+{
+    std::vector<unsigned char> bytes;
+    ASSERT_TRUE(cv::imencode(".jpg", numbered::frame(3, kPhotoSize), bytes));
+    const unsigned char marker[2] = {0xFF, 0xC0}; // start of frame
+    const auto sof = std::search(bytes.begin(), bytes.end(), marker, marker + 2);
+    ASSERT_NE(sof, bytes.end());
+    // Claims 20000 x 12000 (240 megapixels); a quarter of that, 5000 x 3000, is the least
+    // reduction under the limit.
+    const size_t at = static_cast<size_t>(sof - bytes.begin());
+    bytes[at + 5] = 12000 >> 8;
+    bytes[at + 6] = 12000 & 0xFF;
+    bytes[at + 7] = 20000 >> 8;
+    bytes[at + 8] = 20000 & 0xFF;
+    const std::string name = "2026-03-07 09_00_02.jpg";
+    std::ofstream(storage + "/" + name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    strip->scanFolder(FilterAll);
+    ASSERT_EQ(strip->fileCount(), 3u);
+    int slot = -1;
+    for (int k = 0; k < 4; ++k)
+        if (strip->slotPath(k) == storage + "/" + name)
+            slot = k;
+    ASSERT_GE(slot, 0);
+    open(slot);
+    EXPECT_EQ(toUtf8(browse->statusText()), name);
+    EXPECT_LE(browse->photo().total(), 50'000'000u);
+    if (!browse->photo().empty())
+        EXPECT_EQ(browse->photo().size(), cv::Size(5000, 3000));
+    for (int i = 0; i < 5; ++i)
+        tick(); // passes over it break nothing
+}
+
+TEST_F(BrowseTab, AStripOfAnotherSizeIsFollowed)
+{
+    open(1);
+    resizeClient(900, 540);
+    const SkinRect& column = frame->geometry()[19];
+    const SkinRect& strip22 = frame->geometry()[22];
+    const PlayerGeometry g =
+        playerGeometry(strip22.w, strip22.h, column.x + column.w, column.y + column.h - strip22.h);
+    EXPECT_EQ(rectOf(player->progressBar()), wxRect(g.bar.x, g.bar.y, g.bar.w, g.bar.h));
+    EXPECT_EQ(player->progressBar()->width, g.bar.w);
+    EXPECT_TRUE(player->progressBar()->IsShown());
+    EXPECT_EQ(rectOf(player->button(ID_VIDEO_STOP)),
+              wxRect(g.buttons[2].x, g.buttons[2].y, g.buttons[2].w, g.buttons[2].h));
+    EXPECT_TRUE(browse->toolButton(ID_BROWSE_SNAPSHOT)->IsShown());
+    EXPECT_LT(browse->toolButton(ID_BROWSE_MIRROR)->GetSize().x, 108);
+}
+
+} // namespace
