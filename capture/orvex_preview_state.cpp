@@ -19,17 +19,18 @@
 #include <opencv2/imgproc.hpp>
 #include <opencv2/videoio.hpp>
 
-namespace {
+namespace
+{
 constexpr int kTab = 1;
 constexpr int kTabId = 12300;
 constexpr int kTabY = 20;
 constexpr int kToolIds[4] = {12310, 12311, 12312, 12313};
-const char* const kToolPictures[8] = {"snap_release.bmp",   "snap_click.bmp",   "rec_release.bmp",
-                                      "rec_click.bmp",      "mirror_release.bmp", "mirror_click.bmp",
-                                      "rotate_release.bmp", "rotate_click.bmp"};
+const char* const kToolPictures[8] = {
+    "snap_release.bmp",   "snap_click.bmp",   "rec_release.bmp",    "rec_click.bmp",
+    "mirror_release.bmp", "mirror_click.bmp", "rotate_release.bmp", "rotate_click.bmp"};
 enum Tool { ToolSnapshot, ToolRecord, ToolMirror, ToolRotate };
 constexpr int kZoomRange = 20;
-}  // namespace
+} // namespace
 
 COrvexPreviewState::COrvexPreviewState(wxWindow* parent, const wxPoint& origin)
     : COrvexState(parent, StatePreview, origin)
@@ -49,8 +50,8 @@ COrvexPreviewState::COrvexPreviewState(wxWindow* parent, const wxPoint& origin)
         m_tools[static_cast<size_t>(i)] = b;
     }
 
-    m_zoomBar = new wxScrollBar(parent, wxID_ANY, wxPoint(origin.x + 134, origin.y + 52), wxSize(14, 300),
-                                wxSB_VERTICAL);
+    m_zoomBar = new wxScrollBar(parent, wxID_ANY, wxPoint(origin.x + 134, origin.y + 52),
+                                wxSize(14, 300), wxSB_VERTICAL);
     m_zoomBar->SetScrollbar(kZoomRange, 0, kZoomRange, 5);
     m_zoomBar->Bind(wxEVT_SCROLL_TOP, &COrvexPreviewState::onZoomScroll, this);
     m_zoomBar->Bind(wxEVT_SCROLL_BOTTOM, &COrvexPreviewState::onZoomScroll, this);
@@ -64,12 +65,12 @@ COrvexPreviewState::COrvexPreviewState(wxWindow* parent, const wxPoint& origin)
     m_zoomBar->Hide();
 
     m_zoomLabelBackground = wxBitmap(32, 20);
-    m_zoomLabel = new SkinBitmap(parent, wxID_ANY, m_zoomLabelBackground, wxPoint(origin.x + 116, origin.y + 32),
-                                 wxSize(32, 20));
+    m_zoomLabel = new SkinBitmap(parent, wxID_ANY, m_zoomLabelBackground,
+                                 wxPoint(origin.x + 116, origin.y + 32), wxSize(32, 20));
     m_zoomLabel->Hide();
 
-    m_cameraList = new wxComboBox(parent, 12390, wxEmptyString, wxDefaultPosition, wxDefaultSize, 0, nullptr,
-                                  wxCB_READONLY);
+    m_cameraList = new wxComboBox(parent, 12390, wxEmptyString, wxDefaultPosition, wxDefaultSize, 0,
+                                  nullptr, wxCB_READONLY);
     m_cameraList->Hide();
     m_cameraList->Clear();
 
@@ -417,7 +418,8 @@ void COrvexPreviewState::showZoomLabel()
 
 // ---- Layout -------------------------------------------------------------------------------------
 
-void COrvexPreviewState::relayout(wxBitmap topLeft, wxBitmap side, wxBitmap topBar, wxBitmap bottomBar)
+void COrvexPreviewState::relayout(wxBitmap topLeft, wxBitmap side, wxBitmap topBar,
+                                  wxBitmap bottomBar)
 {
     hideAll();
     layoutTab(topLeft);
@@ -443,8 +445,8 @@ void COrvexPreviewState::layoutSide(wxBitmap side)
         const SkinRect& column = g_MainFrame->geometry()[19];
         m_panel = wxPoint(column.x, column.y);
     }
-    ToolColumn c = toolColumn(side.IsOk() ? side.GetWidth() : 148, side.IsOk() ? side.GetHeight() : 652,
-                              m_panel.x, m_panel.y);
+    ToolColumn c = toolColumn(side.IsOk() ? side.GetWidth() : 148,
+                              side.IsOk() ? side.GetHeight() : 652, m_panel.x, m_panel.y);
     loadToolPictures(c.buttons[0].w, c.buttons[0].h);
     for (size_t i = 0; i < 4; ++i) {
         const SkinRect& r = c.buttons[i];
@@ -460,9 +462,13 @@ void COrvexPreviewState::layoutBars(wxBitmap side, wxBitmap topBar)
 {
     const int a = side.IsOk() ? side.GetWidth() : 148, b = side.IsOk() ? side.GetHeight() : 652;
     ZoomPlace z = zoomPlace(a, b, m_panel.x, m_panel.y, topBar.IsOk() ? topBar.GetHeight() : 52);
-    m_zoomBar->SetSize(z.bar.x, z.bar.y, std::max(z.bar.w, 1), std::max(z.bar.h, 1));
+    // Never below the toolkit's own size for a scroll bar: GTK cannot lay one out smaller
+    // and complains; in a tiny window the bar is clipped instead.
+    const wxSize least = m_zoomBar->GetBestSize();
+    m_zoomBar->SetSize(z.bar.x, z.bar.y, std::max(z.bar.w, least.x), std::max(z.bar.h, least.y));
     m_zoomLabel->SetSize(z.label.x, z.label.y, std::max(z.label.w, 1), std::max(z.label.h, 1));
-    const wxRect under(z.label.x - m_panel.x, z.label.y - m_panel.y, std::max(z.label.w, 1), std::max(z.label.h, 1));
+    const wxRect under(z.label.x - m_panel.x, z.label.y - m_panel.y, std::max(z.label.w, 1),
+                       std::max(z.label.h, 1));
     if (side.IsOk() && wxRect(0, 0, side.GetWidth(), side.GetHeight()).Contains(under))
         m_zoomLabelBackground = side.GetSubBitmap(under);
     else

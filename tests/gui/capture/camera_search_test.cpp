@@ -4,7 +4,8 @@
 
 #include <wx/combobox.h>
 
-namespace {
+namespace
+{
 
 std::string between(const std::string& text, const std::string& from, const std::string& to)
 {
@@ -15,9 +16,12 @@ std::string between(const std::string& text, const std::string& from, const std:
     return text.substr(a, b + to.size() - a);
 }
 
-bool testPictureOn() { return scopesim::scopeState("USB Inspection Camera")->testPicture; }
+bool testPictureOn()
+{
+    return scopesim::scopeState("USB Inspection Camera")->testPicture;
+}
 
-}  // namespace
+} // namespace
 
 using DefaultRig = PreviewFixture;
 
@@ -73,7 +77,9 @@ TEST_F(DefaultRig, FindsTheScopeBehindTheLaptopWebcam)
     // The device box shows its six controls for the scope.
     EXPECT_NE(preview->ioBox()->unit(), nullptr);
     for (int c = 0; c < COrvexIOControlBox::kControls; ++c)
-        EXPECT_TRUE(preview->ioBox()->control(static_cast<COrvexIOControlBox::Control>(c))->IsShown()) << c;
+        EXPECT_TRUE(
+            preview->ioBox()->control(static_cast<COrvexIOControlBox::Control>(c))->IsShown())
+            << c;
 }
 
 TEST_F(DefaultRig, TubePulledAndPluggedBack)
@@ -117,16 +123,17 @@ TEST_F(DefaultRig, LedAndBoostKeysActOnTheScope)
     startUp();
     ASSERT_EQ(preview->cameraKind(), KindKelmo);
     const int before = scopesim::scopeState("USB Inspection Camera")->ledLevel;
-    frame->dispatchKey(316, false);  // Right
+    frame->dispatchKey(316, false); // Right
     frame->dispatchKey(316, false);
     EXPECT_EQ(scopesim::scopeState("USB Inspection Camera")->ledLevel, std::min(before + 2, 15));
-    frame->dispatchKey(314, false);  // Left
-    EXPECT_EQ(scopesim::scopeState("USB Inspection Camera")->ledLevel, std::min(before + 2, 15) - 1);
-    frame->dispatchKey(340, false);  // F1
+    frame->dispatchKey(314, false); // Left
+    EXPECT_EQ(scopesim::scopeState("USB Inspection Camera")->ledLevel,
+              std::min(before + 2, 15) - 1);
+    frame->dispatchKey(340, false); // F1
     EXPECT_TRUE(scopesim::scopeState("USB Inspection Camera")->boost);
-    frame->dispatchKey(342, false);  // F3
+    frame->dispatchKey(342, false); // F3
     EXPECT_TRUE(scopesim::scopeState("USB Inspection Camera")->ledSwitch);
-    frame->dispatchKey(341, false);  // F2 turns the picture
+    frame->dispatchKey(341, false); // F2 turns the picture
     tick();
     EXPECT_EQ(g_Rotation, 1);
 }
@@ -136,7 +143,8 @@ TEST_F(DefaultRig, ScopeUnpluggedAndBackWhileTheLiveViewIsCurrent)
     startUp();
     ASSERT_TRUE(scopesim::plug("USB Inspection Camera", false));
     settleEvents();
-    EXPECT_TRUE(logHas("Frame MSWWindowProc() DBT_DEVICEREMOVECOMPLETE isHandle(1) g_UsbState(2)")) << log();
+    EXPECT_TRUE(logHas("Frame MSWWindowProc() DBT_DEVICEREMOVECOMPLETE isHandle(1) g_UsbState(2)"))
+        << log();
     EXPECT_NE(log().find("Frame MSWWindowProc() dbcc_name("), std::string::npos);
     EXPECT_EQ(preview->ioBox()->unit(), nullptr);
     EXPECT_EQ(preview->capture(), nullptr);
@@ -144,7 +152,8 @@ TEST_F(DefaultRig, ScopeUnpluggedAndBackWhileTheLiveViewIsCurrent)
 
     ASSERT_TRUE(scopesim::plug("USB Inspection Camera", true));
     settleEvents();
-    EXPECT_TRUE(logHas("Frame MSWWindowProc() DBT_DEVICEARRIVAL isHandle(1) g_UsbState(2)")) << log();
+    EXPECT_TRUE(logHas("Frame MSWWindowProc() DBT_DEVICEARRIVAL isHandle(1) g_UsbState(2)"))
+        << log();
     EXPECT_NE(preview->ioBox()->unit(), nullptr);
     EXPECT_EQ(preview->cameraKind(), KindKelmo);
     EXPECT_NE(preview->capture(), nullptr);
@@ -156,7 +165,8 @@ TEST_F(DefaultRig, AnotherCameraStillRefreshesTheSearch)
     const size_t searches = logCount("Preview refreshCamera() search camera");
     ASSERT_TRUE(scopesim::plug("Integrated Camera", false));
     settleEvents();
-    EXPECT_TRUE(logHas("Frame MSWWindowProc() DBT_DEVICEREMOVECOMPLETE isHandle(0) g_UsbState(1)")) << log();
+    EXPECT_TRUE(logHas("Frame MSWWindowProc() DBT_DEVICEREMOVECOMPLETE isHandle(0) g_UsbState(1)"))
+        << log();
     EXPECT_EQ(logCount("Preview refreshCamera() search camera"), searches + 1);
     // The scope is now the only camera, at index 0.
     EXPECT_EQ(preview->modelIndex(SlotKelmo), 0);
@@ -180,7 +190,8 @@ TEST_F(DefaultRig, ChangesOnAnotherTabAreReplayedOnReturn)
     scopesim::plug("USB Inspection Camera", true);
     settleEvents();
     EXPECT_EQ(g_UsbState, 2);
-    EXPECT_EQ(logCount("Preview refreshCamera() search camera"), searches) << "the browse tab ignores it";
+    EXPECT_EQ(logCount("Preview refreshCamera() search camera"), searches)
+        << "the browse tab ignores it";
 
     switchState(StatePreview);
     EXPECT_EQ(g_UsbState, 0);
@@ -201,7 +212,7 @@ TEST_F(DefaultRig, ZoomBarAndWheel)
 {
     startUp();
     EXPECT_EQ(g_ZoomFactor, 1.0f);
-    frame->wheel(120, 120);  // one notch up
+    frame->wheel(120, 120); // one notch up
     EXPECT_FLOAT_EQ(g_ZoomFactor, 1.0f - 0.025f);
     for (int i = 0; i < 30; ++i)
         preview->wheelStep(-1);
@@ -232,7 +243,7 @@ TEST_F(DefaultRig, ToolsAndTheirPlaces)
 TEST_F(DefaultRig, ClosingDuringARecordingFinishesTheFile)
 {
     startUp();
-    frame->dispatchKey(18, false);  // Ctrl+R
+    frame->dispatchKey(18, false); // Ctrl+R
     ASSERT_TRUE(recordingRuns());
     tick(100);
     frame->Close(true);
@@ -247,4 +258,42 @@ TEST_F(DefaultRig, ClosingDuringARecordingFinishesTheFile)
             EXPECT_GT(check.get(cv::CAP_PROP_FRAME_COUNT), 5);
         }
     EXPECT_EQ(avis, 1);
+}
+
+// Any window size the user drags to, in each tab, lays out without toolkit complaints (the
+// tests run with warnings fatal) and the picture tab comes back as it was.
+TEST_F(DefaultRig, TinyWindowsInEveryTab)
+{
+    startUp();
+    // A capture to browse, so the browse tab can be entered.
+    cv::Mat m(48, 64, CV_8UC3, cv::Scalar(1, 2, 3));
+    ASSERT_TRUE(cv::imwrite(toUtf8(g_StoragePath) + "/2026-03-07 09_05_33.jpg", m));
+    frame->browsePanel()->scanFolder(2);
+    auto resize = [&](int w, int h) {
+        frame->SetClientSize(w, h);
+        pumpUntil([&] { return frame->GetClientSize() == wxSize(w, h); });
+        pumpEvents(20);
+        tick(3);
+        pumpEvents(20);
+        EXPECT_EQ(frame->canvas().GetSize(), wxSize(w, h));
+    };
+    for (StateId tab : {StatePreview, StateBrowse, StateSetup}) {
+        resize(1152, 684);
+        // A tab change waits until the picture has settled.
+        for (int i = 0; i < 100 && g_SettleTime > 0; ++i)
+            tick();
+        switchState(tab);
+        pumpEvents(20);
+        ASSERT_EQ(g_CurrentState->id(), tab);
+        for (const wxSize s : {wxSize(400, 260), wxSize(160, 100), wxSize(60, 40), wxSize(12, 8),
+                               wxSize(1, 1), wxSize(1000, 30), wxSize(30, 900)})
+            resize(s.x, s.y);
+    }
+    resize(1152, 684);
+    for (int i = 0; i < 100 && g_SettleTime > 0; ++i)
+        tick();
+    switchState(StatePreview);
+    pumpEvents(20);
+    ASSERT_EQ(g_CurrentState->id(), StatePreview);
+    EXPECT_EQ(rectOf(preview->zoomBar()), wxRect(270, 68, 14, 300));
 }
