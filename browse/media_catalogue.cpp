@@ -4,7 +4,8 @@
 #include <cctype>
 #include <filesystem>
 
-namespace {
+namespace
+{
 std::string upperExtension(const std::string& path)
 {
     const size_t slash = path.find_last_of('/');
@@ -16,7 +17,7 @@ std::string upperExtension(const std::string& path)
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return ext;
 }
-}  // namespace
+} // namespace
 
 SlotKind slotKindOf(const std::string& path)
 {
@@ -73,4 +74,20 @@ std::vector<std::string> pageEntries(const std::vector<std::string>& files, int 
         page[k] = files[i++];
     }
     return page;
+}
+
+bool removeCaptureFile(const std::string& folder, const std::string& path)
+{
+    namespace fs = std::filesystem;
+    const fs::path p(path);
+    const fs::path name = p.filename();
+    if (name.empty() || name == "." || name == "..")
+        return false;
+    std::error_code ec;
+    if (!fs::equivalent(p.parent_path(), fs::path(folder), ec) || ec)
+        return false;
+    const fs::file_status st = fs::symlink_status(p, ec);
+    if (ec || !(fs::is_regular_file(st) || fs::is_symlink(st)))
+        return false;
+    return fs::remove(p, ec) && !ec;
 }

@@ -17,3 +17,6 @@ bool listCaptures(const std::string& folder, int filter, std::vector<std::string
 // The list entries the four slots show from start on, wrapping at the end (an empty
 // string for a slot beyond the list).
 std::vector<std::string> pageEntries(const std::vector<std::string>& files, int start);
+// Deletes one capture: only an entry directly in folder, and only a regular file or a link
+// (the link itself, never what it points to); never a folder. False when nothing was removed.
+bool removeCaptureFile(const std::string& folder, const std::string& path);

@@ -6,13 +6,37 @@
 
 #include <wx/image.h>
 
-class COrvexBrowseImage : public SkinBitmap {
+#include <opencv2/core/mat.hpp>
+
+#include <memory>
+#include <string>
+
+namespace cv
+{
+class VideoCapture;
+}
+
+class COrvexBrowseImage : public SkinBitmap
+{
 public:
     COrvexBrowseImage(const wxSize& size, wxWindow* parent, wxWindowID id, const wxPoint& pos);
+    ~COrvexBrowseImage() override;
 
     void clearSlot();
     void renderPhoto();
+    // Opens the video as this slot's capture (kept open while the slot shows it) and
+    // renders its first frame; under the All filter (showMark) with the video mark, else
+    // with its duration.
+    void loadVideo(const std::string& path, bool showMark);
+    void renderVideoFrame();
     void redraw();
+    // Lets go of the video file (before it is deleted or another file takes the slot).
+    void closeCapture();
+    bool captureOpen() const;
+
+    // The text drawn under the Video filter (tests look at it).
+    const std::string& durationText() const { return m_durationText; }
+    const wxBitmap& thumbnail() const { return m_thumbnail; }
 
     SlotKind kind = SlotEmpty;
     wxImage photo;
@@ -21,5 +45,14 @@ public:
     const int border = 4;
 
 private:
+    wxSize pictureSize() const;
+
+    std::unique_ptr<cv::VideoCapture> m_capture;
+    std::string m_videoPath;
+    cv::Mat m_lastFrame; // of the open video, for a later layout after its last frame
     wxBitmap m_thumbnail;
+    std::string m_durationText;
 };
+
+// A BGR picture as a toolkit image (RGB copy).
+wxImage imageFromBgr(const cv::Mat& bgr);

@@ -5,6 +5,7 @@
 #include "app/orvex_state.h"
 #include "app/picture_settings.h"
 #include "app/skin_bitmap.h"
+#include "browse/bounded_photo.h"
 #include "browse/browse_panel_geometry.h"
 #include "browse/orvex_browse_image.h"
 #include "platform/clock.h"
@@ -15,14 +16,18 @@
 #include <wx/msgdlg.h>
 
 #include <algorithm>
-#include <cstdio>
+#include <filesystem>
 
-namespace {
-const char* kFilterNames[6] = {"browse_all_off.bmp",   "browse_all_on.bmp",  "browse_photo_off.bmp",
-                               "browse_photo_on.bmp",  "browse_video_off.bmp", "browse_video_on.bmp"};
+namespace
+{
+const char* kFilterNames[6] = {"browse_all_off.bmp",   "browse_all_on.bmp",
+                               "browse_photo_off.bmp", "browse_photo_on.bmp",
+                               "browse_video_off.bmp", "browse_video_on.bmp"};
 constexpr int kFilterIds[3] = {12344, 12345, 12346};
+// Photos are decoded at the smallest DCT scale that still leaves twice the largest thumbnail.
+constexpr int kThumbnailDecodeWidth = 320, kThumbnailDecodeHeight = 240;
 constexpr int kPrevId = 12340, kNextId = 12341, kSlotId = 12330, kDeleteId = 12335;
-}  // namespace
+} // namespace
 
 COrvexBrowsePanel::COrvexBrowsePanel(wxWindow* parent, const wxPoint& pos, const wxSize& size)
     : COrvexBrowsePanelBase(parent)
@@ -30,16 +35,19 @@ COrvexBrowsePanel::COrvexBrowsePanel(wxWindow* parent, const wxPoint& pos, const
     const int x = pos.x, y = pos.y, h = size.y;
     loadFilterPictures(48, 54);
     for (int i = 0; i < 3; ++i) {
-        auto* b = new SkinBitmap(parent, kFilterIds[i], m_filterPictures[static_cast<size_t>(2 * i + (i == 0))],
+        auto* b = new SkinBitmap(parent, kFilterIds[i],
+                                 m_filterPictures[static_cast<size_t>(2 * i + (i == 0))],
                                  wxPoint(x + 32 + 52 * i, y + 8), wxSize(48, 54));
         b->Bind(wxEVT_LEFT_DOWN, &COrvexBrowsePanel::onControlDown, this);
         m_filterButtons[static_cast<size_t>(i)] = b;
     }
-    m_prev = new wxBitmapButton(parent, kPrevId, loadSkinPicture("browse_prev_release.bmp", 108, 36),
-                                wxPoint(x + 10, y + 78), wxSize(108, 36), wxBU_AUTODRAW | wxBORDER_NONE);
+    m_prev =
+        new wxBitmapButton(parent, kPrevId, loadSkinPicture("browse_prev_release.bmp", 108, 36),
+                           wxPoint(x + 10, y + 78), wxSize(108, 36), wxBU_AUTODRAW | wxBORDER_NONE);
     m_prev->SetBitmapPressed(loadSkinPicture("browse_prev_click.bmp", 108, 36));
-    m_next = new wxBitmapButton(parent, kNextId, loadSkinPicture("browse_next_release.bmp", 108, 36),
-                                wxPoint(x + 10, y + h - 44), wxSize(108, 36), wxBU_AUTODRAW | wxBORDER_NONE);
+    m_next = new wxBitmapButton(
+        parent, kNextId, loadSkinPicture("browse_next_release.bmp", 108, 36),
+        wxPoint(x + 10, y + h - 44), wxSize(108, 36), wxBU_AUTODRAW | wxBORDER_NONE);
     m_next->SetBitmapPressed(loadSkinPicture("browse_next_click.bmp", 108, 36));
     for (wxBitmapButton* b : {m_prev, m_next})
         b->SetBackgroundStyle(wxBG_STYLE_PAINT);
@@ -49,10 +57,12 @@ COrvexBrowsePanel::COrvexBrowsePanel(wxWindow* parent, const wxPoint& pos, const
     m_deletePictures[0] = loadSkinPicture("cancel_release.bmp", 24, 24);
     m_deletePictures[1] = loadSkinPicture("cancel_click.bmp", 24, 24);
     for (int k = 0; k < 4; ++k) {
-        auto* s = new COrvexBrowseImage(wxSize(132, 100), parent, kSlotId + k, wxPoint(x + 16, y + 124 + 100 * k));
+        auto* s = new COrvexBrowseImage(wxSize(132, 100), parent, kSlotId + k,
+                                        wxPoint(x + 16, y + 124 + 100 * k));
         s->Bind(wxEVT_LEFT_DOWN, &COrvexBrowsePanel::onControlDown, this);
         m_slots[static_cast<size_t>(k)] = s;
-        auto* d = new SkinBitmap(s, kDeleteId + k, m_deletePictures[0], wxPoint(0, 0), wxSize(24, 24));
+        auto* d =
+            new SkinBitmap(s, kDeleteId + k, m_deletePictures[0], wxPoint(0, 0), wxSize(24, 24));
         d->Bind(wxEVT_LEFT_DOWN, &COrvexBrowsePanel::onControlDown, this);
         d->Hide();
         m_deleteIcons[static_cast<size_t>(k)] = d;
@@ -68,7 +78,7 @@ COrvexBrowsePanel::~COrvexBrowsePanel()
     m_prev->Destroy();
     m_next->Destroy();
     for (COrvexBrowseImage* s : m_slots)
-        s->Destroy();  // takes its delete icon with it
+        s->Destroy(); // takes its delete icon with it
     if (g_BrowsePanel == this)
         g_BrowsePanel = nullptr;
 }
@@ -107,10 +117,10 @@ void COrvexBrowsePanel::layoutPanel(int x, int y, int w, int h)
         s->SetSize(r.x, r.y, std::max(r.w, 1), std::max(r.h, 1));
         if (s->kind == SlotPhoto)
             s->renderPhoto();
-        else if (s->kind == SlotEmpty)
-            s->show(wxBitmap(std::max(r.w, 1), std::max(r.h, 1)));
+        else if (s->kind == SlotVideo)
+            s->renderVideoFrame();
         else
-            s->redraw();
+            s->show(wxBitmap(std::max(r.w, 1), std::max(r.h, 1)));
         m_deleteIcons[k]->SetSize(d.x, d.y, std::max(d.w, 1), std::max(d.h, 1));
     }
     showControls();
@@ -164,9 +174,11 @@ void COrvexBrowsePanel::scanFolder(int filter)
     const int before = m_filter >= 2 && m_filter <= 4 ? m_filter : FilterAll;
     const int now = filter >= 2 && filter <= 4 ? filter : FilterAll;
     m_filterOn[before] = false;
-    m_filterButtons[static_cast<size_t>(before - 2)]->show(m_filterPictures[static_cast<size_t>(2 * (before - 2))]);
+    m_filterButtons[static_cast<size_t>(before - 2)]->show(
+        m_filterPictures[static_cast<size_t>(2 * (before - 2))]);
     m_filterOn[now] = true;
-    m_filterButtons[static_cast<size_t>(now - 2)]->show(m_filterPictures[static_cast<size_t>(2 * (now - 2) + 1)]);
+    m_filterButtons[static_cast<size_t>(now - 2)]->show(
+        m_filterPictures[static_cast<size_t>(2 * (now - 2) + 1)]);
     m_filter = now;
     m_start = n >= 4 ? static_cast<int>(n) - 4 : 0;
     fillPage();
@@ -178,25 +190,56 @@ void COrvexBrowsePanel::scanFolder(int filter)
     m_selected = 0;
 }
 
+namespace
+{
+// Identifies a photo file's content well enough to reuse its decoded picture: a capture is
+// written once, so the same path, size and time mean the same picture.
+std::string photoKey(const std::string& path)
+{
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(path, ec);
+    if (ec)
+        return {};
+    const auto time = std::filesystem::last_write_time(path, ec);
+    if (ec)
+        return {};
+    return path + '\n' + std::to_string(size) + '\n' +
+           std::to_string(time.time_since_epoch().count());
+}
+} // namespace
+
 void COrvexBrowsePanel::fillPage()
 {
     std::vector<std::string> page = pageEntries(m_files, m_start);
     const size_t m = std::min<size_t>(m_files.size(), 4);
+    // Paging moves most photos one slot on: keep their decoded pictures.
+    std::array<std::pair<std::string, wxImage>, 4> decoded;
+    for (size_t k = 0; k < 4; ++k)
+        if (m_slots[k]->kind == SlotPhoto && m_slots[k]->photo.IsOk())
+            decoded[k] = {m_photoKeys[k], m_slots[k]->photo};
     for (size_t k = 0; k < m; ++k) {
         m_slotPaths[k] = page[k];
+        m_photoKeys[k].clear();
         COrvexBrowseImage* s = m_slots[k];
-        const wxString path = wxString::FromUTF8(page[k]);
-        const SlotKind kind = wxFileExists(path) ? slotKindOf(page[k]) : SlotEmpty;
+        std::error_code ec;
+        const SlotKind kind =
+            std::filesystem::exists(page[k], ec) ? slotKindOf(page[k]) : SlotEmpty;
         if (kind == SlotPhoto) {
-            wxLogNull quiet;
             s->kind = SlotPhoto;
+            s->closeCapture();
             s->showIcon = false;
-            s->photo.LoadFile(path, wxBITMAP_TYPE_JPEG);
+            const std::string key = photoKey(page[k]);
+            auto same = std::find_if(decoded.begin(), decoded.end(),
+                                     [&](const auto& d) { return !key.empty() && d.first == key; });
+            if (same != decoded.end())
+                s->photo = same->second;
+            else
+                s->photo = imageFromBgr(
+                    decodePhotoBounded(page[k], kThumbnailDecodeWidth, kThumbnailDecodeHeight));
+            m_photoKeys[k] = key;
             s->renderPhoto();
         } else if (kind == SlotVideo) {
-            s->kind = SlotVideo;
-            s->showIcon = m_filter == FilterAll;
-            s->redraw();
+            s->loadVideo(page[k], m_filter == FilterAll);
         } else {
             s->clearSlot();
         }
@@ -273,23 +316,33 @@ void COrvexBrowsePanel::setViewing(bool on)
         openSelected();
 }
 
+bool COrvexBrowsePanel::askDelete()
+{
+    if (m_question)
+        return m_question();
+    wxMessageDialog ask(nullptr, "Are you Sure to delete it?", "Question",
+                        wxYES_NO | wxNO_DEFAULT | wxICON_QUESTION | wxCENTRE);
+    return ask.ShowModal() == wxID_YES;
+}
+
 void COrvexBrowsePanel::deleteFile(int slot)
 {
     if (slot < 0 || slot > 3)
         return;
     SkinBitmap* icon = m_deleteIcons[static_cast<size_t>(slot)];
     icon->show(m_deletePictures[1]);
-    wxMessageDialog ask(nullptr, "Are you Sure to delete it?", "Question",
-                        wxYES_NO | wxNO_DEFAULT | wxICON_QUESTION | wxCENTRE);
-    if (ask.ShowModal() == wxID_YES) {
+    if (askDelete()) {
         if (g_CurrentState)
             g_CurrentState->releaseMedia();
         platform::clock().sleep(100);
+        m_slots[static_cast<size_t>(slot)]->closeCapture();
         const std::string path = m_slotPaths[static_cast<size_t>(slot)];
-        std::remove(path.c_str());
+        // Only a file the strip lists, and only from the storage folder itself.
         auto it = std::find(m_files.begin(), m_files.end(), path);
-        if (it != m_files.end())
+        if (it != m_files.end()) {
+            removeCaptureFile(toUtf8(g_StoragePath), path);
             m_files.erase(it);
+        }
         const int n = static_cast<int>(m_files.size());
         fillPage();
         showDeleteIcons();
@@ -362,5 +415,11 @@ void COrvexBrowsePanel::onControlDown(wxMouseEvent& event)
         scanFolder(id - 12342);
 }
 
-void COrvexBrowsePanel::onPrev(wxCommandEvent&) { pagePrev(); }
-void COrvexBrowsePanel::onNext(wxCommandEvent&) { pageNext(); }
+void COrvexBrowsePanel::onPrev(wxCommandEvent&)
+{
+    pagePrev();
+}
+void COrvexBrowsePanel::onNext(wxCommandEvent&)
+{
+    pageNext();
+}

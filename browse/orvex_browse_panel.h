@@ -8,6 +8,7 @@
 #include <wx/bitmap.h>
 
 #include <array>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,7 +16,8 @@ class SkinBitmap;
 class COrvexBrowseImage;
 class wxBitmapButton;
 
-class COrvexBrowsePanel : public COrvexBrowsePanelBase {
+class COrvexBrowsePanel : public COrvexBrowsePanelBase
+{
 public:
     COrvexBrowsePanel(wxWindow* parent, const wxPoint& pos, const wxSize& size);
     ~COrvexBrowsePanel() override;
@@ -37,11 +39,20 @@ public:
     void addFile(const wxString& path) override;
     void setViewing(bool on);
 
+    // Answers the delete question instead of the dialog (tests); empty: the dialog asks.
+    void setDeleteQuestion(std::function<bool()> answer) { m_question = std::move(answer); }
+
     const std::vector<std::string>& files() const { return m_files; }
     int start() const { return m_start; }
     int filter() const { return m_filter; }
     COrvexBrowseImage* slot(int k) const { return m_slots[static_cast<size_t>(k)]; }
     const std::string& slotPath(int k) const { return m_slotPaths[static_cast<size_t>(k)]; }
+    SkinBitmap* deleteIcon(int k) const { return m_deleteIcons[static_cast<size_t>(k)]; }
+    // 0 the release picture, 1 the click picture, at the icons' current size.
+    const wxBitmap& deletePicture(int i) const { return m_deletePictures[i]; }
+    SkinBitmap* filterButton(int i) const { return m_filterButtons[static_cast<size_t>(i)]; }
+    wxBitmapButton* prevButton() const { return m_prev; }
+    wxBitmapButton* nextButton() const { return m_next; }
 
 private:
     void onControlDown(wxMouseEvent& event);
@@ -51,9 +62,10 @@ private:
     void openSelected();
     bool busy() const;
     void loadFilterPictures(int w, int h);
+    bool askDelete();
 
     std::array<SkinBitmap*, 3> m_filterButtons{};
-    std::array<wxBitmap, 6> m_filterPictures;  // off, on for All, Photo, Video
+    std::array<wxBitmap, 6> m_filterPictures; // off, on for All, Photo, Video
     wxBitmapButton* m_prev = nullptr;
     wxBitmapButton* m_next = nullptr;
     std::array<COrvexBrowseImage*, 4> m_slots{};
@@ -67,4 +79,6 @@ private:
     int m_selected = 0;
     bool m_viewing = false;
     std::array<std::string, 4> m_slotPaths;
+    std::array<std::string, 4> m_photoKeys; // of the photo each slot decoded last
+    std::function<bool()> m_question;
 };

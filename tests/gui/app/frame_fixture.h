@@ -107,6 +107,7 @@ protected:
         p.preview = [this](wxWindow* parent, const wxPoint& origin) -> COrvexState* {
             return preview = new ProbePreview(parent, origin);
         };
+        adjustParts(p);
         if (m_probePanel)
             p.browsePanel = [this](wxWindow* parent, const wxPoint&, const wxSize&) -> COrvexBrowsePanelBase* {
                 return panel = new ProbePanel(parent);
@@ -141,6 +142,9 @@ protected:
         platform::setClock(std::move(m_oldClock));
         ::setenv("HOME", m_oldHome.c_str(), 1);
     }
+
+    // A fixture's own windows in place of the program's, before the frame is built.
+    virtual void adjustParts(ShellParts&) {}
 
     void tick(int n = 1)
     {
