@@ -389,7 +389,10 @@ void COrvexSetupState::layoutPage()
     }
     const SetupRect p = setupPage(area.x, area.y, area.w, area.h);
     m_page->SetSize(p.x, p.y, std::max(p.w, 1), std::max(p.h, 1));
-    m_tree->SetSize(0, 0, std::max(p.w, 1), std::max(p.h, 1));
+    // The tree's scroll bars cannot be laid out below their own size (GTK complains); in a
+    // tiny window the page clips a tree of that least size instead.
+    const int least = 100;
+    m_tree->SetSize(0, 0, std::max(p.w, least), std::max(p.h, least));
     layoutSample();
 }
 

@@ -2,6 +2,7 @@
 # The viewer as a user starts it: a fresh user, the simulated scope, a real X server.
 # Usage: viewer_e2e.sh BUILD_DIR SOURCE_DIR CASE
 set -uo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
 build=$1 source=$2 case=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -10,16 +11,6 @@ mkdir -p "$HOME"
 export ASAN_OPTIONS=detect_leaks=0
 fail() { echo "FAIL: $*"; [ -f "$log" ] && sed 's/^/  log: /' "$log" | tail -40; exit 1; }
 log=$HOME/Orvex/log.txt
-
-# Waits until the log holds a line (a fixed text), at most $2 seconds.
-wait_for() {
-  local line=$1 secs=${2:-30} i
-  for ((i = 0; i < secs * 10; i++)); do
-    [ -f "$log" ] && grep -qxF -- "$line" "$log" && return 0
-    sleep 0.1
-  done
-  return 1
-}
 
 # Starts the program from a program folder in the background; sets $pid.
 start() {

@@ -4,6 +4,7 @@
 # Usage: package_e2e.sh SOURCE_DIR [RELEASE_BUILD_DIR]
 # The Release build is the one scripts/run and scripts/package make; without it the test skips.
 set -uo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
 source=$1
 release=${2:-$source/build}
 work=$(mktemp -d)
@@ -97,15 +98,6 @@ ln -s "$root/usr/bin/bravik" "$work/links/bravik"
 "$work/links/bravik" --simulate >"$work/out.txt" 2>&1 || { cat "$work/out.txt"; fail "bravik --simulate through a link"; }
 grep -q "restored ok" "$work/out.txt" || { cat "$work/out.txt"; fail "bravik check"; }
 
-# Waits until the log holds a line (a fixed text), at most $2 seconds.
-wait_for() {
-  local line=$1 secs=${2:-30} i
-  for ((i = 0; i < secs * 10; i++)); do
-    [ -f "$log" ] && grep -qxF -- "$line" "$log" && return 0
-    sleep 0.1
-  done
-  return 1
-}
 # Runs the unpacked viewer until its live picture is up, then ends it as a logout would.
 run_viewer() {
   local line=$1; shift

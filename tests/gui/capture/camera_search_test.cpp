@@ -309,3 +309,41 @@ TEST_F(DefaultRig, ClosingDuringARecordingFinishesTheFile)
         }
     EXPECT_EQ(avis, 1);
 }
+
+// Any window size the user drags to, in each tab, lays out without toolkit complaints (the
+// tests run with warnings fatal) and the picture tab comes back as it was.
+TEST_F(DefaultRig, TinyWindowsInEveryTab)
+{
+    startUp();
+    // A capture to browse, so the browse tab can be entered.
+    cv::Mat m(48, 64, CV_8UC3, cv::Scalar(1, 2, 3));
+    ASSERT_TRUE(cv::imwrite(toUtf8(g_StoragePath) + "/2026-03-07 09_05_33.jpg", m));
+    frame->browsePanel()->scanFolder(2);
+    auto resize = [&](int w, int h) {
+        frame->SetClientSize(w, h);
+        pumpUntil([&] { return frame->GetClientSize() == wxSize(w, h); });
+        pumpEvents(20);
+        tick(3);
+        pumpEvents(20);
+        EXPECT_EQ(frame->canvas().GetSize(), wxSize(w, h));
+    };
+    for (StateId tab : {StatePreview, StateBrowse, StateSetup}) {
+        resize(1152, 684);
+        // A tab change waits until the picture has settled.
+        for (int i = 0; i < 100 && g_SettleTime > 0; ++i)
+            tick();
+        switchState(tab);
+        pumpEvents(20);
+        ASSERT_EQ(g_CurrentState->id(), tab);
+        for (const wxSize s : {wxSize(400, 260), wxSize(160, 100), wxSize(60, 40), wxSize(12, 8),
+                               wxSize(1, 1), wxSize(1000, 30), wxSize(30, 900)})
+            resize(s.x, s.y);
+    }
+    resize(1152, 684);
+    for (int i = 0; i < 100 && g_SettleTime > 0; ++i)
+        tick();
+    switchState(StatePreview);
+    pumpEvents(20);
+    ASSERT_EQ(g_CurrentState->id(), StatePreview);
+    EXPECT_EQ(rectOf(preview->zoomBar()), wxRect(270, 68, 14, 300));
+}
