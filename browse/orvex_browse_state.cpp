@@ -403,7 +403,9 @@ void COrvexBrowseState::layoutBars(wxBitmap side, wxBitmap topBar)
     const int a = side.IsOk() ? side.GetWidth() : kRefW, b = side.IsOk() ? side.GetHeight() : kRefH;
     const ZoomPlace z =
         zoomPlace(a, b, m_panel.x, m_panel.y, topBar.IsOk() ? topBar.GetHeight() : 52);
-    m_zoomBar->SetSize(z.bar.x, z.bar.y, std::max(z.bar.w, 1), std::max(z.bar.h, 1));
+    // Never below the toolkit's own size for a scroll bar (GTK complains); clipped instead.
+    const wxSize least = m_zoomBar->GetBestSize();
+    m_zoomBar->SetSize(z.bar.x, z.bar.y, std::max(z.bar.w, least.x), std::max(z.bar.h, least.y));
     m_zoomBar->Refresh();
     m_zoomLabel->SetSize(z.label.x, z.label.y, std::max(z.label.w, 1), std::max(z.label.h, 1));
     const wxRect under(z.label.x - m_panel.x, z.label.y - m_panel.y, std::max(z.label.w, 1),
