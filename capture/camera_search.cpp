@@ -69,6 +69,8 @@ void pause(uint32_t ms)
 // one that gave a frame is never waited for.
 constexpr uint32_t kFirstFrameMs = 300;
 constexpr uint32_t kFirstFrameStepMs = 10;
+// A camera that takes no new frame for a second is giving nothing.
+constexpr uint32_t kNewFrameMs = 1000;
 
 } // namespace
 
@@ -82,6 +84,23 @@ cv::Mat COrvexPreviewState::newestFrame(platform::Capture* c)
         if (c->retrieve(f) && !f.empty())
             return f;
         if (waited >= kFirstFrameMs)
+            return {};
+        pause(kFirstFrameStepMs);
+    }
+}
+
+cv::Mat COrvexPreviewState::frameTakenSince(platform::Capture* c, uint32_t since)
+{
+    cv::Mat f;
+    if (!c)
+        return f;
+    for (uint32_t waited = 0;; waited += kFirstFrameStepMs) {
+        if (c->grab() && c->retrieve(f) && !f.empty()) {
+            const auto takenAt = static_cast<uint32_t>(c->get(platform::kPropPosMsec));
+            if (static_cast<int32_t>(takenAt - since) >= 0)
+                return f;
+        }
+        if (waited >= kNewFrameMs)
             return {};
         pause(kFirstFrameStepMs);
     }
@@ -235,6 +254,9 @@ void COrvexPreviewState::searchCamera()
 
     // The family test: the scope's tube answers, and its camera shows the colour bars.
     const bool have = m_ioBox->checkKelmo(false);
+    // Frames taken before the bars settled (still queued, or held by the capture thread)
+    // show the live picture.
+    const uint32_t barsFrom = platform::clock().tickCount();
     const int count = static_cast<int>(m_cameraList->GetCount());
     pause(100);
     logLine("Preview refreshCamera() haveKelmo(%s), Count(%d)\n", have ? "TRUE" : "FALSE", count);
@@ -245,8 +267,7 @@ void COrvexPreviewState::searchCamera()
             platform::Capture* cap = captureAt(i);
             if (!cap)
                 continue;
-            newestFrame(cap);
-            cv::Mat f = newestFrame(cap);
+            cv::Mat f = frameTakenSince(cap, barsFrom);
             if (f.empty() || f.cols != 640 || f.rows != 480 || f.type() != CV_8UC3 ||
                 !f.isContinuous())
                 logLine("Preview refreshCamera() camera(%d) NoQueryFrame\n", i);

@@ -69,6 +69,10 @@ public:
     // A camera's newest frame; a stream that has not given its first frame yet gets a
     // short while. Empty when there is none.
     static cv::Mat newestFrame(platform::Capture* capture);
+    // The first frame the camera took at or after clock tick `since`, waiting up to a second
+    // for it: a frame already on its way shows what the sensor saw before. Empty when the
+    // camera gives nothing new.
+    static cv::Mat frameTakenSince(platform::Capture* capture, uint32_t since);
 
     // The camera search: afterwards m_capture, m_cameraKind and m_modelIndex tell the outcome.
     void refreshCamera();

@@ -34,7 +34,7 @@ FramePlan planFrame(const Device& d, uint32_t atMs)
     if (d.scope) {
         if (!d.scope->tubeIn())
             plan.picture = Picture::Black;
-        else if (d.scope->testPicture())
+        else if (d.scope->testPictureAt(atMs))
             plan.picture = Picture::Bars;
         else {
             plan.picture = Picture::Pipe;

@@ -335,7 +335,7 @@ bool parseDevice(const std::string& kindWord, Cursor& c, DeviceSpec& d, const st
         } else if (k == "size" && (camera || em)) {
             if (!takeSizes(c, d, problem))
                 return false;
-        } else if (k == "fps" && camera) {
+        } else if (k == "fps" && (camera || scope)) {
             if (!c.value(k, w, problem))
                 return false;
             if (!parseDecimal(w.text, 240, v) || v < 1) {

@@ -71,6 +71,12 @@ uint16_t ScopeModel::reg16(uint16_t address) const
     return it == m_tube.end() ? 0 : it->second;
 }
 
+bool ScopeModel::testPictureAt(uint32_t atMs) const
+{
+    const bool before = m_pictureChanged && static_cast<int32_t>(atMs - m_pictureSince) < 0;
+    return before ? m_tubeIn && m_testPictureBefore : testPicture();
+}
+
 uint8_t ScopeModel::status(uint32_t now) const
 {
     return static_cast<uint8_t>((buttonCode(now) << 4) | (m_ledLevel & 0x0F));
@@ -226,7 +232,13 @@ int ScopeModel::setCur(int selector, const uint8_t* data, uint16_t size, uint32_
     } else {
         const bool wide = selector == 4;
         t.value = wide ? static_cast<uint16_t>(data[2] | data[3] << 8) : data[2];
+        const bool barsBefore = testPicture();
         busWrite(t.device, t.address, t.value, wide);
+        if (testPicture() != barsBefore) {
+            m_testPictureBefore = barsBefore;
+            m_pictureSince = now;
+            m_pictureChanged = true;
+        }
     }
     if (transfer)
         *transfer = std::move(t);

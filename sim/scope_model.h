@@ -64,6 +64,9 @@ public:
     int buttonCode(uint32_t now) const;
 
     bool testPicture() const { return m_tubeIn && (reg16(kTubePicture) & 0xFF) == kPictureBars; }
+    // What a frame taken at atMs shows: a frame the sensor took before the picture mode
+    // changed still carries the old picture when it is read later.
+    bool testPictureAt(uint32_t atMs) const;
     bool boost() const { return m_tubeIn && reg16(kTubeBoost) == kBoostOn; }
     int ledLevel() const { return m_ledLevel; }
     bool ledSwitch() const { return m_ledSwitch; }
@@ -91,6 +94,9 @@ private:
     int m_button = 0;
     uint32_t m_buttonUntil = 0;
     std::optional<Latch> m_latch;
+    bool m_testPictureBefore = false;
+    uint32_t m_pictureSince = 0;
+    bool m_pictureChanged = false;
 };
 
 } // namespace scopesim

@@ -228,7 +228,7 @@ protected:
     void finish()
     {
         const int status = m_program->stop();
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status << "\n" << readFile(output);
         EXPECT_EQ(toolkitComplaints(readFile(output)), "");
     }
 

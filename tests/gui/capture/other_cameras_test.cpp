@@ -212,6 +212,41 @@ TEST_F(ScopeThird, NoBarsStillEndsTheTestPicture)
     EXPECT_FALSE(scopesim::scopeState("USB Inspection Camera")->testPicture);
 }
 
+namespace
+{
+
+// A scope in poor light: 2 frames a second, so the frame in hand when the colour bars are
+// switched on was mostly taken before them.
+class SlowScope : public PreviewFixture
+{
+    std::string scenario() const override
+    {
+        return R"(camera "Integrated Camera" size 1280x720
+scope "USB Inspection Camera" fps 2
+)";
+    }
+};
+
+} // namespace
+
+TEST_F(SlowScope, TheBarTestWaitsForAFrameTakenAfterTheBarsWentOn)
+{
+    startUp();
+    EXPECT_TRUE(logHas("Preview refreshCamera() camera(1) Is K2200")) << log();
+    // Each search starts with the live picture in hand, at another point of the frame period;
+    // every one must find the scope.
+    for (int search = 0; search < 5; ++search) {
+        rig->clock->advance(130);
+        const size_t found = logCount("Preview refreshCamera() camera(1) Is K2200");
+        preview->refreshCamera();
+        EXPECT_EQ(logCount("Preview refreshCamera() camera(1) Is K2200"), found + 1)
+            << "search " << search << "\n" << log();
+        EXPECT_EQ(preview->capture(), preview->cameraAt(1));
+    }
+    EXPECT_FALSE(logHas("Preview refreshCamera() camera(1) Not Kelmo"));
+    EXPECT_FALSE(scopesim::scopeState("USB Inspection Camera")->testPicture);
+}
+
 TEST_F(K1100, CameraRecordButtonStartsAndStopsARecording)
 {
     startUp();
