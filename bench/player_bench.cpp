@@ -3,6 +3,7 @@
 #include "app/data_files.h"
 #include "app/orvex_state.h"
 #include "app/picture_settings.h"
+#include "bench/gui_session.h"
 #include "bench/rig_frames.h"
 #include "browse/orvex_browse_state.h"
 #include "browse/orvex_progress_bar.h"
@@ -16,10 +17,6 @@
 #include "tests/support/numbered_video.h"
 
 #include <benchmark/benchmark.h>
-
-#include <wx/app.h>
-#include <wx/frame.h>
-#include <wx/panel.h>
 
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
@@ -87,7 +84,6 @@ const std::string& video(int kind, int w)
     return path;
 }
 
-wxFrame* g_window = nullptr;
 COrvexScreen* g_screen = nullptr;
 COrvexBrowseState* g_browse = nullptr;
 const wxSize kScreen(640, 480);
@@ -259,32 +255,19 @@ void BM_PhotoPass(benchmark::State& state)
     wxTheApp->Yield();
 }
 
-class BenchApp : public wxApp
-{
-public:
-    bool OnInit() override { return true; }
-};
-
 } // namespace
 
 int main(int argc, char** argv)
 {
     benchmark::Initialize(&argc, argv);
-    if (!std::getenv("DISPLAY")) {
+    wxPanel* panel = benchgui::start(argc, argv, wxSize(1000, 700));
+    if (!panel) {
         std::fprintf(stderr, "the browse benchmarks paint: run them under xvfb-run\n");
         return 1;
     }
-    wxApp::SetInstance(new BenchApp);
-    if (!wxEntryStart(argc, argv))
-        return 1;
-    wxTheApp->CallOnInit();
-    wxInitAllImageHandlers();
-    g_window = new wxFrame(nullptr, wxID_ANY, "bench", wxDefaultPosition, wxSize(1000, 700));
-    auto* panel = new wxPanel(g_window);
     g_screen = new COrvexScreen(panel, kScreen, wxPoint(0, 0));
     g_browse = new COrvexBrowseState(panel, wxPoint(136, 16));
-    g_window->Show();
-    wxTheApp->Yield();
+    benchgui::show();
 
     for (int kind : {0, 1})
         for (int w : {1920, 1280}) {
@@ -322,8 +305,7 @@ int main(int argc, char** argv)
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     g_CurrentState = nullptr;
-    g_window->Destroy();
-    wxEntryCleanup();
+    benchgui::stop();
     std::filesystem::remove_all(folder());
     return 0;
 }
