@@ -2,16 +2,13 @@
 // full-size captures, and the Page Down handler over 1000 captures.
 #include "app/data_files.h"
 #include "app/orvex_state.h"
+#include "bench/gui_session.h"
 #include "browse/media_catalogue.h"
 #include "browse/orvex_browse_image.h"
 #include "browse/orvex_browse_panel.h"
 #include "sim/frame_source.h"
 
 #include <benchmark/benchmark.h>
-
-#include <wx/app.h>
-#include <wx/frame.h>
-#include <wx/panel.h>
 
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/videoio.hpp>
@@ -31,7 +28,6 @@ namespace
 
 fs::path g_root;
 std::string g_bigFolder, g_pageFolder, g_ringFolder;
-wxFrame* g_window = nullptr;
 COrvexBrowsePanel* g_strip = nullptr;
 
 std::string captureName(int i, const char* ext)
@@ -166,12 +162,6 @@ void BM_PageDown(benchmark::State& state)
     state.counters["max_ms"] = ms.back();
 }
 
-class BenchApp : public wxApp
-{
-public:
-    bool OnInit() override { return true; }
-};
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -191,19 +181,12 @@ int main(int argc, char** argv)
         ->Unit(benchmark::kMillisecond);
 
     // The strip's own operations need an X server (run under xvfb-run).
-    const bool display = std::getenv("DISPLAY") != nullptr;
-    if (display)
-        wxApp::SetInstance(new BenchApp);
-    if (display && wxEntryStart(argc, argv)) {
-        wxTheApp->CallOnInit();
+    if (wxPanel* parent = benchgui::start(argc, argv, wxSize(300, 700))) {
         g_ProgramDir = fs::canonical("/proc/self/exe").parent_path().string();
-        g_window = new wxFrame(nullptr, wxID_ANY, "bench", wxDefaultPosition, wxSize(300, 700));
-        auto* parent = new wxPanel(g_window);
         g_StoragePath = wxString::FromUTF8(g_pageFolder);
         g_strip = new COrvexBrowsePanel(parent, wxPoint(0, 0), wxSize(184, 652));
         g_strip->layoutPanel(0, 0, 184, 652);
-        g_window->Show();
-        wxTheApp->Yield();
+        benchgui::show();
         benchmark::RegisterBenchmark("BM_ScanFolder", BM_ScanFolder)->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark("BM_FillPage", BM_FillPage)->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark("BM_PageDown", BM_PageDown)
@@ -214,10 +197,7 @@ int main(int argc, char** argv)
     }
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    if (g_window) {
-        g_window->Destroy();
-        wxEntryCleanup();
-    }
+    benchgui::stop();
     std::error_code ec;
     fs::remove_all(g_root, ec);
     return 0;

@@ -12,15 +12,13 @@
 #include "pipeline/time_stamp.h"
 #include "platform/clock.h"
 
+#include "bench/gui_session.h"
 #include "bench/rig_frames.h"
 
 #include <benchmark/benchmark.h>
 #include <scopesim/rig.h>
 
-#include <wx/app.h>
 #include <wx/dcclient.h>
-#include <wx/frame.h>
-#include <wx/panel.h>
 
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
@@ -187,7 +185,6 @@ BENCHMARK(BM_HdPassNaive)->Unit(benchmark::kMicrosecond);
 
 // ---- Paint: bitmap creation and drawing on the X server -----------------------------------
 
-wxFrame* g_paintFrame = nullptr;
 COrvexScreen* g_paintScreen = nullptr;
 
 void BM_PaintBitmapCreate(benchmark::State& state)
@@ -311,30 +308,16 @@ BENCHMARK(BM_RecordingStep)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SnapshotEncode)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SnapshotSave)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-class BenchApp : public wxApp
-{
-public:
-    bool OnInit() override { return true; }
-};
-
 } // namespace
 
 int main(int argc, char** argv)
 {
     benchmark::Initialize(&argc, argv);
     // The paint benchmarks need an X server (run under xvfb-run); the rest do not.
-    const bool display = std::getenv("DISPLAY") != nullptr;
-    if (display)
-        wxApp::SetInstance(new BenchApp);
-    if (display && wxEntryStart(argc, argv)) {
-        wxTheApp->CallOnInit();
-        wxInitAllImageHandlers();
-        g_paintFrame = new wxFrame(nullptr, wxID_ANY, "bench", wxDefaultPosition, wxSize(700, 540));
-        auto* panel = new wxPanel(g_paintFrame);
+    if (wxPanel* panel = benchgui::start(argc, argv, wxSize(700, 540))) {
         g_paintScreen = new COrvexScreen(panel, wxSize(640, 480), wxPoint(0, 0));
         g_CurrentState = new BenchState(panel);
-        g_paintFrame->Show();
-        wxTheApp->Yield();
+        benchgui::show();
         benchmark::RegisterBenchmark("BM_PaintBitmapCreate", BM_PaintBitmapCreate)
             ->Unit(benchmark::kMicrosecond);
         benchmark::RegisterBenchmark("BM_PaintDraw", BM_PaintDraw)
@@ -348,10 +331,7 @@ int main(int argc, char** argv)
     }
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    if (g_paintFrame) {
-        g_CurrentState = nullptr;
-        g_paintFrame->Destroy();
-        wxEntryCleanup();
-    }
+    g_CurrentState = nullptr;
+    benchgui::stop();
     return 0;
 }

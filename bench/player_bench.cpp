@@ -3,6 +3,7 @@
 #include "app/data_files.h"
 #include "app/orvex_state.h"
 #include "app/picture_settings.h"
+#include "bench/gui_session.h"
 #include "bench/rig_frames.h"
 #include "browse/orvex_browse_state.h"
 #include "browse/orvex_progress_bar.h"
@@ -12,14 +13,14 @@
 #include "pipeline/frame_fit.h"
 #include "pipeline/orvex_screen.h"
 #include "pipeline/recording.h"
+#include "pipeline/screen_painter.h"
 #include "platform/clock.h"
 #include "tests/support/numbered_video.h"
 
 #include <benchmark/benchmark.h>
 
-#include <wx/app.h>
-#include <wx/frame.h>
-#include <wx/panel.h>
+#include <wx/dcclient.h>
+#include <wx/rawbmp.h>
 
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
@@ -27,6 +28,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <vector>
@@ -87,7 +89,6 @@ const std::string& video(int kind, int w)
     return path;
 }
 
-wxFrame* g_window = nullptr;
 COrvexScreen* g_screen = nullptr;
 COrvexBrowseState* g_browse = nullptr;
 const wxSize kScreen(640, 480);
@@ -180,11 +181,74 @@ void BM_PlaybackGrab(benchmark::State& state)
     wxTheApp->Yield();
 }
 
+// The paint alone, a 640 x 480 picture: as the screen paints now (the picture's surface, made
+// like the window's own, kept between passes) and as it painted before (the picture's pixels into a
+// kept bitmap, then the toolkit's client context and bitmap drawing, which converts the
+// bitmap into a new surface of its own every time).
+wxImage paintPicture()
+{
+    const cv::Mat f = benchrig::rigFrames(640, 480, 1)[0];
+    wxImage img(640, 480, false);
+    cv::Mat rgb(480, 640, CV_8UC3, img.GetData());
+    cv::cvtColor(f, rgb, cv::COLOR_BGR2RGB);
+    return img;
+}
+
+void BM_PaintKept(benchmark::State& state)
+{
+    const wxImage img = paintPicture();
+    ScreenPainter painter;
+    for (auto _ : state)
+        painter.paint(*g_screen, img, 0, 0, false);
+    wxTheApp->Yield();
+}
+
+void BM_PaintFormer(benchmark::State& state)
+{
+    const wxImage img = paintPicture();
+    wxBitmap shown(img);
+    for (auto _ : state) {
+        {
+            wxNativePixelData data(shown);
+            wxNativePixelData::Iterator line(data);
+            const unsigned char* from = img.GetData();
+            for (int r = 0; r < img.GetHeight(); ++r, from += img.GetWidth() * 3) {
+                std::memcpy(&line.Red(), from, static_cast<size_t>(img.GetWidth()) * 3);
+                line.OffsetY(data, 1);
+            }
+        }
+        wxClientDC dc(g_screen);
+        dc.DrawBitmap(shown, 0, 0, false);
+    }
+    wxTheApp->Yield();
+}
+
 // ---- A drag along the whole bar of a ten-minute recording --------------------------------------
 
-void BM_DragAcrossBar(benchmark::State& state)
+const std::string& tenMinutes()
 {
     static const std::string path = recorded(1280, 960, 9000);
+    return path;
+}
+
+void timingCounters(benchmark::State& state, std::vector<double>& ms)
+{
+    std::sort(ms.begin(), ms.end());
+    state.counters["handlers"] = static_cast<double>(ms.size());
+    state.counters["median_ms"] = ms[ms.size() / 2];
+    state.counters["p90_ms"] = ms[ms.size() * 9 / 10];
+    state.counters["longest_ms"] = ms.back();
+}
+
+double msSince(std::chrono::steady_clock::time_point t0)
+{
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+}
+
+// Each pointer move of the drag, one pixel apart; the release lands on the exact frame.
+void BM_DragAcrossBar(benchmark::State& state)
+{
+    const std::string& path = tenMinutes();
     COrvexVideoControlBox* player = g_browse->player();
     player->visible = true;
     player->layoutPlayer(wxBitmap(652, 108), 150, 560);
@@ -200,24 +264,43 @@ void BM_DragAcrossBar(benchmark::State& state)
         bar->GetEventHandler()->ProcessEvent(e);
     };
     std::vector<double> ms;
+    double release = 0;
     for (auto _ : state) {
         ms.clear();
         for (int x = 0; x <= bar->width; ++x) {
             const auto t0 = std::chrono::steady_clock::now();
             send(x == 0 ? wxEVT_LEFT_DOWN : wxEVT_MOTION, x);
-            ms.push_back(
-                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
-                    .count());
+            ms.push_back(msSince(t0));
         }
+        const auto t0 = std::chrono::steady_clock::now();
         send(wxEVT_LEFT_UP, bar->width);
+        release = msSince(t0);
     }
-    std::sort(ms.begin(), ms.end());
-    state.counters["handlers"] = static_cast<double>(ms.size());
-    state.counters["median_ms"] = ms[ms.size() / 2];
-    state.counters["p90_ms"] = ms[ms.size() * 9 / 10];
-    state.counters["longest_ms"] = ms.back();
+    timingCounters(state, ms);
+    state.counters["release_ms"] = release;
     state.counters["frames"] = player->frameCount();
     player->closeVideo();
+}
+
+// What each move cost before the key frames stood in: an exact seek and read of the frame,
+// decoding from the key frame before it.
+void BM_DragExactSeeks(benchmark::State& state)
+{
+    VideoSource source;
+    source.open(tenMinutes());
+    const int total = static_cast<int>(source.reportedFrameCount()), width = 564;
+    cv::Mat frame;
+    std::vector<double> ms;
+    for (auto _ : state) {
+        ms.clear();
+        for (int x = 0; x <= width; ++x) {
+            const auto t0 = std::chrono::steady_clock::now();
+            source.seek(x < width ? x * total / width : total - 1);
+            source.read(frame);
+            ms.push_back(msSince(t0));
+        }
+    }
+    timingCounters(state, ms);
 }
 
 // ---- Photo pass -------------------------------------------------------------------------------
@@ -259,32 +342,19 @@ void BM_PhotoPass(benchmark::State& state)
     wxTheApp->Yield();
 }
 
-class BenchApp : public wxApp
-{
-public:
-    bool OnInit() override { return true; }
-};
-
 } // namespace
 
 int main(int argc, char** argv)
 {
     benchmark::Initialize(&argc, argv);
-    if (!std::getenv("DISPLAY")) {
+    wxPanel* panel = benchgui::start(argc, argv, wxSize(1000, 700));
+    if (!panel) {
         std::fprintf(stderr, "the browse benchmarks paint: run them under xvfb-run\n");
         return 1;
     }
-    wxApp::SetInstance(new BenchApp);
-    if (!wxEntryStart(argc, argv))
-        return 1;
-    wxTheApp->CallOnInit();
-    wxInitAllImageHandlers();
-    g_window = new wxFrame(nullptr, wxID_ANY, "bench", wxDefaultPosition, wxSize(1000, 700));
-    auto* panel = new wxPanel(g_window);
     g_screen = new COrvexScreen(panel, kScreen, wxPoint(0, 0));
     g_browse = new COrvexBrowseState(panel, wxPoint(136, 16));
-    g_window->Show();
-    wxTheApp->Yield();
+    benchgui::show();
 
     for (int kind : {0, 1})
         for (int w : {1920, 1280}) {
@@ -308,8 +378,19 @@ int main(int argc, char** argv)
                 ->Unit(benchmark::kMillisecond)
                 ->UseRealTime();
         }
+    benchmark::RegisterBenchmark("BM_PaintKept", BM_PaintKept)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("BM_PaintFormer", BM_PaintFormer)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
     benchmark::RegisterBenchmark("BM_DragAcrossBar", BM_DragAcrossBar)
         ->Iterations(1)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("BM_DragExactSeeks", BM_DragExactSeeks)
+        ->Iterations(1)
+        ->Repetitions(3)
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();
     benchmark::RegisterBenchmark("BM_PhotoBaseline", BM_PhotoBaseline)
@@ -322,8 +403,7 @@ int main(int argc, char** argv)
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     g_CurrentState = nullptr;
-    g_window->Destroy();
-    wxEntryCleanup();
+    benchgui::stop();
     std::filesystem::remove_all(folder());
     return 0;
 }

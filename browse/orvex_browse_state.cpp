@@ -8,10 +8,10 @@
 #include "browse/orvex_browse_panel.h"
 #include "browse/orvex_video_control_box.h"
 #include "capture/preview_layout.h"
+#include "capture/zoom_control.h"
 #include "pipeline/capture_state.h"
 
 #include <wx/filename.h>
-#include <wx/scrolbar.h>
 
 #include <algorithm>
 
@@ -24,7 +24,6 @@ constexpr int kToolIds[3] = {ID_BROWSE_SNAPSHOT, ID_BROWSE_MIRROR, ID_BROWSE_ROT
 const char* const kToolPictures[6] = {"snap_release.bmp",   "snap_click.bmp",
                                       "mirror_release.bmp", "mirror_click.bmp",
                                       "rotate_release.bmp", "rotate_click.bmp"};
-constexpr int kZoomRange = 20;
 constexpr int kRefW = 148, kRefH = 652;
 
 COrvexBrowsePanel* strip()
@@ -50,19 +49,7 @@ COrvexBrowseState::COrvexBrowseState(wxWindow* parent, const wxPoint& origin)
         m_tools[i] = b;
     }
 
-    m_zoomBar = new wxScrollBar(parent, wxID_ANY, wxPoint(origin.x + 134, origin.y + 52),
-                                wxSize(14, 300), wxSB_VERTICAL);
-    m_zoomBar->SetScrollbar(kZoomRange, 0, kZoomRange, 5);
-    for (const auto& t : {wxEVT_SCROLL_TOP, wxEVT_SCROLL_BOTTOM, wxEVT_SCROLL_LINEUP,
-                          wxEVT_SCROLL_LINEDOWN, wxEVT_SCROLL_PAGEUP, wxEVT_SCROLL_PAGEDOWN,
-                          wxEVT_SCROLL_THUMBTRACK, wxEVT_SCROLL_THUMBRELEASE, wxEVT_SCROLL_CHANGED})
-        m_zoomBar->Bind(t, &COrvexBrowseState::onZoomScroll, this);
-    m_zoomBar->Hide();
-
-    m_zoomLabelBackground = wxBitmap(32, 20);
-    m_zoomLabel = new SkinBitmap(parent, wxID_ANY, m_zoomLabelBackground,
-                                 wxPoint(origin.x + 116, origin.y + 32), wxSize(32, 20));
-    m_zoomLabel->Hide();
+    m_zoom = std::make_unique<ZoomControl>(*this, parent, origin);
 
     m_player = new COrvexVideoControlBox(parent, wxPoint(origin.x + 148, origin.y + 544),
                                          wxSize(652, 108));
@@ -71,8 +58,7 @@ COrvexBrowseState::COrvexBrowseState(wxWindow* parent, const wxPoint& origin)
 COrvexBrowseState::~COrvexBrowseState()
 {
     m_player->Destroy();
-    m_zoomLabel->Destroy();
-    m_zoomBar->Destroy();
+    m_zoom.reset();
     for (SkinBitmap* b : m_tools)
         b->Destroy();
     // The tab button goes with the background window.
@@ -112,10 +98,8 @@ void COrvexBrowseState::enter()
     showTabPicture();
     for (SkinBitmap* b : m_tools)
         b->Show();
-    m_zoomBar->Show();
-    m_zoomBar->SetThumbPosition(kZoomRange);
-    showZoomLabel(0);
-    m_zoomLabel->Show();
+    m_zoom->show(true);
+    m_zoom->reset();
     m_mirrorOn = false;
     m_toolLook[1] = false;
     showToolPicture(ToolMirror, false);
@@ -133,8 +117,7 @@ void COrvexBrowseState::leave()
 {
     m_active = false;
     showTabPicture();
-    m_zoomLabel->Hide();
-    m_zoomBar->Hide();
+    m_zoom->show(false);
     hideTools();
     m_player->visible = false;
     m_player->hidePlayerControls();
@@ -329,24 +312,9 @@ void COrvexBrowseState::keyEscape()
     switchState(StatePreview);
 }
 
-void COrvexBrowseState::showZoomLabel(int level)
-{
-    m_zoomLabel->show(makeZoomLabel(level, copyBitmap(m_zoomLabelBackground)));
-}
-
 void COrvexBrowseState::wheelStep(int delta)
 {
-    m_zoomBar->SetThumbPosition(m_zoomBar->GetThumbPosition() + delta);
-    showZoomLabel(kZoomRange - m_zoomBar->GetThumbPosition());
-}
-
-void COrvexBrowseState::onZoomScroll(wxScrollEvent& event)
-{
-    event.Skip();
-    showZoomLabel(kZoomRange - event.GetPosition());
-    m_zoomLabel->Refresh();
-    if (g_MainFrame)
-        g_MainFrame->takeFocus();
+    m_zoom->step(delta);
 }
 
 // ---- Layout -------------------------------------------------------------------------------------
@@ -400,30 +368,14 @@ void COrvexBrowseState::layoutSide(wxBitmap side)
 
 void COrvexBrowseState::layoutBars(wxBitmap side, wxBitmap topBar)
 {
-    const int a = side.IsOk() ? side.GetWidth() : kRefW, b = side.IsOk() ? side.GetHeight() : kRefH;
-    const ZoomPlace z =
-        zoomPlace(a, b, m_panel.x, m_panel.y, topBar.IsOk() ? topBar.GetHeight() : 52);
-    // Never below the toolkit's own size for a scroll bar (GTK complains); clipped instead.
-    const wxSize least = m_zoomBar->GetBestSize();
-    m_zoomBar->SetSize(z.bar.x, z.bar.y, std::max(z.bar.w, least.x), std::max(z.bar.h, least.y));
-    m_zoomBar->Refresh();
-    m_zoomLabel->SetSize(z.label.x, z.label.y, std::max(z.label.w, 1), std::max(z.label.h, 1));
-    const wxRect under(z.label.x - m_panel.x, z.label.y - m_panel.y, std::max(z.label.w, 1),
-                       std::max(z.label.h, 1));
-    if (side.IsOk() && wxRect(0, 0, side.GetWidth(), side.GetHeight()).Contains(under))
-        m_zoomLabelBackground = side.GetSubBitmap(under);
-    else
-        m_zoomLabelBackground = wxBitmap(under.width, under.height);
-    showZoomLabel(kZoomRange - m_zoomBar->GetThumbPosition());
-    m_zoomLabel->Refresh();
+    m_zoom->layout(side, topBar, m_panel);
 }
 
 void COrvexBrowseState::hideAll()
 {
     m_tabButton->Hide();
     hideTools();
-    m_zoomBar->Hide();
-    m_zoomLabel->Hide();
+    m_zoom->show(false);
     m_player->visible = false;
     m_player->hidePlayerControls();
 }
@@ -437,8 +389,7 @@ void COrvexBrowseState::showAll()
         m_tools[ToolSnapshot]->Show();
     m_tools[ToolMirror]->Show();
     m_tools[ToolRotate]->Show();
-    m_zoomBar->Show();
-    m_zoomLabel->Show();
+    m_zoom->show(true);
     if (m_isVideo == 1) {
         m_player->visible = true;
         m_player->showPlayerControls();

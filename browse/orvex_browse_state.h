@@ -3,15 +3,16 @@
 #pragma once
 
 #include "app/orvex_state.h"
+#include "capture/zoom_control.h"
 
 #include <wx/bitmap.h>
 
 #include <array>
+#include <memory>
 
 class SkinBitmap;
 class COrvexVideoControlBox;
 class wxScrollBar;
-class wxScrollEvent;
 
 constexpr int ID_BROWSE_SNAPSHOT = 12310;
 constexpr int ID_BROWSE_MIRROR = 12311;
@@ -51,8 +52,8 @@ public:
     bool isVideo() const { return m_isVideo == 1; }
     COrvexVideoControlBox* player() const { return m_player; }
     SkinBitmap* toolButton(int id) const;
-    wxScrollBar* zoomBar() const { return m_zoomBar; }
-    SkinBitmap* zoomLabel() const { return m_zoomLabel; }
+    wxScrollBar* zoomBar() const { return m_zoom->bar(); }
+    SkinBitmap* zoomLabel() const { return m_zoom->label(); }
     bool snapshotHeld() const { return m_snapshotHeld; }
     bool mirrorOn() const { return m_mirrorOn; }
     int rotationStep() const { return m_rotationStep; }
@@ -61,21 +62,17 @@ public:
 private:
     enum Tool { ToolSnapshot, ToolMirror, ToolRotate };
     void onToolDown(wxMouseEvent& event);
-    void onZoomScroll(wxScrollEvent& event);
     void snapshotPressed();
     void mirrorToggle();
     void rotateStep();
     void showToolPicture(Tool t, bool click);
-    void showZoomLabel(int level);
     void placeTools(bool video, int spacing);
     void loadToolPictures(int w, int h);
     void hideTools();
 
     std::array<SkinBitmap*, 3> m_tools{};
     std::array<wxBitmap, 6> m_toolPictures; // release, click per tool
-    wxScrollBar* m_zoomBar = nullptr;
-    SkinBitmap* m_zoomLabel = nullptr;
-    wxBitmap m_zoomLabelBackground;
+    std::unique_ptr<ZoomControl> m_zoom;
     COrvexVideoControlBox* m_player = nullptr;
     wxString m_status;
     int m_isVideo = 0;

@@ -83,6 +83,7 @@ void COrvexVideoControlBox::openVideo(const std::string& path)
 {
     closeVideo();
     m_source.open(path);
+    m_path = path;
     m_frameRate = plausibleFrameRate(m_source.reportedFrameRate());
     // Without an index the reader works the count out from the duration and the rate, so a
     // nonsense rate makes the count nonsense too.
@@ -95,12 +96,17 @@ void COrvexVideoControlBox::openVideo(const std::string& path)
 void COrvexVideoControlBox::closeVideo()
 {
     m_source.close();
+    m_keyFrames.close();
+    m_keyFramesTried = false;
+    m_scrubbedTo = -1;
+    m_path.clear();
     m_frame.release();
 }
 
 void COrvexVideoControlBox::stop()
 {
     m_position = 0;
+    m_scrubbedTo = -1;
     m_source.seek(0);
     m_bar->setPosition(0);
     drawTime();
@@ -136,6 +142,9 @@ void COrvexVideoControlBox::showButtonPictures()
 
 cv::Mat* COrvexVideoControlBox::nextFrame()
 {
+    // A drag that ended unseen (the window lost the pointer) still lands on its frame.
+    if (!m_dragging)
+        landScrub();
     if (m_playState == PlayPlaying && !m_dragging) {
         const bool more = m_frameCount == 0 || m_position < m_frameCount;
         if (more && m_source.read(m_frame)) {
@@ -178,11 +187,36 @@ void COrvexVideoControlBox::drawTime()
 
 void COrvexVideoControlBox::seekTo(int i)
 {
+    m_scrubbedTo = -1;
     m_position = i;
     m_source.seek(i);
     if (m_source.read(m_frame))
         drawTime();
     m_position = i + 1;
+}
+
+bool COrvexVideoControlBox::scrubTo(int i)
+{
+    if (!m_keyFramesTried) {
+        m_keyFramesTried = true;
+        m_keyFrames.open(m_path);
+    }
+    if (m_keyFrames.read(i, m_frame) < 0)
+        return false;
+    m_position = i;
+    drawTime();
+    m_position = i + 1;
+    m_scrubbedTo = i;
+    return true;
+}
+
+void COrvexVideoControlBox::landScrub()
+{
+    if (m_scrubbedTo < 0)
+        return;
+    const int i = m_scrubbedTo;
+    m_scrubbedTo = -1;
+    seekTo(i);
 }
 
 void COrvexVideoControlBox::onControlDown(wxMouseEvent& event)
@@ -229,7 +263,10 @@ void COrvexVideoControlBox::onMotion(wxMouseEvent& event)
     m_bar->drawProgress(std::min(x, m_bar->GetSize().x));
     const int i = frameAtX(x, m_bar->total, m_bar->width);
     m_bar->position = i;
-    seekTo(i);
+    // A seek decodes from the key frame before the frame to the frame; the key frame alone
+    // is enough while the pointer moves on.
+    if (!scrubTo(i))
+        seekTo(i);
 }
 
 void COrvexVideoControlBox::endDrag()
@@ -237,6 +274,7 @@ void COrvexVideoControlBox::endDrag()
     m_dragging = false;
     if (m_bar->HasCapture())
         m_bar->ReleaseMouse();
+    landScrub();
 }
 
 void COrvexVideoControlBox::onControlUp(wxMouseEvent& event)
@@ -248,6 +286,7 @@ void COrvexVideoControlBox::onControlUp(wxMouseEvent& event)
 void COrvexVideoControlBox::onCaptureLost(wxMouseCaptureLostEvent&)
 {
     m_dragging = false;
+    landScrub();
 }
 
 // ---- Layout ---------------------------------------------------------------------------------

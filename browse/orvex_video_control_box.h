@@ -2,6 +2,7 @@
 // buttons. It does not paint the video; the screen's pass asks it for one frame at a time.
 #pragma once
 
+#include "browse/key_frame_reader.h"
 #include "browse/video_source.h"
 
 #include <wx/bitmap.h>
@@ -65,6 +66,11 @@ private:
     void drawTime();
     // Seeks to frame i and shows it; the next frame read is i + 1.
     void seekTo(int i);
+    // While dragging: shows the key frame at or before i, the bar and time at i; false when
+    // the file gives no key frame that way.
+    bool scrubTo(int i);
+    // The exact frame of the last key frame shown, when one was.
+    void landScrub();
     void loadPictures(int w, int h);
     void onControlDown(wxMouseEvent& event);
     void onControlUp(wxMouseEvent& event);
@@ -80,6 +86,10 @@ private:
     SkinBitmap* m_timeLabel = nullptr;
     COrvexProgressBar* m_bar = nullptr;
     VideoSource m_source;
+    std::string m_path;
+    KeyFrameReader m_keyFrames;
+    bool m_keyFramesTried = false; // opened, or found unusable, for this file
+    int m_scrubbedTo = -1;         // the frame a key frame stands in for
     cv::Mat m_frame;
     int m_playState = PlayNone;
     int m_frameCount = 0;

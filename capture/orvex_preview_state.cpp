@@ -8,13 +8,13 @@
 #include "capture/em2800_prop.h"
 #include "capture/preview_layout.h"
 #include "capture/time_span.h"
+#include "capture/zoom_control.h"
 #include "devctl/orvex_io_control_box.h"
 #include "pipeline/capture_state.h"
 #include "pipeline/recording.h"
 #include "platform/services.h"
 
 #include <wx/combobox.h>
-#include <wx/scrolbar.h>
 
 #include <opencv2/imgproc.hpp>
 #include <opencv2/videoio.hpp>
@@ -29,7 +29,6 @@ const char* const kToolPictures[8] = {
     "snap_release.bmp",   "snap_click.bmp",   "rec_release.bmp",    "rec_click.bmp",
     "mirror_release.bmp", "mirror_click.bmp", "rotate_release.bmp", "rotate_click.bmp"};
 enum Tool { ToolSnapshot, ToolRecord, ToolMirror, ToolRotate };
-constexpr int kZoomRange = 20;
 // A camera that has sent no new frame for this long gives nothing.
 constexpr uint32_t kNoFrameMs = 1000;
 // A camera re-opened on tube input: its settling pause, then how long its first frame
@@ -56,24 +55,7 @@ COrvexPreviewState::COrvexPreviewState(wxWindow* parent, const wxPoint& origin)
         m_tools[static_cast<size_t>(i)] = b;
     }
 
-    m_zoomBar = new wxScrollBar(parent, wxID_ANY, wxPoint(origin.x + 134, origin.y + 52),
-                                wxSize(14, 300), wxSB_VERTICAL);
-    m_zoomBar->SetScrollbar(kZoomRange, 0, kZoomRange, 5);
-    m_zoomBar->Bind(wxEVT_SCROLL_TOP, &COrvexPreviewState::onZoomScroll, this);
-    m_zoomBar->Bind(wxEVT_SCROLL_BOTTOM, &COrvexPreviewState::onZoomScroll, this);
-    m_zoomBar->Bind(wxEVT_SCROLL_LINEUP, &COrvexPreviewState::onZoomScroll, this);
-    m_zoomBar->Bind(wxEVT_SCROLL_LINEDOWN, &COrvexPreviewState::onZoomScroll, this);
-    m_zoomBar->Bind(wxEVT_SCROLL_PAGEUP, &COrvexPreviewState::onZoomScroll, this);
-    m_zoomBar->Bind(wxEVT_SCROLL_PAGEDOWN, &COrvexPreviewState::onZoomScroll, this);
-    m_zoomBar->Bind(wxEVT_SCROLL_THUMBTRACK, &COrvexPreviewState::onZoomScroll, this);
-    m_zoomBar->Bind(wxEVT_SCROLL_THUMBRELEASE, &COrvexPreviewState::onZoomScroll, this);
-    m_zoomBar->Bind(wxEVT_SCROLL_CHANGED, &COrvexPreviewState::onZoomScroll, this);
-    m_zoomBar->Hide();
-
-    m_zoomLabelBackground = wxBitmap(32, 20);
-    m_zoomLabel = new SkinBitmap(parent, wxID_ANY, m_zoomLabelBackground,
-                                 wxPoint(origin.x + 116, origin.y + 32), wxSize(32, 20));
-    m_zoomLabel->Hide();
+    m_zoom = std::make_unique<ZoomControl>(*this, parent, origin);
 
     m_cameraList = new wxComboBox(parent, 12390, wxEmptyString, wxDefaultPosition, wxDefaultSize, 0,
                                   nullptr, wxCB_READONLY);
@@ -87,8 +69,7 @@ COrvexPreviewState::~COrvexPreviewState()
 {
     if (m_ioBox)
         m_ioBox->Destroy();
-    m_zoomLabel->Destroy();
-    m_zoomBar->Destroy();
+    m_zoom.reset();
     for (SkinBitmap* b : m_tools)
         b->Destroy();
     // The tab button goes with the background window.
@@ -123,9 +104,8 @@ void COrvexPreviewState::enter()
         m_tools[ToolRotate]->Show();
     }
     setMirror(m_mirrorOn);
-    showZoomLabel();
-    m_zoomLabel->Show();
-    m_zoomBar->Show();
+    m_zoom->showLabel();
+    m_zoom->show(true);
     if (g_UsbState != 0) {
         if (g_UsbState == 2) {
             m_ioBox->close();
@@ -144,8 +124,7 @@ void COrvexPreviewState::leave()
     showTabPicture();
     for (SkinBitmap* b : m_tools)
         b->Hide();
-    m_zoomLabel->Hide();
-    m_zoomBar->Hide();
+    m_zoom->show(false);
     m_ioBox->hideControls();
 }
 
@@ -324,8 +303,7 @@ wxColour COrvexPreviewState::statusColour()
 
 void COrvexPreviewState::wheelStep(int delta)
 {
-    m_zoomBar->SetThumbPosition(m_zoomBar->GetThumbPosition() + delta);
-    showZoomLabel();
+    m_zoom->step(delta);
 }
 
 void COrvexPreviewState::keyLeft()
@@ -441,21 +419,6 @@ void COrvexPreviewState::onToolUp(wxMouseEvent& event)
     }
 }
 
-void COrvexPreviewState::onZoomScroll(wxScrollEvent& event)
-{
-    event.Skip();
-    showZoomLabel();
-    m_zoomLabel->Refresh();
-    if (g_MainFrame)
-        g_MainFrame->takeFocus();
-}
-
-void COrvexPreviewState::showZoomLabel()
-{
-    const int level = kZoomRange - m_zoomBar->GetThumbPosition();
-    m_zoomLabel->show(makeZoomLabel(level, copyBitmap(m_zoomLabelBackground)));
-}
-
 // ---- Layout -------------------------------------------------------------------------------------
 
 void COrvexPreviewState::relayout(wxBitmap topLeft, wxBitmap side, wxBitmap topBar,
@@ -500,20 +463,7 @@ void COrvexPreviewState::layoutSide(wxBitmap side)
 
 void COrvexPreviewState::layoutBars(wxBitmap side, wxBitmap topBar)
 {
-    const int a = side.IsOk() ? side.GetWidth() : 148, b = side.IsOk() ? side.GetHeight() : 652;
-    ZoomPlace z = zoomPlace(a, b, m_panel.x, m_panel.y, topBar.IsOk() ? topBar.GetHeight() : 52);
-    // Never below the toolkit's own size for a scroll bar: GTK cannot lay one out smaller
-    // and complains; in a tiny window the bar is clipped instead.
-    const wxSize least = m_zoomBar->GetBestSize();
-    m_zoomBar->SetSize(z.bar.x, z.bar.y, std::max(z.bar.w, least.x), std::max(z.bar.h, least.y));
-    m_zoomLabel->SetSize(z.label.x, z.label.y, std::max(z.label.w, 1), std::max(z.label.h, 1));
-    const wxRect under(z.label.x - m_panel.x, z.label.y - m_panel.y, std::max(z.label.w, 1),
-                       std::max(z.label.h, 1));
-    if (side.IsOk() && wxRect(0, 0, side.GetWidth(), side.GetHeight()).Contains(under))
-        m_zoomLabelBackground = side.GetSubBitmap(under);
-    else
-        m_zoomLabelBackground = wxBitmap(under.width, under.height);
-    showZoomLabel();
+    m_zoom->layout(side, topBar, m_panel);
 }
 
 void COrvexPreviewState::hideAll()
@@ -521,8 +471,7 @@ void COrvexPreviewState::hideAll()
     m_tabButton->Hide();
     for (SkinBitmap* b : m_tools)
         b->Hide();
-    m_zoomBar->Hide();
-    m_zoomLabel->Hide();
+    m_zoom->show(false);
     m_ioBox->hideControls();
 }
 
@@ -535,8 +484,7 @@ void COrvexPreviewState::showAll()
         m_tools[static_cast<size_t>(t)]->Show();
     if (m_rotateShown)
         m_tools[ToolRotate]->Show();
-    m_zoomBar->Show();
-    m_zoomLabel->Show();
+    m_zoom->show(true);
     if (m_ioPresent)
         m_ioBox->showControls();
 }

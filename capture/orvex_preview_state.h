@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/orvex_state.h"
+#include "capture/zoom_control.h"
 #include "platform/capture.h"
 #include "platform/clock.h"
 
@@ -14,7 +15,6 @@ class COrvexIOControlBox;
 class SkinBitmap;
 class wxComboBox;
 class wxScrollBar;
-class wxScrollEvent;
 
 enum CameraKind { KindNone = 0, KindKelmo = 1, KindK1100 = 2, KindTelCap = 3, KindGeneric = 4 };
 
@@ -92,14 +92,13 @@ public:
     }
     bool recording() const { return m_toolLook[0]; }
     SkinBitmap* toolButton(int i) const { return m_tools[static_cast<size_t>(i)]; }
-    wxScrollBar* zoomBar() const { return m_zoomBar; }
-    SkinBitmap* zoomLabel() const { return m_zoomLabel; }
+    wxScrollBar* zoomBar() const { return m_zoom->bar(); }
+    SkinBitmap* zoomLabel() const { return m_zoom->label(); }
     bool ioPresent() const { return m_ioPresent; }
 
 private:
     void onToolDown(wxMouseEvent& event);
     void onToolUp(wxMouseEvent& event);
-    void onZoomScroll(wxScrollEvent& event);
     void mirrorToggle();
     void updateRotateLook();
     void tubeWatch();
@@ -112,7 +111,6 @@ private:
     void clearCameraList();
     void addCamera(int index, std::unique_ptr<platform::Capture> capture);
     bool openGeneric(platform::Capture* cap, int index, const char* okLine, const char* failLine);
-    void showZoomLabel();
     void loadToolPictures(int w, int h);
 
     // Camera search
@@ -132,9 +130,7 @@ private:
     // Tools: snapshot, record, mirror, rotate; pictures release/click per tool
     std::array<SkinBitmap*, 4> m_tools{};
     std::array<wxBitmap, 8> m_toolPictures;
-    wxScrollBar* m_zoomBar = nullptr;
-    SkinBitmap* m_zoomLabel = nullptr;
-    wxBitmap m_zoomLabelBackground;
+    std::unique_ptr<ZoomControl> m_zoom;
     wxPoint m_panel{0, 0}; // the tool panel's origin as laid out
     int m_topBarHeight = 52;
     COrvexIOControlBox* m_ioBox = nullptr;

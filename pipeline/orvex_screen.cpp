@@ -11,9 +11,6 @@
 #include "pipeline/time_stamp.h"
 
 #include <wx/dcclient.h>
-#include <wx/rawbmp.h>
-
-#include <cstring>
 
 wxSize g_LastDrawSize(0, 0);
 
@@ -50,51 +47,10 @@ void COrvexScreen::showExitButton(bool show)
     m_exitButton->Show(show);
 }
 
-// The picture's pixels into the bitmap painted last, when both have the same size: a fresh
-// bitmap on every pass costs an allocation and a conversion of the whole picture.
-bool COrvexScreen::refillShown()
-{
-    static_assert(wxNativePixelFormat::BitsPerPixel == 24 && wxNativePixelFormat::RED == 0 &&
-                      wxNativePixelFormat::GREEN == 1 && wxNativePixelFormat::BLUE == 2,
-                  "rows are copied as they are: the bitmap must hold RGB triples");
-    const int w = m_picture.GetWidth(), h = m_picture.GetHeight();
-    if (!m_shown.IsOk() || m_shown.GetWidth() != w || m_shown.GetHeight() != h)
-        return false;
-    wxNativePixelData data(m_shown);
-    if (!data || data.GetWidth() != w || data.GetHeight() != h)
-        return false;
-    const unsigned char* from = m_picture.GetData();
-    const size_t row = static_cast<size_t>(w) * 3;
-    wxNativePixelData::Iterator line(data);
-    for (int r = 0; r < h; ++r, from += row) {
-        std::memcpy(&line.Red(), from, row);
-        line.OffsetY(data, 1);
-    }
-    return true;
-}
-
-void COrvexScreen::paint(int x, int y)
-{
-    if (!refillShown())
-        m_shown = wxBitmap(m_picture);
-    m_offset = wxPoint(x, y);
-    wxClientDC dc(this);
-    const wxSize size(m_picture.GetWidth(), m_picture.GetHeight());
-    if (g_LastDrawSize != size) {
-        dc.SetBackground(*wxBLACK_BRUSH);
-        dc.Clear();
-    }
-    g_LastDrawSize = size;
-    dc.DrawBitmap(m_shown, x, y, false);
-}
-
 void COrvexScreen::onPaint(wxPaintEvent&)
 {
     wxPaintDC dc(this);
-    dc.SetBackground(*wxBLACK_BRUSH);
-    dc.Clear();
-    if (m_shown.IsOk())
-        dc.DrawBitmap(m_shown, m_offset.x, m_offset.y, false);
+    m_painter.repaint(dc);
 }
 
 void COrvexScreen::drawFrame()
@@ -137,7 +93,10 @@ void COrvexScreen::drawFrame()
             const wxPoint at = m_exitButton->GetPosition() - wxPoint(fit.x, fit.y);
             m_picture.Paste(m_exitImage, at.x, at.y);
         }
-        paint(fit.x, fit.y);
+        const wxSize size(fit.width, fit.height);
+        m_offset = wxPoint(fit.x, fit.y);
+        m_painter.paint(*this, m_picture, fit.x, fit.y, g_LastDrawSize != size);
+        g_LastDrawSize = size;
     }
 
     // The frame itself only when a file keeps it (snapshot, recording).

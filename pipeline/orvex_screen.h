@@ -3,8 +3,8 @@
 
 #include "app/screen_base.h"
 #include "pipeline/picture_composer.h"
+#include "pipeline/screen_painter.h"
 
-#include <wx/bitmap.h>
 #include <wx/image.h>
 
 class COrvexScreen : public COrvexScreenBase
@@ -21,18 +21,16 @@ public:
     // The picture painted by the last pass and where it went (tests compare them).
     const wxImage& lastPicture() const { return m_picture; }
     wxPoint lastOffset() const { return m_offset; }
-    // The bitmap on the window, repainted on expose.
-    const wxBitmap& shownBitmap() const { return m_shown; }
+    // The picture on the window as the painter holds it for exposes.
+    wxImage shownPicture() const { return m_painter.shown(); }
 
 private:
-    void paint(int x, int y);
-    bool refillShown();
     void onPaint(wxPaintEvent& event);
 
     wxImage m_exitImage;
     SkinBitmap* m_exitButton = nullptr;
     wxImage m_picture;
-    wxBitmap m_shown; // repainted on expose
+    ScreenPainter m_painter;
     wxPoint m_offset{0, 0};
     PictureComposer m_composer;
 };

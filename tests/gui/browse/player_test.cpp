@@ -80,6 +80,47 @@ TEST_P(PlayerOnFiles, ClickingTheBarSeeksToExactlyThatFrame)
     EXPECT_EQ(pass(), frameAtX(200, n, w) + 1);
 }
 
+TEST_P(PlayerOnFiles, DraggingShowsKeyFramesAndReleaseLandsOnTheExactFrame)
+{
+    const int n = 150;
+    const std::string path = make(n);
+    ASSERT_FALSE(path.empty());
+    box->openVideo(path);
+    const int w = bar()->width;
+    box->play();
+    mouse(bar(), wxEVT_LEFT_DOWN, 10, 8);
+    int target = frameAtX(10, n, w);
+    ASSERT_EQ(shown(), target); // the click itself is exact
+    const long decodesBefore = box->source().decodes();
+    for (int x : {100, 101, 250, 480, 470, 37, 333}) {
+        mouse(bar(), wxEVT_MOTION, x, 8, true);
+        target = frameAtX(x, n, w);
+        // The bar and the time follow the pointer; the picture is the key frame before it.
+        EXPECT_EQ(bar()->painted(), x);
+        EXPECT_EQ(box->timeShown(), timeText(target / box->frameRate())) << "x " << x;
+        const int got = shown();
+        EXPECT_LE(got, target) << "x " << x;
+        EXPECT_LT(target - got, 30) << "x " << x;
+        EXPECT_EQ(pass(), got); // no playback while the button is held
+    }
+    EXPECT_EQ(box->source().decodes(), decodesBefore) << "moves decoded whole runs of frames";
+    mouse(bar(), wxEVT_LEFT_UP, 333, 8);
+    EXPECT_EQ(shown(), target);
+    EXPECT_EQ(box->position(), target + 1);
+    EXPECT_EQ(pass(), target + 1);
+
+    // A drag whose button-up never arrives (the pointer was taken away) lands all the same.
+    box->pause();
+    mouse(bar(), wxEVT_LEFT_DOWN, 200, 8);
+    mouse(bar(), wxEVT_MOTION, 400, 8, true);
+    wxMouseCaptureLostEvent lost(bar()->GetId());
+    lost.SetEventObject(bar());
+    bar()->GetEventHandler()->ProcessEvent(lost);
+    EXPECT_FALSE(box->dragging());
+    EXPECT_EQ(shown(), frameAtX(400, n, w));
+    EXPECT_EQ(pass(), frameAtX(400, n, w));
+}
+
 INSTANTIATE_TEST_SUITE_P(Files, PlayerOnFiles,
                          ::testing::Values(Source::Recorder, Source::FfmpegMov),
                          [](const auto& info) {
@@ -288,12 +329,14 @@ TEST_F(PlayerFixture, ARealDragAcrossTheBarFollowsThePointer)
     ASSERT_TRUE(pumpUntil([&] { return box->dragging(); }));
     EXPECT_EQ(shown(), frameAtX(w * 3 / 4, n, w));
     ASSERT_TRUE(xinput::moveTo(origin.x + w / 4, origin.y + 30)); // off the bar, still held
-    ASSERT_TRUE(pumpUntil([&] { return shown() == frameAtX(w / 4, n, w); }));
-    ASSERT_TRUE(xinput::moveTo(origin.x - 50, origin.y));
-    ASSERT_TRUE(pumpUntil([&] { return shown() == 0; }));
+    ASSERT_TRUE(pumpUntil([&] { return bar()->position == frameAtX(w / 4, n, w); }));
+    EXPECT_LE(shown(), frameAtX(w / 4, n, w)); // the key frame before it, while dragging
+    ASSERT_TRUE(xinput::moveTo(origin.x + w / 2, origin.y));
+    ASSERT_TRUE(pumpUntil([&] { return bar()->position == frameAtX(w / 2, n, w); }));
     ASSERT_TRUE(xinput::release());
     ASSERT_TRUE(pumpUntil([&] { return !box->dragging(); }));
     EXPECT_FALSE(bar()->HasCapture());
+    EXPECT_EQ(shown(), frameAtX(w / 2, n, w)); // released: exactly there
 }
 
 } // namespace

@@ -201,10 +201,48 @@ TEST_F(ScreenPass, EveryPassOfTheSameSizeShowsItsOwnFrame)
         state->source = *f;
         pass();
         const cv::Mat want = pictureMat(screen->lastPicture()).clone();
-        EXPECT_EQ(cv::norm(pictureMat(screen->shownBitmap().ConvertToImage()), want, cv::NORM_L1),
-                  0.0);
+        EXPECT_EQ(cv::norm(pictureMat(screen->shownPicture()), want, cv::NORM_L1), 0.0);
         EXPECT_LT(meanDifference(onWindow(screen), want), 1.0);
     }
+}
+
+// The painter keeps its picture surface between passes: a screen that moved or changed size
+// must still be painted where it now is, and an expose repaints the picture.
+TEST_F(ScreenPass, AMovedOrResizedScreenIsPaintedWhereItIsAndExposesRepaint)
+{
+    useScreen(640, 480);
+    pumpEvents(20);
+    const cv::Mat a = scene(1280, 960);
+    cv::Mat b;
+    cv::flip(a, b, 0);
+    state->source = a;
+    pass();
+    ASSERT_LT(meanDifference(onWindow(screen), pictureMat(screen->lastPicture())), 1.0);
+
+    screen->Move(200, 100);
+    pumpUntil([&] { return screen->GetPosition() == wxPoint(200, 100); }, 500);
+    state->source = b;
+    pass();
+    const cv::Mat moved = pictureMat(screen->lastPicture()).clone();
+    EXPECT_LT(meanDifference(onWindow(screen), moved), 1.0);
+
+    screen->SetSize(320, 240);
+    pumpUntil([&] { return screen->GetClientSize() == wxSize(320, 240); }, 500);
+    state->source = a;
+    pass();
+    const cv::Mat smaller = pictureMat(screen->lastPicture()).clone();
+    ASSERT_EQ(smaller.size(), cv::Size(320, 240));
+    EXPECT_LT(meanDifference(onWindow(screen), smaller), 1.0);
+
+    // Something else drawn over the window, then an expose: the picture comes back.
+    {
+        wxClientDC dc(screen);
+        dc.SetBrush(*wxWHITE_BRUSH);
+        dc.DrawRectangle(0, 0, 320, 240);
+    }
+    ASSERT_GT(meanDifference(onWindow(screen), smaller), 20.0);
+    screen->Refresh();
+    EXPECT_TRUE(pumpUntil([&] { return meanDifference(onWindow(screen), smaller) < 1.0; }, 2000));
 }
 
 TEST_F(ScreenPass, AnIdlePassShowsWhatACapturePassShows)

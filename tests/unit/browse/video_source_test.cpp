@@ -1,6 +1,5 @@
 #include "browse/video_source.h"
-#include "unit/browse/recorded_video.h"
-#include "unit/pipeline/capture_fixture.h"
+#include "unit/browse/video_kinds.h"
 
 #include <gtest/gtest.h>
 
@@ -8,34 +7,6 @@
 
 namespace
 {
-
-enum class Maker { Recorder, FfmpegMov, FfmpegAvi };
-
-const cv::Size kSize(320, 240);
-constexpr int kFrames = 75;
-
-class VideoKinds : public CaptureFixture, public ::testing::WithParamInterface<Maker>
-{
-protected:
-    std::string make(int count = kFrames)
-    {
-        switch (GetParam()) {
-        case Maker::Recorder:
-            return recordNumbered(*clock, kSize, count);
-        case Maker::FfmpegMov: {
-            const std::string p = storage / "made.mov";
-            return numbered::h264Mov(p, kSize, count, 25) ? p : std::string();
-        }
-        case Maker::FfmpegAvi: {
-            const std::string p = storage / "made.avi";
-            return numbered::ffmpegVideo(p, kSize, count, 30, "-c:v mpeg4 -g 12 -q:v 3 -f avi")
-                       ? p
-                       : std::string();
-        }
-        }
-        return {};
-    }
-};
 
 int readNumber(VideoSource& v)
 {
@@ -124,16 +95,7 @@ TEST_P(VideoKinds, RemovedOrReplacedWhileOpenStillPlaysWhatWasOpened)
 
 INSTANTIATE_TEST_SUITE_P(Makers, VideoKinds,
                          ::testing::Values(Maker::Recorder, Maker::FfmpegMov, Maker::FfmpegAvi),
-                         [](const auto& info) {
-                             switch (info.param) {
-                             case Maker::Recorder:
-                                 return std::string("Recorder");
-                             case Maker::FfmpegMov:
-                                 return std::string("FfmpegMov");
-                             default:
-                                 return std::string("FfmpegAvi");
-                             }
-                         });
+                         makerName);
 
 TEST(VideoSourceFiles, WhatIsNotAVideoDoesNotOpen)
 {
