@@ -343,6 +343,18 @@ bool parseDevice(const std::string& kindWord, Cursor& c, DeviceSpec& d, const st
                 return false;
             }
             d.fps = v;
+        } else if (k == "scene" && scope) {
+            // The scope's picture follows its tube and LEDs; "still" only stops its travel.
+            if (!c.value(k, w, problem))
+                return false;
+            if (w.text == "pipe")
+                d.scene = Scene::Pipe;
+            else if (w.text == "still")
+                d.scene = Scene::Still;
+            else {
+                problem = "unknown scope scene '" + w.text + "' (expected pipe or still)";
+                return false;
+            }
         } else if (k == "scene" && camera) {
             if (!c.value(k, w, problem))
                 return false;
@@ -354,9 +366,11 @@ bool parseDevice(const std::string& kindWord, Cursor& c, DeviceSpec& d, const st
                 d.scene = Scene::Black;
             else if (w.text == "chart")
                 d.scene = Scene::Chart;
+            else if (w.text == "still")
+                d.scene = Scene::Still;
             else {
-                problem =
-                    "unknown scene '" + w.text + "' (expected pipe, gradient, black or chart)";
+                problem = "unknown scene '" + w.text +
+                          "' (expected pipe, gradient, black, chart or still)";
                 return false;
             }
         } else if (k == "description" && !usb) {
