@@ -92,8 +92,8 @@ double median(std::vector<double> v)
 void startRig(bool stall, bool still = false)
 {
     scopesim::setTimeSource({}, {});
-    std::string text =
-        std::string("scope \"USB Inspection Camera\" tube in") + (still ? " scene still" : "") + "\n";
+    std::string text = std::string("scope \"USB Inspection Camera\" tube in") +
+                       (still ? " scene still" : "") + "\n";
     if (stall)
         text += "at 500 frames \"USB Inspection Camera\" off\n"
                 "at 3500 frames \"USB Inspection Camera\" on\n";
