@@ -13,17 +13,8 @@ build=$(cd "${1:?build folder}" && pwd)
 secs=${2:-30}
 disp=${3:-98}
 warm=5
-work=$(mktemp -d)
-export HOME=$work XDG_CONFIG_HOME=$work/.config DISPLAY=:$disp
-Xvfb :$disp -screen 0 1600x1000x24 -nolisten tcp >/dev/null 2>&1 &
-xpid=$!
-cleanup() {
-    [ -n "${pid:-}" ] && kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null || true
-    kill "$xpid" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-for _ in $(seq 50); do xdpyinfo -display :$disp >/dev/null 2>&1 && break; sleep 0.1; done
+. "$(dirname "$0")/headless.sh"
+start_headless "$disp"
 
 hz=$(getconf CLK_TCK)
 # utime + stime of all threads, in clock ticks (fields 14 and 15; the name has no blanks).
@@ -63,6 +54,8 @@ sleep "$secs"
 c1=$(cpu $pid) f1=$(painted $pid)
 frames=$((f1 - f0))
 [ "$frames" -gt 0 ] || { echo "the viewer painted nothing" >&2; exit 1; }
+lost=$(camera_losses)
+[ -z "$lost" ] || { echo "the viewer lost its camera: $lost" >&2; exit 1; }
 echo "viewer: $frames frames in ${secs} s, CPU $(((c1 - c0) * 1000 / hz)) ms," \
      "$(ms_per_frame $((c1 - c0)) $frames) ms per frame"
 kill "$pid"
