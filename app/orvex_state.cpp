@@ -85,6 +85,8 @@ wxString COrvexState::statusText() { return wxString(); }
 wxColour COrvexState::statusColour() { return wxColour(0, 0, 0); }
 cv::Mat* COrvexState::grabFrame() { return nullptr; }
 
+cv::Size COrvexState::fileFrameSize(const cv::Mat& frame) const { return frame.size(); }
+
 namespace {
 const char* tabPictureName(int n, bool focus)
 {

@@ -59,6 +59,10 @@ public:
     virtual wxColour statusColour();
     // The frame to paint, owned by the state until releaseFrame; null when there is none.
     virtual cv::Mat* grabFrame();
+    // The size the files (snapshot, recording) get of a frame of this tab: the frame's own
+    // unless the camera model records at another size. The pass scales the frame into a
+    // buffer of its own only when a file needs it.
+    virtual cv::Size fileFrameSize(const cv::Mat& frame) const;
 
     int id() const { return m_id; }
     bool active() const { return m_active; }

@@ -10,19 +10,10 @@ build=${1:?build folder}
 mode=${2:?live or record}
 minutes=${3:?minutes}
 disp=${4:-97}
-work=$(mktemp -d)
-export HOME=$work XDG_CONFIG_HOME=$work/.config DISPLAY=:$disp
-Xvfb :$disp -screen 0 1600x1000x24 -nolisten tcp >/dev/null 2>&1 &
-xpid=$!
-cleanup() {
-    [ -n "${vpid:-}" ] && kill "$vpid" 2>/dev/null && wait "$vpid" 2>/dev/null || true
-    kill "$xpid" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-for _ in $(seq 50); do xdpyinfo -display :$disp >/dev/null 2>&1 && break; sleep 0.1; done
+. "$(dirname "$0")/headless.sh"
+start_headless "$disp"
 "$build/orvex" --simulate >/dev/null 2>&1 &
-vpid=$!
+pid=$!
 # The first camera search blocks the window; keys wait until it found the scope.
 for _ in $(seq 120); do
     grep -qs "QueryFrame OK" "$work"/*/log.txt && break
@@ -30,7 +21,7 @@ for _ in $(seq 120); do
 done
 sleep 2
 if [ "$mode" = record ]; then
-    wid=$(xdotool search --onlyvisible --pid "$vpid" | head -1)
+    wid=$(xdotool search --onlyvisible --pid "$pid" | head -1)
     xdotool mousemove --window "$wid" 400 300 windowfocus "$wid" || true
     xdotool key ctrl+r
     for _ in $(seq 30); do
@@ -39,11 +30,11 @@ if [ "$mode" = record ]; then
     done
     [ -n "$(find "$work" -name '*.avi' -print -quit)" ] || { echo "no recording" >&2; exit 1; }
 fi
-field() { awk -v k="$1:" '$1 == k { print $2 }' "/proc/$vpid/status"; }
+field() { awk -v k="$1:" '$1 == k { print $2 }' "/proc/$pid/status"; }
 end=$((minutes * 60))
 first=""
 for ((t = 0; t <= end; t += 30)); do
-    kill -0 "$vpid" 2>/dev/null || { echo "viewer ended early" >&2; exit 1; }
+    kill -0 "$pid" 2>/dev/null || { echo "viewer ended early" >&2; exit 1; }
     rss=$(field VmRSS) anon=$(field RssAnon) threads=$(field Threads)
     echo "$t $rss $anon $threads"
     [ "$t" -ge 60 ] && [ -z "$first" ] && first=$rss firstAnon=$anon
@@ -55,5 +46,9 @@ if [ "$mode" = record ]; then
     # The recording must have run all along: its file keeps growing.
     find "$work" -name '*.avi' -printf 'recording %f %s bytes\n'
 fi
+# A viewer that lost its camera (a starved capture thread looks like a failed tube) no
+# longer does what is measured.
+lost=$(camera_losses)
+[ -z "$lost" ] || echo "camera lost during the run (the figures after it do not count):" $lost
 echo "summary $mode ${minutes} min: RSS $((first / 1024)) MB at 1 min -> $((last / 1024)) MB," \
      "growth $(((last - first) / 1024)) MB ($((last - first)) kB), anonymous $(((lastAnon - firstAnon))) kB"

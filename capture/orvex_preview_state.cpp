@@ -242,6 +242,11 @@ void COrvexPreviewState::buttonPoll()
 
 cv::Mat* COrvexPreviewState::grabFrame()
 {
+    return takeFrame(g_SnapPending || g_SnapInRecord || recordingRuns());
+}
+
+cv::Mat* COrvexPreviewState::takeFrame(bool forFile)
+{
     if (!m_capture)
         return nullptr;
     const uint32_t now = platform::clock().tickCount();
@@ -267,11 +272,20 @@ cv::Mat* COrvexPreviewState::grabFrame()
     }
     if (m_frame.empty())
         return nullptr;
-    if (m_cameraKind == KindKelmo)
-        cv::resize(m_frame, m_work, cv::Size(1280, 960), 0, 0, cv::INTER_LINEAR);
-    else
+    // The camera's own frame is lent to a pass that only reads it, and to one whose file
+    // gets another size (the pass scales it into a buffer of its own); a pass that writes a
+    // file from the frame as it is gets a copy, as the frame stays for the next pass.
+    if (forFile && fileFrameSize(m_frame) == m_frame.size())
         m_frame.copyTo(m_work);
+    else
+        m_work = m_frame;
     return &m_work;
+}
+
+cv::Size COrvexPreviewState::fileFrameSize(const cv::Mat& frame) const
+{
+    // The family camera's files are 1280 x 960, twice its picture.
+    return m_cameraKind == KindKelmo ? cv::Size(1280, 960) : frame.size();
 }
 
 bool COrvexPreviewState::frameLost() const

@@ -65,6 +65,7 @@ public:
     wxString statusText() override;
     wxColour statusColour() override;
     cv::Mat* grabFrame() override;
+    cv::Size fileFrameSize(const cv::Mat& frame) const override;
 
     // A camera's newest frame; a stream that has not given its first frame yet gets a
     // short while. Empty when there is none.
@@ -105,6 +106,7 @@ private:
     void buttonPoll();
     void dropCamera(int index);
     bool frameLost() const;
+    cv::Mat* takeFrame(bool forFile);
     void finishReopen(int index);
     void releaseUnusedCameras();
     void searchCamera();

@@ -50,7 +50,7 @@ void COrvexPreviewState::toggleRecord()
             releaseFrame();
         return;
     }
-    const cv::Size size = frame->size();
+    const cv::Size size = fileFrameSize(*frame);
     releaseFrame();
     const platform::LocalTime now = platform::clock().localTime();
     m_recordStart = now;

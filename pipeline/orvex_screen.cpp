@@ -12,7 +12,10 @@
 
 #include <wx/dcclient.h>
 
+#include <opencv2/imgproc.hpp>
+
 wxSize g_LastDrawSize(0, 0);
+volatile uint64_t g_FramesPainted = 0;
 
 COrvexScreen::COrvexScreen(wxWindow* parent, const wxSize& size, const wxPoint& pos)
     : COrvexScreenBase(parent, pos, size)
@@ -79,6 +82,7 @@ void COrvexScreen::drawFrame()
     // The painted picture comes from the untouched frame with the transforms folded into its
     // one resampling, and the stamp drawn at the painted scale; the whole frame, which the
     // files keep, is transformed after the paint. Either way the screen shows the same picture.
+    const cv::Size fileSize = state->fileFrameSize(*frame);
     const wxSize screen = GetClientSize();
     const FitResult fit =
         fitFrame(frame->cols, frame->rows, screen.x, screen.y, g_Rotation, g_FullScreen);
@@ -87,7 +91,7 @@ void COrvexScreen::drawFrame()
             m_composer.compose(*frame, !settings.transformed(), fit.width, fit.height, settings);
         if (stamp) {
             cv::Mat rgb(fit.height, fit.width, CV_8UC3, m_picture.GetData());
-            drawTimeStampOnPicture(rgb, stampLine, frame->size());
+            drawTimeStampOnPicture(rgb, stampLine, fileSize);
         }
         if (g_FullScreen && m_exitImage.IsOk()) {
             const wxPoint at = m_exitButton->GetPosition() - wxPoint(fit.x, fit.y);
@@ -97,26 +101,33 @@ void COrvexScreen::drawFrame()
         m_offset = wxPoint(fit.x, fit.y);
         m_painter.paint(*this, m_picture, fit.x, fit.y, g_LastDrawSize != size);
         g_LastDrawSize = size;
+        g_FramesPainted = g_FramesPainted + 1;
     }
 
-    // The frame itself only when a file keeps it (snapshot, recording).
+    // The frame itself only when a file keeps it (snapshot, recording), at the file's size:
+    // scaled into a buffer of the pass's own where the camera gives another size.
+    cv::Mat* file = frame;
     if (saveNow || g_SnapInRecord || recordingRuns()) {
-        m_composer.transformFrame(*frame, settings);
+        if (fileSize != frame->size()) {
+            cv::resize(*frame, m_fileFrame, fileSize, 0, 0, cv::INTER_LINEAR);
+            file = &m_fileFrame;
+        }
+        m_composer.transformFrame(*file, settings);
         if (stamp)
-            drawTimeStamp(*frame, stampLine);
+            drawTimeStamp(*file, stampLine);
         if (saveNow) {
             g_SnapPending = false;
-            saveSnapshot(*frame);
+            saveSnapshot(*file);
         }
     }
 
-    if (recordingRuns() && !writeRecordingFrame(*frame)) {
+    if (recordingRuns() && !writeRecordingFrame(*file)) {
         state->toggleRecord();
         finishRecording(); // a state that does not record cannot leave it open
     }
     if (g_SnapInRecord) {
         g_SnapInRecord = false;
-        saveSnapshot(*frame);
+        saveSnapshot(*file);
     }
     state->releaseFrame();
 }

@@ -7,6 +7,8 @@
 
 #include <wx/image.h>
 
+#include <cstdint>
+
 class COrvexScreen : public COrvexScreenBase
 {
 public:
@@ -33,6 +35,10 @@ private:
     ScreenPainter m_painter;
     wxPoint m_offset{0, 0};
     PictureComposer m_composer;
+    cv::Mat m_fileFrame; // the file's frame when it has another size than the camera's
 };
 
 extern wxSize g_LastDrawSize;
+// Pictures painted by display passes since the start (benchmarks read it from outside the
+// process to divide its CPU time by the frames shown).
+extern volatile uint64_t g_FramesPainted;

@@ -17,6 +17,7 @@ struct FramePlan {
     int width = 0, height = 0;
     double seconds = 0;
     double light = 1, gain = 1;
+    bool operator==(const FramePlan&) const = default;
 };
 
 // The picture of device d at rig time atMs (frames move in steps of the device's rate).

@@ -31,6 +31,10 @@ FramePlan planFrame(const Device& d, uint32_t atMs)
     const double fps = d.spec.fps > 0 ? d.spec.fps : 30;
     // Frames come at the device's rate: the scene moves in frame steps.
     plan.seconds = std::floor(atMs * fps / 1000.0) / fps;
+    // A still scene is the pipe at its first moment, the same picture every frame: the rig
+    // hands out the bytes it made once, as a real sensor costs its host nothing to draw.
+    if (d.spec.scene == Scene::Still)
+        plan.seconds = 0;
     if (d.scope) {
         if (!d.scope->tubeIn())
             plan.picture = Picture::Black;
@@ -47,6 +51,7 @@ FramePlan planFrame(const Device& d, uint32_t atMs)
     } else {
         switch (d.spec.scene) {
         case Scene::Pipe:
+        case Scene::Still:
             plan.picture = Picture::Pipe;
             plan.light = 0.85;
             break;

@@ -6,6 +6,7 @@
 #include "scopesim/rig.h"
 #include "scopesim/stream.h"
 #include "sim/em28xx_model.h"
+#include "sim/frame_plan.h"
 #include "sim/scenario.h"
 #include "sim/scope_model.h"
 
@@ -33,6 +34,13 @@ struct StreamState {
     uint64_t bandwidth = 0;        // bytes per second held on the bus
     uint64_t taken = 0;            // frame number + 1 of the newest frame put in a buffer
     bool interrupted = false;
+    // The bytes of the picture sent last. Once the same picture comes twice in a row (a still
+    // scene, black, the bars) they are kept and handed out again without drawing.
+    FramePlan sentPlan;
+    PixelFormat sentFormat = PixelFormat::Yuyv;
+    int sentWidth = 0, sentHeight = 0;
+    bool sentAny = false;
+    std::vector<uint8_t> repeatBytes; // empty until a picture repeated
 };
 
 struct Device {

@@ -2,8 +2,10 @@
 
 #include "platform/bounded_file.h"
 
+#include <algorithm>
 #include <charconv>
 #include <filesystem>
+#include <iterator>
 #include <map>
 #include <sstream>
 
@@ -343,22 +345,26 @@ bool parseDevice(const std::string& kindWord, Cursor& c, DeviceSpec& d, const st
                 return false;
             }
             d.fps = v;
-        } else if (k == "scene" && camera) {
+        } else if (k == "scene" && (camera || scope)) {
+            // The scope's picture follows its tube and LEDs; "still" only stops its travel.
             if (!c.value(k, w, problem))
                 return false;
-            if (w.text == "pipe")
-                d.scene = Scene::Pipe;
-            else if (w.text == "gradient")
-                d.scene = Scene::Gradient;
-            else if (w.text == "black")
-                d.scene = Scene::Black;
-            else if (w.text == "chart")
-                d.scene = Scene::Chart;
-            else {
-                problem =
-                    "unknown scene '" + w.text + "' (expected pipe, gradient, black or chart)";
+            static const std::pair<const char*, Scene> kScenes[] = {{"pipe", Scene::Pipe},
+                                                                    {"still", Scene::Still},
+                                                                    {"gradient", Scene::Gradient},
+                                                                    {"black", Scene::Black},
+                                                                    {"chart", Scene::Chart}};
+            const size_t offered = scope ? 2 : std::size(kScenes);
+            const auto* end = kScenes + offered;
+            const auto* hit =
+                std::find_if(kScenes, end, [&](const auto& e) { return w.text == e.first; });
+            if (hit == end) {
+                problem = scope ? "unknown scope scene '" + w.text + "' (expected pipe or still)"
+                                : "unknown scene '" + w.text +
+                                      "' (expected pipe, gradient, black, chart or still)";
                 return false;
             }
+            d.scene = hit->second;
         } else if (k == "description" && !usb) {
             if (!c.value(k, w, problem))
                 return false;

@@ -12,7 +12,7 @@ namespace scopesim
 {
 
 enum class SpecKind { Camera, Scope, Em28xx, Usb };
-enum class Scene { Pipe, Gradient, Black, Chart };
+enum class Scene { Pipe, Gradient, Black, Chart, Still };
 
 struct FrameSize {
     int width = 0;

@@ -68,11 +68,11 @@ TEST_F(DefaultRig, FindsTheScopeBehindTheLaptopWebcam)
     for (const auto& a : bus)
         closing |= a.write && a.device == 0x7A && a.address == 0x8400 && a.value == 2;
     EXPECT_TRUE(closing);
-    // Frames reach the pipeline scaled to 1280 x 960.
+    // The pass gets the camera's 640 x 480 frame; its files are 1280 x 960.
     cv::Mat* f = preview->grabFrame();
     ASSERT_NE(f, nullptr);
-    EXPECT_EQ(f->cols, 1280);
-    EXPECT_EQ(f->rows, 960);
+    EXPECT_EQ(f->size(), cv::Size(640, 480));
+    EXPECT_EQ(preview->fileFrameSize(*f), cv::Size(1280, 960));
     preview->releaseFrame();
     // The device box shows its six controls for the scope.
     EXPECT_NE(preview->ioBox()->unit(), nullptr);

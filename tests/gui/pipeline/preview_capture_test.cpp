@@ -1,10 +1,12 @@
 #include "gui/capture/preview_fixture.h"
+#include "pipeline/display_picture.h"
 #include "pipeline/orvex_screen.h"
 #include "pipeline/time_stamp.h"
 #include "unit/pipeline/ffprobe.h"
 
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
+#include <opencv2/videoio.hpp>
 
 #include <filesystem>
 
@@ -302,4 +304,62 @@ TEST_F(ScopeButtons, TheCamerasButtonsSnapAndRecord)
     tick(100);
     EXPECT_FALSE(recordingRuns());
     EXPECT_EQ(count(".avi"), 1u);
+}
+
+// The family camera gives 640 x 480 and its files are 1280 x 960. A pass that only paints
+// fits the camera's own frame (not a rescale of an enlarged copy); the enlarged frame is
+// made for the snapshot and the recording alone.
+TEST_F(ScopeButtons, TheFamilyCameraPaintsItsOwnPixelsAndFilesGetTwiceItsSize)
+{
+    startUp();
+    ASSERT_EQ(preview->cameraKind(), KindKelmo) << log();
+    auto* screen = dynamic_cast<COrvexScreen*>(frame->screen());
+    ASSERT_NE(screen, nullptr);
+    tick(10);
+    cv::Mat* f = preview->grabFrame();
+    ASSERT_NE(f, nullptr);
+    const cv::Mat camera = f->clone();
+    preview->releaseFrame();
+    ASSERT_EQ(camera.size(), cv::Size(640, 480));
+    // No time passes: the pass paints the same frame.
+    const uint64_t painted = g_FramesPainted;
+    screen->drawFrame();
+    EXPECT_EQ(g_FramesPainted, painted + 1);
+    const wxImage& picture = screen->lastPicture();
+    ASSERT_TRUE(picture.IsOk());
+    const size_t bytes = static_cast<size_t>(picture.GetWidth()) * picture.GetHeight() * 3;
+    std::vector<unsigned char> want(bytes);
+    fitToRgb(camera, picture.GetWidth(), picture.GetHeight(), want.data());
+    EXPECT_TRUE(std::equal(want.begin(), want.end(), picture.GetData()))
+        << "painted from the camera's frame at " << picture.GetWidth() << "x"
+        << picture.GetHeight();
+
+    const std::string storage = toUtf8(g_StoragePath);
+    auto newest = [&](const char* ext) {
+        std::string found;
+        for (const auto& e : std::filesystem::directory_iterator(storage))
+            if (e.path().extension() == ext)
+                found = e.path().string();
+        return found;
+    };
+    preview->keySpace();
+    tick(60);
+    const std::string jpg = newest(".jpg");
+    ASSERT_FALSE(jpg.empty());
+    const cv::Mat saved = cv::imread(jpg);
+    EXPECT_EQ(saved.size(), cv::Size(1280, 960));
+    // The saved picture is the camera's, enlarged: halved again it is close to it.
+    cv::Mat halved;
+    cv::resize(saved, halved, camera.size(), 0, 0, cv::INTER_AREA);
+    EXPECT_LT(cv::norm(halved, camera, cv::NORM_L1) / static_cast<double>(camera.total() * 3), 6.0);
+
+    preview->keyCtrlR();
+    ASSERT_TRUE(recordingRuns());
+    tick(30);
+    preview->keyCtrlR();
+    ASSERT_FALSE(recordingRuns());
+    cv::VideoCapture video(newest(".avi"));
+    ASSERT_TRUE(video.isOpened());
+    EXPECT_EQ(video.get(cv::CAP_PROP_FRAME_WIDTH), 1280);
+    EXPECT_EQ(video.get(cv::CAP_PROP_FRAME_HEIGHT), 960);
 }

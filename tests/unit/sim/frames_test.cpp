@@ -1,6 +1,8 @@
 // What the rig's cameras send: the test picture byte for byte, and scenes that respond.
 #include "rig_fixture.h"
 
+#include <scopesim/stream.h>
+
 #include <opencv2/core.hpp>
 
 using namespace simtest;
@@ -128,4 +130,41 @@ TEST_F(Frames, SizeRequestsTakeTheNearestMode)
     // The scope knows only its own size.
     ASSERT_TRUE(scopesim::setFrameSize(s, 1280, 960));
     EXPECT_EQ(frame(s).size(), cv::Size(640, 480));
+}
+
+// A still scene costs the host nothing to draw: the same bytes every frame, until what the
+// sensor sees changes (here the LEDs). A moving scene never repeats.
+TEST_F(RigTest, AStillSceneRepeatsItsBytesUntilThePictureChanges)
+{
+    start("scope \"S\" scene still\ncamera \"C\" scene pipe\n");
+    const int still = idOf("S"), moving = idOf("C");
+    ASSERT_EQ(scopesim::startStream(still), 0);
+    ASSERT_EQ(scopesim::startStream(moving), 0);
+    auto next = [](int id) {
+        scopesim::StreamBuffer b;
+        advance(40);
+        EXPECT_EQ(scopesim::dequeueBuffer(id, b, 1000, true), 0);
+        return b;
+    };
+    std::vector<scopesim::StreamBuffer> frames;
+    for (int i = 0; i < 4; ++i)
+        frames.push_back(next(still));
+    for (const auto& f : frames) {
+        EXPECT_EQ(f.bytes, frames[0].bytes);
+        EXPECT_EQ(f.width, 640);
+        EXPECT_EQ(f.height, 480);
+        EXPECT_EQ(f.bytes.size(), 640u * 480 * 2);
+    }
+    EXPECT_GT(frames[3].sequence, frames[0].sequence) << "new frames, the same picture";
+
+    ASSERT_TRUE(scopesim::command("button \"S\" led-down 50"));
+    advance(100);
+    const scopesim::StreamBuffer dimmer = next(still);
+    EXPECT_NE(dimmer.bytes, frames[0].bytes);
+    EXPECT_EQ(next(still).bytes, dimmer.bytes);
+    EXPECT_EQ(next(still).bytes, dimmer.bytes);
+
+    const scopesim::StreamBuffer a = next(moving), b = next(moving), c = next(moving);
+    EXPECT_NE(a.bytes, b.bytes);
+    EXPECT_NE(b.bytes, c.bytes);
 }

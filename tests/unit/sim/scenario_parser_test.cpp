@@ -193,7 +193,9 @@ TEST(ScenarioParser, BadLinesNameFileLineAndProblem)
               "f.txt:1: bad formats 'yuyv,' (expected yuyv, mjpeg or yuyv,mjpeg)");
     EXPECT_EQ(errorOf("usb vid 1 pid 2 bus 1\n"), "f.txt:1: unknown word 'bus' in a usb line");
     EXPECT_EQ(errorOf("camera \"A\" scene fog\n"),
-              "f.txt:1: unknown scene 'fog' (expected pipe, gradient, black or chart)");
+              "f.txt:1: unknown scene 'fog' (expected pipe, gradient, black, chart or still)");
+    EXPECT_EQ(errorOf("scope \"S\" scene chart\n"),
+              "f.txt:1: unknown scope scene 'chart' (expected pipe or still)");
     EXPECT_EQ(errorOf("scope \"S\" vid 0001 pid 0002\n"),
               "f.txt:1: unknown word 'vid' in a scope line");
     EXPECT_EQ(errorOf("webcam \"A\"\n"), "f.txt:1: unknown word 'webcam'");
