@@ -276,7 +276,8 @@ void COrvexIOControlBox::startOpen()
 
 void COrvexIOControlBox::pickUpOpen()
 {
-    if (!m_openReply || !m_openReply->ended)
+    // Ended, and the channel free again for what the opening sends next.
+    if (!m_openReply || !m_openReply->ended || m_channel->busy())
         return;
     const std::shared_ptr<OpenReply> reply = std::move(m_openReply);
     finishOpen(*reply);
@@ -335,6 +336,7 @@ void COrvexIOControlBox::noteAnswering()
 void COrvexIOControlBox::openingSteps(uint16_t s)
 {
     m_nLedLevel = m_nDeviceLevel = s & 0x0F;
+    m_bPresent = true; // as the preview assumes until the first look
     m_bLedSwitch = false;
     m_bBoost = false;
     showIconPictures();
@@ -495,7 +497,7 @@ bool COrvexIOControlBox::poll()
             return r;
         });
     }
-    if (m_pollReply && m_pollReply->ended) {
+    if (m_pollReply && m_pollReply->ended && !m_channel->busy()) {
         const std::shared_ptr<PollReply> reply = std::move(m_pollReply);
         applyPoll(*reply);
     }
