@@ -63,6 +63,13 @@ COrvexPreviewState::COrvexPreviewState(wxWindow* parent, const wxPoint& origin)
     m_cameraList->Clear();
 
     m_ioBox = new COrvexIOControlBox(parent, origin, wxSize(240, 108));
+    // A scope whose unit did not answer at plug-in was left out of the camera search.
+    m_ioBox->onUnitAnswers([this] {
+        if (m_active)
+            refreshCamera();
+        else
+            g_UsbState |= 1;
+    });
 }
 
 COrvexPreviewState::~COrvexPreviewState()

@@ -63,7 +63,13 @@ bool COrvexIOControlBox::checkKelmo(bool restore)
         logLine("IOControlBox checkKelmo() m_pEEPXU=%s\n", "NULL");
         return false;
     }
-    const uint16_t wData = readRegister(BV_MODE_A16D16, kTube, kTubePresence);
+    const std::optional<uint16_t> answer = tryRead(BV_MODE_A16D16, kTube, kTubePresence);
+    if (!answer) {
+        // A unit that does not answer is retried by the box, which then asks for a new look.
+        logLine("IOControlBox checkKelmo() the extension unit does not answer\n");
+        return false;
+    }
+    const uint16_t wData = *answer;
     logLine("IOControlBox checkKelmo() wData=0x%x\n", wData);
     if (wData == kNoTube)
         return false;

@@ -1,5 +1,6 @@
 #include "devctl/orvex_io_control_box.h"
 
+#include "app/data_files.h"
 #include "app/orvex_frame.h"
 #include "app/orvex_state.h"
 #include "app/picture_settings.h"
@@ -10,6 +11,8 @@
 #include <wx/dcmemory.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 
 namespace
 {
@@ -40,11 +43,41 @@ enum ButtonCode {
 constexpr int kRefWidth = 652;
 constexpr int kRefHeight = 108;
 
+// How long the quitting box waits for its last calls; a unit that stalls gets them ended by
+// the driver's time-out without the program.
+constexpr std::chrono::milliseconds kQuitWait{300};
+constexpr int kWatchMs = 100;
+
 const char* const kPictureNames[10] = {
     "led_dec_release.bmp",    "led_dec_click.bmp",   "led_inc_release.bmp", "led_inc_click.bmp",
     "boost_release.bmp",      "boost_click.bmp",     "rotate_release.bmp",  "rotate_click.bmp",
     "led_switch_release.bmp", "led_switch_click.bmp"};
+// A request the unit did not answer in time: the library's own wait, or the driver's.
+bool timedOut(int result)
+{
+    return result == BV_E_FAIL || result == BV_RESULT_FROM_ERRNO(ETIMEDOUT);
+}
 } // namespace
+
+// What an opening found, filled on the channel's thread; read once ended is set.
+struct COrvexIOControlBox::OpenReply {
+    BVFilterHolder* filter = nullptr;
+    BVUnit* unit = nullptr;
+    int foundPid = -1;
+    int foundVid = -1;
+    int init = 0;
+    int statusResult = -1;
+    uint16_t status = 0;
+    std::atomic<bool> ended{false};
+};
+
+struct COrvexIOControlBox::PollReply {
+    int result = 0;
+    uint16_t tube = 0;
+    bool withStatus = false;
+    uint16_t status = 0;
+    std::atomic<bool> ended{false};
+};
 
 COrvexIOControlBox::COrvexIOControlBox(wxWindow* parent, const wxPoint& pos, const wxSize& size)
     : wxWindow(parent, wxID_ANY, pos, size, 0, wxPanelNameStr)
@@ -83,23 +116,46 @@ COrvexIOControlBox::COrvexIOControlBox(wxWindow* parent, const wxPoint& pos, con
         c->Hide();
     }
 
+    m_watch.SetOwner(this);
+    Bind(wxEVT_TIMER, &COrvexIOControlBox::onWatch, this);
+    m_channel = std::make_unique<BoxChannel>();
     if (loadBravik(m_hBravik) && BravikApi.BV_InitializeCOM)
-        BravikApi.BV_InitializeCOM(kApartmentThreaded);
+        m_channel->queue([init = BravikApi.BV_InitializeCOM] {
+            init(kApartmentThreaded);
+            return 0;
+        });
     open();
 }
 
 COrvexIOControlBox::~COrvexIOControlBox()
 {
+    m_watch.Stop();
     if (m_hBravik.IsLoaded()) {
-        if (m_pEEPXU)
-            writeRegister(BV_MODE_A8D8, kController, kStatus,
-                          static_cast<uint16_t>(m_nDeviceLevel));
+        if (m_pEEPXU && !m_channel->failing() && BravikApi.BV_UvcWriteReg) {
+            const uint16_t level = static_cast<uint16_t>(m_nDeviceLevel);
+            m_channel->queue([write = BravikApi.BV_UvcWriteReg, unit = m_pEEPXU, level] {
+                return write(unit, BV_MODE_A8D8, kController, kStatus, &level);
+            }, std::chrono::milliseconds(0));
+        }
         // A holder without a unit (unit creation failed) is released too.
-        if (m_pFilter && BravikApi.BV_UVCRelease)
-            BravikApi.BV_UVCRelease(&m_pFilter, &m_pEEPXU);
+        if (m_pFilter || m_openReply)
+            releaseUnit();
         if (BravikApi.BV_UninitializeCOM)
-            BravikApi.BV_UninitializeCOM();
-        unloadBravik(m_hBravik);
+            m_channel->queue([uninit = BravikApi.BV_UninitializeCOM] {
+                uninit();
+                return 0;
+            }, std::chrono::milliseconds(0));
+        if (m_channel->shutdown(kQuitWait)) {
+            unloadBravik(m_hBravik);
+        } else {
+            // The channel's thread still waits on the unit and will call the library when
+            // the driver gives up: the library stays loaded for it.
+            logLine("IOControlBox quit: the extension unit does not answer, its last requests "
+                    "are left to time out\n");
+            m_hBravik.Detach();
+        }
+    } else {
+        m_channel->shutdown(kQuitWait);
     }
     m_pFilter = nullptr;
     m_pEEPXU = nullptr;
@@ -120,16 +176,47 @@ SkinBitmap* COrvexIOControlBox::icon(Control c) const
 
 uint16_t COrvexIOControlBox::readRegister(int mode, int device, int address)
 {
-    uint16_t value = 0;
-    if (m_pEEPXU && BravikApi.BV_UvcReadReg)
-        BravikApi.BV_UvcReadReg(m_pEEPXU, mode, device, address, &value);
-    return value;
+    return tryRead(mode, device, address).value_or(0);
 }
 
-void COrvexIOControlBox::writeRegister(int mode, int device, int address, uint16_t value)
+std::optional<uint16_t> COrvexIOControlBox::tryRead(int mode, int device, int address)
 {
-    if (m_pEEPXU && BravikApi.BV_UvcWriteReg)
-        BravikApi.BV_UvcWriteReg(m_pEEPXU, mode, device, address, &value);
+    if (!m_pEEPXU || !BravikApi.BV_UvcReadReg)
+        return std::nullopt;
+    // The value is written on the channel's thread, also after the wait was given up.
+    auto value = std::make_shared<uint16_t>(0);
+    const auto outcome =
+        m_channel->run([read = BravikApi.BV_UvcReadReg, unit = m_pEEPXU, mode, device, address,
+                        value] { return read(unit, mode, device, address, value.get()); });
+    if (outcome == BoxChannel::Outcome::Done) {
+        noteAnswering();
+        return *value;
+    }
+    if (outcome == BoxChannel::Outcome::Failed)
+        noteSilent("read");
+    return std::nullopt;
+}
+
+bool COrvexIOControlBox::writeRegister(int mode, int device, int address, uint16_t value)
+{
+    if (!m_pEEPXU || !BravikApi.BV_UvcWriteReg)
+        return false;
+    const auto outcome =
+        m_channel->run([write = BravikApi.BV_UvcWriteReg, unit = m_pEEPXU, mode, device,
+                        address, value] { return write(unit, mode, device, address, &value); });
+    switch (outcome) {
+    case BoxChannel::Outcome::Done:
+        noteAnswering();
+        return true;
+    case BoxChannel::Outcome::Pending:
+        return true;
+    case BoxChannel::Outcome::Failed:
+        noteSilent("write");
+        return false;
+    case BoxChannel::Outcome::Refused:
+        break;
+    }
+    return false;
 }
 
 void COrvexIOControlBox::open()
@@ -140,17 +227,116 @@ void COrvexIOControlBox::open()
     // leak it.
     if (!BravikApi.BV_UVCRelease || !BravikApi.BV_UVCInitialize)
         return;
-    BravikApi.BV_UVCRelease(&m_pFilter, &m_pEEPXU);
-    BravikApi.BV_UVCInitialize(&m_pFilter, &m_pEEPXU, kScopePid, kScopeVid, &m_nFoundPid,
-                               &m_nFoundVid);
-    if (m_pEEPXU)
-        openingSteps();
+    m_bRetrying = false;
+    releaseUnit();
+    startOpen();
 }
 
-void COrvexIOControlBox::openingSteps()
+void COrvexIOControlBox::releaseUnit()
 {
-    const uint16_t s = readRegister(BV_MODE_A8D8, kController, kStatus);
+    // Released on the channel after whatever it runs, so no request of the unit outlives it.
+    auto release = BravikApi.BV_UVCRelease;
+    if (!release)
+        return;
+    m_channel->queue([release, filter = m_pFilter, unit = m_pEEPXU]() mutable {
+        release(&filter, &unit);
+        return 0;
+    }, std::chrono::milliseconds(0));
+    if (m_openReply)
+        m_channel->queue([release, reply = m_openReply] {
+            release(&reply->filter, &reply->unit);
+            return 0;
+        }, std::chrono::milliseconds(0));
+    m_openReply.reset();
+    m_pollReply.reset();
+    m_pFilter = nullptr;
+    m_pEEPXU = nullptr;
+}
+
+void COrvexIOControlBox::startOpen()
+{
+    auto reply = std::make_shared<OpenReply>();
+    m_openReply = reply;
+    m_channel->queue([init = BravikApi.BV_UVCInitialize, read = BravikApi.BV_UvcReadReg, reply] {
+        reply->init = init(&reply->filter, &reply->unit, kScopePid, kScopeVid, &reply->foundPid,
+                           &reply->foundVid);
+        if (reply->unit && read)
+            reply->statusResult =
+                read(reply->unit, BV_MODE_A8D8, kController, kStatus, &reply->status);
+        // A device that is not there is no failure of the unit: nothing to back off from.
+        const bool failed =
+            reply->filter && (reply->init < 0 || (reply->unit && reply->statusResult < 0));
+        reply->ended = true;
+        return failed ? -1 : 0;
+    });
+    pickUpOpen();
+    if (m_openReply && !m_watch.IsRunning())
+        m_watch.Start(kWatchMs);
+}
+
+void COrvexIOControlBox::pickUpOpen()
+{
+    // Ended, and the channel free again for what the opening sends next.
+    if (!m_openReply || !m_openReply->ended || m_channel->busy())
+        return;
+    const std::shared_ptr<OpenReply> reply = std::move(m_openReply);
+    finishOpen(*reply);
+}
+
+void COrvexIOControlBox::finishOpen(const OpenReply& reply)
+{
+    m_pFilter = reply.filter;
+    m_pEEPXU = reply.unit;
+    m_nFoundPid = reply.foundPid;
+    m_nFoundVid = reply.foundVid;
+    if (m_pEEPXU && reply.statusResult >= 0) {
+        noteAnswering();
+        openingSteps(reply.status);
+        if (m_bRetrying) {
+            m_bRetrying = false;
+            if (m_onAnswer)
+                m_onAnswer();
+        }
+        return;
+    }
+    // Only a unit that timed out is retried; one that refused is left as it is.
+    if (m_pFilter && (timedOut(reply.init) || (m_pEEPXU && timedOut(reply.statusResult)))) {
+        noteSilent("open()");
+        m_bRetrying = true;
+        if (!m_watch.IsRunning())
+            m_watch.Start(kWatchMs);
+    }
+}
+
+void COrvexIOControlBox::onWatch(wxTimerEvent& /*event*/)
+{
+    pickUpOpen();
+    if (m_bRetrying && !m_openReply && m_channel->ready()) {
+        releaseUnit();
+        startOpen();
+    }
+    if (!m_openReply && !m_bRetrying)
+        m_watch.Stop();
+}
+
+void COrvexIOControlBox::noteSilent(const char* where)
+{
+    if (!m_bSilent)
+        logLine("IOControlBox %s the extension unit does not answer\n", where);
+    m_bSilent = true;
+}
+
+void COrvexIOControlBox::noteAnswering()
+{
+    if (m_bSilent)
+        logLine("IOControlBox the extension unit answers again\n");
+    m_bSilent = false;
+}
+
+void COrvexIOControlBox::openingSteps(uint16_t s)
+{
     m_nLedLevel = m_nDeviceLevel = s & 0x0F;
+    m_bPresent = true; // as the preview assumes until the first look
     m_bLedSwitch = false;
     m_bBoost = false;
     showIconPictures();
@@ -162,8 +348,12 @@ void COrvexIOControlBox::openingSteps()
 void COrvexIOControlBox::close()
 {
     hideControls();
-    if (m_hBravik.IsLoaded() && BravikApi.BV_UVCRelease)
-        BravikApi.BV_UVCRelease(&m_pFilter, &m_pEEPXU);
+    m_watch.Stop();
+    m_bRetrying = false;
+    if (m_hBravik.IsLoaded())
+        releaseUnit();
+    m_pFilter = nullptr;
+    m_pEEPXU = nullptr;
     closingSteps();
 }
 
@@ -175,6 +365,10 @@ void COrvexIOControlBox::closingSteps()
     g_ButtonSource = 0;
     m_nButtonCode = NoButton;
     m_nRotation = 0;
+    m_bPresent = false;
+    m_bSilent = false;
+    m_bLedCommandDue = false;
+    m_bBoostDue = false;
     if (g_SettleTime <= 0)
         g_Rotation = 0;
     showIconPictures();
@@ -212,8 +406,10 @@ void COrvexIOControlBox::sendLedCommand()
     if (!m_pEEPXU)
         return;
     const int command = kLedCommand | (m_bLedSwitch ? 0x20 : 0) | (m_nLedLevel & 0x0F);
-    writeRegister(BV_MODE_A8D8, kController, command, 0);
-    m_bLevelPending = true;
+    // A unit that does not answer gets the latest command once it answers again.
+    m_bLedCommandDue = !writeRegister(BV_MODE_A8D8, kController, command, 0);
+    if (!m_bLedCommandDue)
+        m_bLevelPending = true;
 }
 
 void COrvexIOControlBox::stepLed(int delta)
@@ -234,7 +430,7 @@ void COrvexIOControlBox::toggleLedSwitch()
 void COrvexIOControlBox::toggleBoost()
 {
     m_bBoost = !m_bBoost;
-    writeRegister(BV_MODE_A16D16, kTube, kTubeBoost, m_bBoost ? kBoostOn : kBoostOff);
+    m_bBoostDue = !writeRegister(BV_MODE_A16D16, kTube, kTubeBoost, m_bBoost ? kBoostOn : kBoostOff);
     showIconPictures();
 }
 
@@ -281,28 +477,68 @@ void COrvexIOControlBox::onIconDown(wxMouseEvent& event)
 
 bool COrvexIOControlBox::poll()
 {
+    pickUpOpen();
     if (!m_pEEPXU || !BravikApi.BV_UvcReadReg)
         return false;
-    if (readRegister(BV_MODE_A16D16, kTube, kTubePresence) == kNoTube) {
+    // One look at a time: while one is under way, or the unit has just failed one, the
+    // last answer holds and the window goes on.
+    if (!m_pollReply && m_channel->ready()) {
+        auto reply = std::make_shared<PollReply>();
+        m_pollReply = reply;
+        m_channel->run([read = BravikApi.BV_UvcReadReg, unit = m_pEEPXU,
+                        withStatus = g_ButtonSource != 1, reply] {
+            int r = read(unit, BV_MODE_A16D16, kTube, kTubePresence, &reply->tube);
+            if (r >= 0 && reply->tube != kNoTube && withStatus) {
+                reply->withStatus = true;
+                r = read(unit, BV_MODE_A8D8, kController, kStatus, &reply->status);
+            }
+            reply->result = r;
+            reply->ended = true;
+            return r;
+        });
+    }
+    if (m_pollReply && m_pollReply->ended && !m_channel->busy()) {
+        const std::shared_ptr<PollReply> reply = std::move(m_pollReply);
+        applyPoll(*reply);
+    }
+    return m_bPresent;
+}
+
+void COrvexIOControlBox::applyPoll(const PollReply& reply)
+{
+    if (reply.result < 0) {
+        noteSilent("poll()");
+        return;
+    }
+    noteAnswering();
+    if (reply.tube == kNoTube) {
         m_nDeviceLevel = 0;
         if (m_nLedLevel != 0) {
             m_nLedLevel = 0;
             drawLevelBar();
         }
         m_bTubeAbsent = true;
-        return false;
+        m_bPresent = false;
+        return;
     }
+    m_bPresent = true;
     if (m_bTubeAbsent) {
         // A tube plugged back in starts with its LED switch and boost off.
         m_bLedSwitch = false;
         m_bBoost = false;
         m_bTubeAbsent = false;
+        m_bBoostDue = false;
         showIconPictures();
     }
-    if (g_ButtonSource == 1)
-        return true; // the on-screen snapshot button holds the trigger
+    if (m_bBoostDue)
+        m_bBoostDue =
+            !writeRegister(BV_MODE_A16D16, kTube, kTubeBoost, m_bBoost ? kBoostOn : kBoostOff);
+    if (m_bLedCommandDue)
+        sendLedCommand();
+    if (g_ButtonSource == 1 || !reply.withStatus)
+        return; // the on-screen snapshot button holds the trigger
 
-    const uint16_t s = readRegister(BV_MODE_A8D8, kController, kStatus);
+    const uint16_t s = reply.status;
     const int level = s & 0x0F;
     if (level != m_nDeviceLevel) {
         if (m_bLevelPending) {
@@ -320,16 +556,16 @@ bool COrvexIOControlBox::poll()
     const int previous = m_nButtonCode;
     m_nButtonCode = code;
     if (code == previous)
-        return true;
+        return;
     if (previous == SnapshotButton) {
         // Any code after the snapshot button is its release, or the freeze would stick.
         if (g_CurrentState)
             g_CurrentState->snapshotPress();
         g_ButtonSource = 0;
-        return true;
+        return;
     }
     if (previous != NoButton)
-        return true;
+        return;
     switch (code) {
     case SnapshotButton:
         if (!g_Freeze && !recordingRuns()) {
@@ -351,7 +587,6 @@ bool COrvexIOControlBox::poll()
     default:
         break;
     }
-    return true;
 }
 
 void COrvexIOControlBox::drawLevelBar()

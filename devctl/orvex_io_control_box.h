@@ -6,9 +6,11 @@
 #pragma once
 
 #include "devctl/bravik_api.h"
+#include "devctl/box_channel.h"
 
 #include <wx/bitmap.h>
 #include <wx/dynlib.h>
+#include <wx/timer.h>
 #include <wx/weakref.h>
 #include <wx/window.h>
 
@@ -16,6 +18,9 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
 
 class SkinBitmap;
 class wxBitmapButton;
@@ -49,7 +54,9 @@ public:
     void toggleLedSwitch();
     void toggleBoost();
     void stepRotation();
-    // One look at the camera: tube, LED level, buttons. True when the tube answers.
+    // One look at the camera: tube, LED level, buttons. True when the tube answers. A look
+    // that takes longer than a moment is picked up by a later call; meanwhile, and while the
+    // unit does not answer, the last answer holds.
     bool poll();
     void layout(int x, int y, int w, int h);
     void drawLevelBar();
@@ -63,9 +70,18 @@ public:
     static bool isKelmo(const cv::Mat& frame);
 
     // One register transfer on the open unit; nothing without a unit or the export. A read
-    // that cannot be made gives 0, as a failed transfer does.
+    // that cannot be made gives 0, as a failed transfer does. Nothing is sent while the unit
+    // has a request outstanding or has just failed one.
     uint16_t readRegister(int mode, int device, int address);
-    void writeRegister(int mode, int device, int address, uint16_t value);
+    // The value, or nothing when the read failed, was not made or did not end in time.
+    std::optional<uint16_t> tryRead(int mode, int device, int address);
+    // True when the write was made (or is still under way).
+    bool writeRegister(int mode, int device, int address, uint16_t value);
+
+    // Called when a unit that did not answer at its opening answers a retry.
+    void onUnitAnswers(std::function<void()> fn) { m_onAnswer = std::move(fn); }
+    // The unit was found but does not answer its requests.
+    bool unitSilent() const { return m_bSilent; }
 
     // The camera's extension unit for BravikApi's transfers; null when device control is
     // unavailable.
@@ -87,9 +103,20 @@ public:
     const wxBitmap& picture(int i) const { return m_pictures[static_cast<size_t>(i)]; }
 
 private:
+    struct OpenReply;
+    struct PollReply;
+
     void loadPictures(int w, int h);
     void showIconPictures();
-    void openingSteps();
+    void startOpen();
+    void pickUpOpen();
+    void finishOpen(const OpenReply& reply);
+    void releaseUnit();
+    void applyPoll(const PollReply& reply);
+    void noteSilent(const char* where);
+    void noteAnswering();
+    void onWatch(wxTimerEvent& event);
+    void openingSteps(uint16_t status);
     void closingSteps();
     void sendLedCommand();
     void onLedDown(wxCommandEvent& event);
@@ -101,6 +128,12 @@ private:
     const wxBitmap& clickPicture(Control c) const { return m_pictures[2 * size_t(c) + 1]; }
 
     wxDynamicLibrary m_hBravik;
+    std::unique_ptr<BoxChannel> m_channel;
+    std::shared_ptr<OpenReply> m_openReply; // an opening under way
+    std::shared_ptr<PollReply> m_pollReply; // a look under way
+    // Runs while an opening is under way or a silent unit is retried.
+    wxTimer m_watch;
+    std::function<void()> m_onAnswer;
     BVFilterHolder* m_pFilter = nullptr;
     BVUnit* m_pEEPXU = nullptr;
     int m_nFoundVid = -1;
@@ -118,5 +151,10 @@ private:
     bool m_bLevelPending = false;
     bool m_bBoost = false;
     bool m_bTubeAbsent = false;
+    bool m_bPresent = false;    // the last look's answer
+    bool m_bSilent = false;     // the unit failed its last request
+    bool m_bRetrying = false;   // opened without an answer: opened again once a second
+    bool m_bLedCommandDue = false; // an LED command not sent yet
+    bool m_bBoostDue = false;      // a boost switch not sent yet
     const int m_nLedMax = 15;
 };

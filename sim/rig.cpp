@@ -267,6 +267,10 @@ bool buildRig(const Scenario& sc, RigState& rig, std::string& error)
             return false;
         }
         resetModels(*d, s.tubeIn, std::move(eeprom));
+        if (d->plugged && s.stallAtPlugMs > 0) {
+            d->stalled = true;
+            d->stallUntil = rig.elapsed + s.stallAtPlugMs;
+        }
         rig.devices.push_back(std::move(d));
     }
     rig.events = sc.events;
@@ -325,7 +329,8 @@ void applyEvent(RigState& rig, Device& d, const EventSpec& e, std::vector<PlugEv
             d.plugged = true;
             ++d.plugCount;
             d.framesOn = true;
-            d.stalled = false;
+            d.stalled = d.spec.stallAtPlugMs > 0;
+            d.stallUntil = now + d.spec.stallAtPlugMs;
             if (d.scope)
                 resetModels(d, d.scope->tubeIn(), d.scope->eeprom());
             else

@@ -387,6 +387,15 @@ bool parseDevice(const std::string& kindWord, Cursor& c, DeviceSpec& d, const st
             if (p.is_relative() && !baseDir.empty())
                 p = std::filesystem::path(baseDir) / p;
             d.eepromFile = p.string();
+        } else if (k == "stalled" && scope) {
+            uint32_t v = 0;
+            if (!c.value(k, w, problem))
+                return false;
+            if (!parseDecimal(w.text, 3600000, v)) {
+                problem = "bad stall time '" + w.text + "' (expected milliseconds)";
+                return false;
+            }
+            d.stallAtPlugMs = v;
         } else if (k == "absent" && scope) {
             if (!takeAbsent(c, d, problem))
                 return false;

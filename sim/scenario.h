@@ -30,6 +30,7 @@ struct DeviceSpec {
     double fps = 30;
     Scene scene = Scene::Gradient;
     bool tubeIn = true;
+    uint32_t stallAtPlugMs = 0; // the scope's unit stops answering for this long at each plug-in
     std::string eepromFile; // resolved against the scenario's folder
     std::vector<int> absentControls;
     int interfaces = 1; // plain USB devices

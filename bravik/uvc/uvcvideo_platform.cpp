@@ -2,13 +2,13 @@
 
 #include "bravik/core/hresult.h"
 #include "bravik/uvc/uvc_filter.h"
+#include "platform/bounded_file.h"
+#include "platform/linux/sysfs.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
+#include <charconv>
 #include <fcntl.h>
-#include <fstream>
-#include <iterator>
 #include <linux/uvcvideo.h>
 #include <linux/videodev2.h>
 #include <sys/ioctl.h>
@@ -45,38 +45,40 @@ private:
     IoctlFunction m_ioctl;
 };
 
-// "videoN" → N, or -1 for other names.
-int nodeNumber(const std::string& name)
+} // namespace
+
+int videoNodeNumber(const std::string& name)
 {
     if (name.size() <= 5 || name.compare(0, 5, "video") != 0)
         return -1;
-    if (!std::all_of(name.begin() + 5, name.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        return -1;
-    return std::atoi(name.c_str() + 5);
+    int n = -1;
+    const char* last = name.data() + name.size();
+    const auto r = std::from_chars(name.data() + 5, last, n);
+    if (r.ec != std::errc() || r.ptr != last || n < 0)
+        return -1; // not digits only, or a number past int
+    return n;
 }
 
-bool readHexFile(const fs::path& path, int& value)
+bool readUsbId(const fs::path& file, int& value)
 {
-    std::ifstream in(path);
-    std::string text;
-    if (!(in >> text))
+    const std::optional<uint32_t> v = platform::readHexAttribute(file, 4);
+    if (!v)
         return false;
-    char* end = nullptr;
-    long v = std::strtol(text.c_str(), &end, 16);
-    if (end == text.c_str() || *end || v < 0 || v > 0xFFFF)
-        return false;
-    value = int(v);
+    value = static_cast<int>(*v);
     return true;
 }
 
-bool readBytes(const fs::path& path, std::vector<uint8_t>& bytes)
+bool readDescriptorFile(const fs::path& file, std::vector<uint8_t>& bytes)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    std::string text;
+    if (!files::readBoundedFile(file.string(), kMaxDescriptorBytes, text))
         return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), {});
-    return !in.bad();
+    bytes.assign(text.begin(), text.end());
+    return true;
 }
+
+namespace
+{
 
 bool isCaptureNode(int fd, const IoctlFunction& ioctl)
 {
@@ -110,7 +112,7 @@ std::vector<DeviceEntry> UvcvideoPlatform::listDevices()
     std::error_code ec;
     for (const auto& e : fs::directory_iterator(m_paths.sysRoot / "class/video4linux", ec)) {
         const std::string name = e.path().filename().string();
-        if (int n = nodeNumber(name); n >= 0)
+        if (int n = videoNodeNumber(name); n >= 0)
             nodes.emplace_back(n, name);
     }
     std::sort(nodes.begin(), nodes.end());
@@ -131,14 +133,14 @@ std::vector<DeviceEntry> UvcvideoPlatform::listDevices()
             fs::canonical(m_paths.sysRoot / "class/video4linux" / name / "device", ec)
                 .parent_path();
         int vid = 0, pid = 0;
-        const bool usb = !ec && readHexFile(usbDevice / "idVendor", vid) &&
-                         readHexFile(usbDevice / "idProduct", pid);
+        const bool usb = !ec && readUsbId(usbDevice / "idVendor", vid) &&
+                         readUsbId(usbDevice / "idProduct", pid);
         const fs::path descriptorsFile = usbDevice / "descriptors";
 
         DeviceEntry entry;
         entry.displayName = usb ? composeDisplayName(vid, pid, node.string()) : node.string();
         entry.readDescriptors = [usb, descriptorsFile](std::vector<uint8_t>& bytes) {
-            return usb && readBytes(descriptorsFile, bytes);
+            return usb && readDescriptorFile(descriptorsFile, bytes);
         };
         entry.bind = [node, ioctl = m_ioctl, read = entry.readDescriptors](
                          std::shared_ptr<IBaseFilter>& filter) -> int32_t {

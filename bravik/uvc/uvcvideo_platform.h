@@ -4,7 +4,10 @@
 
 #include "bravik/uvc/device_list_platform.h"
 
+#include <cstdint>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 namespace bravik
 {
@@ -17,6 +20,15 @@ struct UvcvideoPaths {
     std::filesystem::path devDir = "/dev";
     std::filesystem::path sysRoot = "/sys";
 };
+
+// What the listing reads from sysfs, each within bounds (a tree handed over may hold anything).
+// "videoN" gives N; any other name, or an N past int, -1.
+int videoNodeNumber(const std::string& name);
+// An idVendor or idProduct file: at most four hex digits.
+bool readUsbId(const std::filesystem::path& file, int& value);
+// The kernel's descriptors file holds the device descriptor and at most 64 KiB of the rest.
+constexpr size_t kMaxDescriptorBytes = 18 + 65535;
+bool readDescriptorFile(const std::filesystem::path& file, std::vector<uint8_t>& bytes);
 
 class UvcvideoPlatform : public DeviceListPlatform
 {

@@ -77,6 +77,62 @@ bad-scenario)
   [ ! -e "$HOME/Orvex" ] || fail "a bad scenario started the program"
   "$build/orvex" --help | grep -q -- "--simulate" || fail "--help"
   ;;
+stalled-unit)
+  # The scope's register unit stops answering 20 s into the run (or at its opening on a slow
+  # start): keys are still handled at once and a logout ends the program.
+  printf '%s\n' 'camera "Integrated Camera" size 1280x720 scene gradient' \
+    'scope "USB Inspection Camera" tube in' 'at 20000 stall "USB Inspection Camera" 3600000' \
+    >"$work/stall.txt"
+  start "$build" "--simulate=$work/stall.txt"
+  wait_for_text "QueryFrame OK" 60 || fail "no camera was opened"
+  wait_for_text "the extension unit does not answer" 90 || fail "the stall was not logged"
+  keys ctrl+r
+  wait_for_file "$HOME/Orvex/DCIM" avi 30 || fail "Ctrl+R started no recording during the stall"
+  avi=$(ls "$HOME"/Orvex/DCIM/*.avi)
+  keys ctrl+r
+  for ((i = 0; i < 300; i++)); do
+    [ "$(frames_of "$avi")" -gt 0 ] 2>/dev/null && break
+    sleep 0.1
+  done
+  [ "$(frames_of "$avi")" -gt 0 ] 2>/dev/null || fail "Ctrl+R did not stop the recording"
+  stop
+  ;;
+file-size-limit)
+  # Under a 1 MiB file-size limit a recording stops before the limit, playable, and the
+  # program lives on (no SIGXFSZ).
+  folder=$build
+  mkdir -p "$HOME/Orvex/DCIM"
+  (cd / && exec prlimit --fsize=1048576 "$folder/orvex" --simulate) >"$work/out.txt" 2>&1 &
+  pid=$!
+  wait_for_text "QueryFrame OK" 60 || fail "no camera was opened"
+  keys ctrl+r
+  wait_for_text "recording stopped: the file-size limit is reached" 90 ||
+    fail "the limit did not stop the recording"
+  avi=$(ls "$HOME"/Orvex/DCIM/*.avi)
+  [ "$(frames_of "$avi")" -gt 0 ] 2>/dev/null || fail "the recording does not play: $(probe "$avi")"
+  duration_of "$avi" | grep -qE '^[0-9]+\.[0-9]+$' || fail "no duration: $(probe "$avi")"
+  stop
+  ;;
+killed-recording)
+  # A recording whose program is killed is repaired at the next start and plays.
+  start "$build" --simulate
+  wait_for_text "QueryFrame OK" 60 || fail "no camera was opened"
+  keys ctrl+r
+  wait_for_file "$HOME/Orvex/DCIM" avi 30 || fail "Ctrl+R started no recording"
+  avi=$(ls "$HOME"/Orvex/DCIM/*.avi)
+  for ((i = 0; i < 600; i++)); do
+    [ "$(stat -c %s "$avi")" -gt 300000 ] && break
+    sleep 0.1
+  done
+  kill -KILL "$pid"
+  wait "$pid"
+  duration_of "$avi" | grep -qE '^[0-9]+\.[0-9]+$' && fail "the killed recording already had its index"
+  start "$build" --simulate
+  wait_for_text "repairRecordings() $avi had no index: repaired" 60 || fail "no repair logged"
+  [ "$(frames_of "$avi")" -gt 0 ] 2>/dev/null || fail "the repaired recording does not play"
+  duration_of "$avi" | grep -qE '^[0-9]+\.[0-9]+$' || fail "no duration: $(probe "$avi")"
+  stop
+  ;;
 *)
   fail "unknown case $case"
   ;;

@@ -6,8 +6,11 @@
 
 #include <scopesim/rig.h>
 
+#include <algorithm>
+
 using namespace devctltest;
 using scopesim::Button;
+using ::testing::HasSubstr;
 
 namespace
 {
@@ -299,6 +302,74 @@ TEST_F(OnRig, ClicksOnTheControls)
     pumpEvents(100);
     EXPECT_THAT(bus(true), IsEmpty());
     EXPECT_EQ(box->rotation(), 1);
+}
+
+// A unit that stops answering is asked once, not once per look or click; the window's calls
+// return meanwhile, and the latest command reaches the camera when it answers again.
+TEST_F(OnRig, StalledUnitIsAskedOnceAndGetsTheLatestCommandLater)
+{
+    openBox();
+    levelAtCamera(3);
+    newLog();
+    ASSERT_TRUE(scopesim::stall(kScope, 3600000));
+    for (int i = 0; i < 20; ++i) {
+        EXPECT_TRUE(box->poll()) << "the last answer holds";
+        box->stepLed(+1);
+    }
+    EXPECT_EQ(box->ledLevel(), 15);
+    EXPECT_EQ(litSegments(), 15);
+    // Bravik gives up on the request after its own time-out; the next look sees it.
+    ASSERT_TRUE(pumpUntil([&] { return box->poll() && box->unitSilent(); }, 10000));
+    EXPECT_THAT(newLog(), HasSubstr("IOControlBox poll() the extension unit does not answer"));
+    EXPECT_TRUE(box->poll());
+
+    ASSERT_TRUE(scopesim::stall(kScope, 0));
+    ASSERT_TRUE(pumpUntil([&] { return box->poll(), !box->unitSilent(); }, 10000));
+    EXPECT_THAT(newLog(), HasSubstr("IOControlBox the extension unit answers again"));
+    ASSERT_TRUE(pumpUntil([&] { return box->poll(), scope().ledLevel == 15; }, 3000));
+    const auto writes = bus(true);
+    EXPECT_EQ(std::count(writes.begin(), writes.end(), wr(0xDC, 0x4F, 0)), 1);
+    for (const Access& a : writes)
+        EXPECT_FALSE(a.device == 0xDC && (a.address & 0xF0) == 0x40 && a.address != 0x4F) << a;
+}
+
+// A scope whose unit does not answer at plug-in shows no controls, says so in the log, and is
+// opened again about once a second until it answers; then the box asks for a new look.
+TEST_F(OnRig, UnitStalledAtPlugInIsRetriedUntilItAnswers)
+{
+    scopesim::stop();
+    ASSERT_TRUE(scopesim::startText("scope \"" + kScope + "\" tube in stalled 60000\n", "<test>"));
+    int answered = 0;
+    newLog();
+    makeBox();
+    box->onUnitAnswers([&] { ++answered; });
+    EXPECT_TRUE(allShown(false));
+    EXPECT_FALSE(box->poll());
+    ASSERT_TRUE(pumpUntil([&] { return box->unitSilent(); }, 20000));
+    EXPECT_THAT(newLog(), HasSubstr("IOControlBox open() the extension unit does not answer"));
+    EXPECT_TRUE(allShown(false));
+    EXPECT_EQ(answered, 0);
+
+    clock->advance(60000); // the stall ends
+    ASSERT_TRUE(pumpUntil([&] { return answered > 0; }, 20000));
+    EXPECT_EQ(answered, 1);
+    ASSERT_NE(box->unit(), nullptr);
+    EXPECT_TRUE(allShown(true));
+    EXPECT_EQ(box->ledLevel(), 8);
+    EXPECT_TRUE(box->poll());
+    EXPECT_THAT(newLog(), HasSubstr("IOControlBox the extension unit answers again"));
+}
+
+// Quitting while the unit stalls does not wait for the driver's time-out.
+TEST_F(OnRig, QuitWhileTheUnitStallsLeavesItsRequestsBehind)
+{
+    openBox();
+    ASSERT_TRUE(scopesim::stall(kScope, 3600000));
+    box->poll();
+    newLog();
+    destroyBox();
+    EXPECT_THAT(newLog(), HasSubstr("IOControlBox quit: the extension unit does not answer"));
+    ASSERT_TRUE(scopesim::stall(kScope, 0)); // lets the left-behind request end
 }
 
 } // namespace

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
@@ -152,6 +154,44 @@ TEST_F(FakeTree, ListsCaptureNodesInNumberOrderWithTheirIds)
     EXPECT_TRUE(devices[2].readDescriptors(bytes));
     EXPECT_EQ(bytes, buildDescriptors(0x05E3, 0x0510, {XuSpec{}}));
     EXPECT_FALSE(devices[1].readDescriptors(bytes));
+}
+
+// A tree that is not what sysfs gives: a node number past int, an id that is a FIFO or a
+// folder or too long, a descriptors file that is endless or too large. Nothing is read
+// without bound and such a device is listed without ids, or not at all.
+TEST_F(FakeTree, DamagedSysfsFilesAreRefusedWithinBounds)
+{
+    EXPECT_EQ(videoNodeNumber("video10"), 10);
+    EXPECT_EQ(videoNodeNumber("video99999999999999999999"), -1);
+    EXPECT_EQ(videoNodeNumber("video-1"), -1);
+    EXPECT_EQ(videoNodeNumber("video"), -1);
+    EXPECT_EQ(videoNodeNumber("video1x"), -1);
+
+    const fs::path d = root / "sys/devices/usb1/1-2";
+    int id = -1;
+    EXPECT_TRUE(readUsbId(d / "idVendor", id));
+    EXPECT_EQ(id, 0x05E3);
+    std::ofstream(d / "idVendor") << "105e3\n";
+    EXPECT_FALSE(readUsbId(d / "idVendor", id));
+    fs::remove(d / "idVendor");
+    ASSERT_EQ(::mkfifo((d / "idVendor").c_str(), 0600), 0);
+    EXPECT_FALSE(readUsbId(d / "idVendor", id)) << "a FIFO is refused without waiting";
+    EXPECT_FALSE(readUsbId(root / "sys/devices", id));
+    EXPECT_FALSE(readUsbId("/dev/zero", id));
+
+    std::vector<uint8_t> bytes;
+    EXPECT_FALSE(readDescriptorFile("/dev/zero", bytes));
+    fs::resize_file(d / "descriptors", kMaxDescriptorBytes + 1);
+    EXPECT_FALSE(readDescriptorFile(d / "descriptors", bytes));
+    fs::resize_file(d / "descriptors", kMaxDescriptorBytes);
+    EXPECT_TRUE(readDescriptorFile(d / "descriptors", bytes));
+    EXPECT_EQ(bytes.size(), kMaxDescriptorBytes);
+
+    fs::create_directories(root / "sys/class/video4linux/video99999999999999999999");
+    auto devices = platform().listDevices();
+    ASSERT_EQ(devices.size(), 3u);
+    EXPECT_EQ(devices[2].displayName, (root / "dev/video10").string()) << "no ids: no USB name";
+    EXPECT_FALSE(devices[2].readDescriptors(bytes));
 }
 
 TEST_F(FakeTree, OpensTheScopeAndIssuesControlQueriesOnItsUnit)

@@ -6,8 +6,14 @@
 #include <csignal>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <random>
+#include <sys/mount.h>
 #include <sys/resource.h>
+#include <thread>
+#include <vector>
 
 namespace
 {
@@ -267,6 +273,60 @@ TEST_F(Recording, AFullDiskStopsTheRecordingWithAPlayableFile)
     EXPECT_EQ(g_LastFileName, wxString("Recording stopped: the disk is full"));
     EXPECT_EQ(g_InfoTime, 3000);
     EXPECT_TRUE(noticeIsFailure());
+}
+
+// A real small disk that another writer fills to its last byte while frames are written: the
+// recording stops with the disk-full notice, and the room kept beyond the file's end still
+// takes its index, so the file plays to its last whole frame.
+TEST_F(Recording, AnotherWriterFillingARealDiskLeavesAPlayableFile)
+{
+    TempDir mountPoint;
+    if (::mount("tmpfs", mountPoint.str().c_str(), "tmpfs", 0, "size=48m") != 0)
+        GTEST_SKIP() << "no small disk can be mounted here: " << std::strerror(errno);
+    struct Unmount {
+        std::string at;
+        ~Unmount() { ::umount2(at.c_str(), MNT_DETACH); }
+    } unmount{mountPoint.str()};
+    const std::string disk = mountPoint.str();
+    g_StoragePath = wxString::FromUTF8(disk);
+
+    std::string name;
+    ASSERT_TRUE(startRecording(cv::Size(320, 240), clock->localTime(), name));
+    cv::Mat noise(240, 320, CV_8UC3);
+    cv::RNG rng(3);
+    auto pass = [&] {
+        rng.fill(noise, cv::RNG::UNIFORM, 0, 255); // frames that do not compress
+        const bool going = writeRecordingFrame(noise);
+        clock->advance(70);
+        return going;
+    };
+    for (int n = 0; n < 10; ++n)
+        ASSERT_TRUE(pass());
+    std::thread filler([&] {
+        const int fd = ::open((disk + "/filler").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+        std::vector<char> chunk(64 << 10, 'x');
+        while (fd >= 0 && ::write(fd, chunk.data(), chunk.size()) > 0) {
+        }
+        if (fd >= 0)
+            ::close(fd);
+    });
+    // Passes go on while the disk fills; the recording stops by itself at the latest when
+    // its own frames reach the reserve.
+    bool going = true;
+    for (int n = 0; going && n < 100000; ++n)
+        going = pass();
+    filler.join();
+    EXPECT_FALSE(going) << "the full disk must stop the recording";
+    EXPECT_NE(log.text().find("recording stopped: the disk is full"), std::string::npos)
+        << log.text();
+    const uint32_t written = g_FramesWritten;
+    finishRecording();
+    EXPECT_EQ(g_LastFileName, wxString("Recording stopped: the disk is full"));
+    const ProbedVideo v = probeVideo(disk + "/" + name);
+    ASSERT_TRUE(v.ok);
+    EXPECT_EQ(v.frames, static_cast<int>(written));
+    EXPECT_GE(v.frames, 10);
+    EXPECT_GT(v.duration, 0.0) << "the index was written";
 }
 
 TEST_F(Recording, AFullDiskRefusesToStart)
