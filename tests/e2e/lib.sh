@@ -9,3 +9,15 @@ wait_for() {
   done
   return 1
 }
+
+# Toolkit warnings end the program (G_DEBUG) and fail the test when it printed one anyway.
+export G_DEBUG=fatal-warnings
+# Fails (returns 1, showing them) when the output file $1 holds GLib/GObject/GTK warnings.
+no_toolkit_complaints() {
+  local found
+  found=$(grep -E -- '-(CRITICAL|WARNING) \*\*' "$1")
+  [ -z "$found" ] && return 0
+  echo "toolkit complaints:"
+  echo "$found"
+  return 1
+}
