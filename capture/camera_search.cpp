@@ -64,13 +64,13 @@ void pause(uint32_t ms)
     platform::clock().sleep(ms);
 }
 
-// The search asks a camera for its newest frame. A camera whose stream has only just
-// started (a bus freed by the camera tried before) gets a short while for its first one;
-// one that gave a frame is never waited for.
-constexpr uint32_t kFirstFrameMs = 300;
+// The search asks a camera for a frame that came after it asked, as a read from the device
+// would give: a query after a register write must show the new picture, never one the
+// capture kept from before (a reader thread slowed by a busy machine may not have taken one
+// since). A camera whose stream has only just started (a bus freed by the camera tried
+// before) gets a while for its first one.
+constexpr uint32_t kFirstFrameMs = 1000;
 constexpr uint32_t kFirstFrameStepMs = 10;
-// A camera that takes no new frame for a second is giving nothing.
-constexpr uint32_t kNewFrameMs = 1000;
 
 } // namespace
 
@@ -80,8 +80,7 @@ cv::Mat COrvexPreviewState::newestFrame(platform::Capture* c)
     if (!c)
         return f;
     for (uint32_t waited = 0;; waited += kFirstFrameStepMs) {
-        c->grab();
-        if (c->retrieve(f) && !f.empty())
+        if (c->grab() && c->retrieve(f) && !f.empty())
             return f;
         if (waited >= kFirstFrameMs)
             return {};
@@ -100,7 +99,7 @@ cv::Mat COrvexPreviewState::frameTakenSince(platform::Capture* c, uint32_t since
             if (static_cast<int32_t>(takenAt - since) >= 0)
                 return f;
         }
-        if (waited >= kNewFrameMs)
+        if (waited >= kFirstFrameMs)
             return {};
         pause(kFirstFrameStepMs);
     }

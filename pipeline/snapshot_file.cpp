@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fcntl.h>
 #include <unistd.h>
 #include <vector>
@@ -19,11 +20,29 @@
 namespace
 {
 
-// Writes the whole buffer to a new file; 0, or the errno that stopped it. A file that was
-// started and not finished is removed: it would show in the browser as a broken capture.
+// Gives the finished file its name unless the name is taken; 0, or an errno. Folders that
+// keep no hard links (FAT on a memory card) get a rename after a look at the name.
+int publish(const std::string& part, const std::string& file)
+{
+    if (::link(part.c_str(), file.c_str()) == 0)
+        return 0;
+    if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS)
+        return errno;
+    if (::access(file.c_str(), F_OK) == 0)
+        return EEXIST;
+    return ::rename(part.c_str(), file.c_str()) == 0 ? 0 : errno;
+}
+
+// Writes the whole buffer to a new file; 0, or the errno that stopped it. The bytes go to a
+// hidden file first and take the capture's name only when complete, so no one watching the
+// folder (the browser, a copy tool) sees a half-written picture; a name already taken is
+// never overwritten. A file that was started and not finished is removed.
 int writeNewFile(const std::string& file, const std::vector<uchar>& bytes)
 {
-    const int fd = ::open(file.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+    const std::filesystem::path target(file);
+    const std::string part =
+        (target.parent_path() / ("." + target.filename().string() + ".part")).string();
+    const int fd = ::open(part.c_str(), O_CREAT | O_TRUNC | O_WRONLY | O_CLOEXEC, 0666);
     if (fd < 0)
         return errno;
     int err = 0;
@@ -39,8 +58,9 @@ int writeNewFile(const std::string& file, const std::vector<uchar>& bytes)
     }
     if (::close(fd) != 0 && err == 0)
         err = errno;
-    if (err != 0)
-        ::unlink(file.c_str());
+    if (err == 0)
+        err = publish(part, file);
+    ::unlink(part.c_str());
     return err;
 }
 

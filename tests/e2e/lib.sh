@@ -43,3 +43,15 @@ keys() {
 probe() { ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames:format=duration -of default=nw=1 "$1" 2>&1; }
 frames_of() { ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames -of csv=p=0 "$1" 2>/dev/null; }
 duration_of() { ffprobe -v error -show_entries format=duration -of csv=p=0 "$1" 2>/dev/null; }
+
+# Toolkit warnings end the program (G_DEBUG) and fail the test when it printed one anyway.
+export G_DEBUG=fatal-warnings
+# Fails (returns 1, showing them) when the output file $1 holds GLib/GObject/GTK warnings.
+no_toolkit_complaints() {
+  local found
+  found=$(grep -E -- '-(CRITICAL|WARNING) \*\*' "$1")
+  [ -z "$found" ] && return 0
+  echo "toolkit complaints:"
+  echo "$found"
+  return 1
+}

@@ -1,4 +1,5 @@
 #include "support/x_windows.h"
+#include "support/wait_for.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -72,16 +73,6 @@ bool anyWindow(Display* d, Window w, int depth, const std::function<bool(Window)
     return found;
 }
 
-bool waitFor(const std::function<bool()>& cond, int ms)
-{
-    for (int t = 0; t < ms; t += 50) {
-        if (cond())
-            return true;
-        ::usleep(50000);
-    }
-    return cond();
-}
-
 } // namespace
 
 unsigned long viewableWindowOf(pid_t pid)
@@ -143,7 +134,7 @@ WindowManager::WindowManager()
         return;
     }
     // Managing once it has announced itself on the root window.
-    m_ready = waitFor(
+    m_ready = e2e::waitFor(
                   [this] {
                       int status = 0;
                       if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {

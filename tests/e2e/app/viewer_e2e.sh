@@ -31,6 +31,7 @@ stop() {
   wait "$pid"
   local rc=$?
   [ "$rc" -eq 0 ] || { cat "$work/out.txt"; fail "exit status $rc"; }
+  no_toolkit_complaints "$work/out.txt" || fail "the program printed toolkit warnings"
 }
 
 case $case in
@@ -41,7 +42,6 @@ default)
   [ "$(cat "$HOME/Orvex/config.txt")" = "PATH $HOME/Orvex/DCIM" ] || fail "config.txt"
   [ -d "$HOME/Orvex/DCIM" ] || fail "no DCIM folder"
   grep -qxF "Preview refreshCamera() Count(0)" "$log" || fail "search start"
-  sleep 1
   import -window root "$work/shot.png" || fail "no screenshot"
   stop
   ;;
@@ -75,7 +75,10 @@ bad-scenario)
   "$build/orvex" "--simulate=$work/bad.txt" >"$work/out.txt" 2>&1 && fail "a bad scenario was accepted"
   grep -q "bad.txt:1" "$work/out.txt" || { cat "$work/out.txt"; fail "the message does not name the file and line"; }
   [ ! -e "$HOME/Orvex" ] || fail "a bad scenario started the program"
-  "$build/orvex" --help | grep -q -- "--simulate" || fail "--help"
+  no_toolkit_complaints "$work/out.txt" || fail "the program printed toolkit warnings"
+  "$build/orvex" --help >"$work/out.txt" 2>&1 || fail "--help"
+  grep -q -- "--simulate" "$work/out.txt" || fail "--help"
+  no_toolkit_complaints "$work/out.txt" || fail "--help printed toolkit warnings"
   ;;
 stalled-unit)
   # The scope's register unit stops answering 20 s into the run (or at its opening on a slow

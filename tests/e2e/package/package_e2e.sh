@@ -116,6 +116,7 @@ run_viewer() {
   wait "$pid"
   rc=$?
   [ "$rc" -eq 0 ] || { cat "$work/out.txt"; fail "exit status $rc"; }
+  no_toolkit_complaints "$work/out.txt" || fail "the viewer printed toolkit warnings"
 }
 run_viewer "Preview refreshCamera() K2200(1) QueryFrame OK!" --simulate
 [ "$(head -n1 "$log")" = "Frame createGUIControls() Open logFile OK" ] || fail "first log line"

@@ -106,6 +106,20 @@ TEST_F(DefaultRig, TubePulledAndPluggedBack)
     preview->releaseFrame();
 }
 
+TEST_F(DefaultRig, ASearchQueryGivesOnlyAFrameTakenAfterIt)
+{
+    startUp();
+    platform::Capture* scope = preview->cameraAt(1);
+    ASSERT_NE(scope, nullptr);
+    EXPECT_FALSE(COrvexPreviewState::newestFrame(scope).empty());
+    // A camera that takes no more frames (a reader that fell behind on a busy machine) does not
+    // give its last one again: that may show the picture from before a register write.
+    scopesim::setFrames("USB Inspection Camera", false);
+    EXPECT_TRUE(COrvexPreviewState::newestFrame(scope).empty());
+    scopesim::setFrames("USB Inspection Camera", true);
+    EXPECT_FALSE(COrvexPreviewState::newestFrame(scope).empty());
+}
+
 TEST_F(DefaultRig, FramesThatStopForASecondAreATubeFail)
 {
     startUp();

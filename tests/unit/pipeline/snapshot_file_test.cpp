@@ -34,6 +34,11 @@ TEST_F(Snapshot, SavedUnderTheTimeOfTheSaveAndShown)
     EXPECT_GT(meanDifference(back, numbered(10, f.size())), 5.0) << "and it is that frame";
     EXPECT_EQ(g_LastFileName, wxString(name));
     EXPECT_EQ(g_InfoTime, 3000);
+    // Written under a hidden name first; nothing but the picture is left in the folder.
+    size_t entries = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(storage.path()))
+        ++entries;
+    EXPECT_EQ(entries, 1u);
 }
 
 TEST_F(Snapshot, ASecondSnapshotOfTheSameSecondKeepsTheFirst)
