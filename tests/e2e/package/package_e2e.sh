@@ -95,7 +95,9 @@ grep -q -- "--simulate" "$work/out.txt" || fail "orvex --help does not list --si
 grep -q "eeprom-read" "$work/out.txt" || fail "bravik --help does not list its commands"
 mkdir -p "$work/links"
 ln -s "$root/usr/bin/bravik" "$work/links/bravik"
-"$work/links/bravik" --simulate >"$work/out.txt" 2>&1 || { cat "$work/out.txt"; fail "bravik --simulate through a link"; }
+# The write test keeps its backup of the EEPROM block in the working folder.
+(cd "$work" && "$work/links/bravik" --simulate check --write-test) >"$work/out.txt" 2>&1 ||
+  { cat "$work/out.txt"; fail "bravik --simulate through a link"; }
 grep -q "restored ok" "$work/out.txt" || { cat "$work/out.txt"; fail "bravik check"; }
 
 # Runs the unpacked viewer until its live picture is up, then ends it as a logout would.
