@@ -61,12 +61,15 @@ bool COrvexIOControlBox::checkKelmo(bool restore)
     }
     if (!m_pEEPXU) {
         logLine("IOControlBox checkKelmo() m_pEEPXU=%s\n", "NULL");
+        if (m_openReply)
+            missedLook(); // still opening
         return false;
     }
     const std::optional<uint16_t> answer = tryRead(BV_MODE_A16D16, kTube, kTubePresence);
     if (!answer) {
-        // A unit that does not answer is retried by the box, which then asks for a new look.
+        // Asked again by the box, which has the search run again once the unit answers.
         logLine("IOControlBox checkKelmo() the extension unit does not answer\n");
+        missedLook();
         return false;
     }
     const uint16_t wData = *answer;
