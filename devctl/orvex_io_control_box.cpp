@@ -197,13 +197,15 @@ std::optional<uint16_t> COrvexIOControlBox::tryRead(int mode, int device, int ad
     return std::nullopt;
 }
 
-bool COrvexIOControlBox::writeRegister(int mode, int device, int address, uint16_t value)
+bool COrvexIOControlBox::writeRegister(int mode, int device, int address, uint16_t value,
+                                       std::chrono::milliseconds wait)
 {
     if (!m_pEEPXU || !BravikApi.BV_UvcWriteReg)
         return false;
     const auto outcome =
         m_channel->run([write = BravikApi.BV_UvcWriteReg, unit = m_pEEPXU, mode, device,
-                        address, value] { return write(unit, mode, device, address, &value); });
+                        address, value] { return write(unit, mode, device, address, &value); },
+                       wait);
     switch (outcome) {
     case BoxChannel::Outcome::Done:
         noteAnswering();

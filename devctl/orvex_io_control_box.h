@@ -75,8 +75,9 @@ public:
     uint16_t readRegister(int mode, int device, int address);
     // The value, or nothing when the read failed, was not made or did not end in time.
     std::optional<uint16_t> tryRead(int mode, int device, int address);
-    // True when the write was made (or is still under way).
-    bool writeRegister(int mode, int device, int address, uint16_t value);
+    // True when the write was made (or is still under way after wait).
+    bool writeRegister(int mode, int device, int address, uint16_t value,
+                       std::chrono::milliseconds wait = BoxChannel::kWait);
 
     // Called when a unit that did not answer at its opening, or to the camera search, answers.
     void onUnitAnswers(std::function<void()> fn) { m_onAnswer = std::move(fn); }
