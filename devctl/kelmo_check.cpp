@@ -16,6 +16,7 @@ constexpr uint16_t kColourBars = 0x16;
 constexpr uint16_t kLivePicture = 0x02;
 constexpr uint16_t kNoTube = 0xFFFF;
 constexpr uint32_t kPictureSettleMs = 30;
+constexpr std::chrono::milliseconds kBarsWait{1000};
 
 constexpr int kWidth = 640;
 constexpr int kHeight = 480;
@@ -61,19 +62,24 @@ bool COrvexIOControlBox::checkKelmo(bool restore)
     }
     if (!m_pEEPXU) {
         logLine("IOControlBox checkKelmo() m_pEEPXU=%s\n", "NULL");
+        if (m_openReply)
+            missedLook(); // still opening
         return false;
     }
     const std::optional<uint16_t> answer = tryRead(BV_MODE_A16D16, kTube, kTubePresence);
     if (!answer) {
-        // A unit that does not answer is retried by the box, which then asks for a new look.
+        // Asked again by the box, which has the search run again once the unit answers.
         logLine("IOControlBox checkKelmo() the extension unit does not answer\n");
+        missedLook();
         return false;
     }
     const uint16_t wData = *answer;
     logLine("IOControlBox checkKelmo() wData=0x%x\n", wData);
     if (wData == kNoTube)
         return false;
-    writeRegister(BV_MODE_A16D8, kTube, kTubePicture, kColourBars);
+    // The bars must be on before the search looks at the pictures: this write is waited for
+    // up to the library's own time-out (the unit has just answered).
+    writeRegister(BV_MODE_A16D8, kTube, kTubePicture, kColourBars, kBarsWait);
     platform::clock().sleep(kPictureSettleMs);
     return true;
 }

@@ -197,13 +197,15 @@ std::optional<uint16_t> COrvexIOControlBox::tryRead(int mode, int device, int ad
     return std::nullopt;
 }
 
-bool COrvexIOControlBox::writeRegister(int mode, int device, int address, uint16_t value)
+bool COrvexIOControlBox::writeRegister(int mode, int device, int address, uint16_t value,
+                                       std::chrono::milliseconds wait)
 {
     if (!m_pEEPXU || !BravikApi.BV_UvcWriteReg)
         return false;
     const auto outcome =
         m_channel->run([write = BravikApi.BV_UvcWriteReg, unit = m_pEEPXU, mode, device,
-                        address, value] { return write(unit, mode, device, address, &value); });
+                        address, value] { return write(unit, mode, device, address, &value); },
+                       wait);
     switch (outcome) {
     case BoxChannel::Outcome::Done:
         noteAnswering();
@@ -293,9 +295,9 @@ void COrvexIOControlBox::finishOpen(const OpenReply& reply)
         noteAnswering();
         openingSteps(reply.status);
         if (m_bRetrying) {
+            // The camera search ran without the unit: the watch has it run again.
             m_bRetrying = false;
-            if (m_onAnswer)
-                m_onAnswer();
+            m_bMissedLook = true;
         }
         return;
     }
@@ -315,8 +317,25 @@ void COrvexIOControlBox::onWatch(wxTimerEvent& /*event*/)
         releaseUnit();
         startOpen();
     }
-    if (!m_openReply && !m_bRetrying)
+    if (m_bMissedLook && !m_openReply && !m_bRetrying && m_pEEPXU && m_channel->ready()) {
+        if (m_bSilent) {
+            // One question a second until the unit answers again.
+            tryRead(BV_MODE_A16D16, kTube, kTubePresence);
+        } else {
+            m_bMissedLook = false;
+            if (m_onAnswer)
+                m_onAnswer();
+        }
+    }
+    if (!m_openReply && !m_bRetrying && !m_bMissedLook)
         m_watch.Stop();
+}
+
+void COrvexIOControlBox::missedLook()
+{
+    m_bMissedLook = true;
+    if (!m_watch.IsRunning())
+        m_watch.Start(kWatchMs);
 }
 
 void COrvexIOControlBox::noteSilent(const char* where)
@@ -350,6 +369,7 @@ void COrvexIOControlBox::close()
     hideControls();
     m_watch.Stop();
     m_bRetrying = false;
+    m_bMissedLook = false;
     if (m_hBravik.IsLoaded())
         releaseUnit();
     m_pFilter = nullptr;

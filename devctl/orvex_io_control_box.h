@@ -75,10 +75,11 @@ public:
     uint16_t readRegister(int mode, int device, int address);
     // The value, or nothing when the read failed, was not made or did not end in time.
     std::optional<uint16_t> tryRead(int mode, int device, int address);
-    // True when the write was made (or is still under way).
-    bool writeRegister(int mode, int device, int address, uint16_t value);
+    // True when the write was made (or is still under way after wait).
+    bool writeRegister(int mode, int device, int address, uint16_t value,
+                       std::chrono::milliseconds wait = BoxChannel::kWait);
 
-    // Called when a unit that did not answer at its opening answers a retry.
+    // Called when a unit that did not answer at its opening, or to the camera search, answers.
     void onUnitAnswers(std::function<void()> fn) { m_onAnswer = std::move(fn); }
     // The unit was found but does not answer its requests.
     bool unitSilent() const { return m_bSilent; }
@@ -113,6 +114,8 @@ private:
     void finishOpen(const OpenReply& reply);
     void releaseUnit();
     void applyPoll(const PollReply& reply);
+    // The camera search could not ask the unit; it is run again once the unit answers.
+    void missedLook();
     void noteSilent(const char* where);
     void noteAnswering();
     void onWatch(wxTimerEvent& event);
@@ -154,6 +157,7 @@ private:
     bool m_bPresent = false;    // the last look's answer
     bool m_bSilent = false;     // the unit failed its last request
     bool m_bRetrying = false;   // opened without an answer: opened again once a second
+    bool m_bMissedLook = false; // a camera search went without the unit's answer
     bool m_bLedCommandDue = false; // an LED command not sent yet
     bool m_bBoostDue = false;      // a boost switch not sent yet
     const int m_nLedMax = 15;
