@@ -1,34 +1,26 @@
 # Shell helpers shared by the end-to-end scripts; sourced, after they set $log.
 
+# Runs a check ten times a second until it succeeds, at most $1 seconds.
+poll_for() {
+  local secs=$1 i
+  shift
+  for ((i = 0; i < secs * 10; i++)); do
+    "$@" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+log_has_line() { [ -f "$log" ] && grep -qxF -- "$1" "$log"; }
+log_has_text() { [ -f "$log" ] && grep -qF -- "$1" "$log"; }
+folder_has() { compgen -G "$1/*.$2" >/dev/null; }
+
 # Waits until the log holds a line (a fixed text), at most $2 seconds.
-wait_for() {
-  local line=$1 secs=${2:-30} i
-  for ((i = 0; i < secs * 10; i++)); do
-    [ -f "$log" ] && grep -qxF -- "$line" "$log" && return 0
-    sleep 0.1
-  done
-  return 1
-}
-
+wait_for() { poll_for "${2:-30}" log_has_line "$1"; }
 # Waits until the log holds a text anywhere in a line, at most $2 seconds.
-wait_for_text() {
-  local text=$1 secs=${2:-30} i
-  for ((i = 0; i < secs * 10; i++)); do
-    [ -f "$log" ] && grep -qF -- "$text" "$log" && return 0
-    sleep 0.1
-  done
-  return 1
-}
-
+wait_for_text() { poll_for "${2:-30}" log_has_text "$1"; }
 # Waits until a folder holds a file with the extension, at most $3 seconds.
-wait_for_file() {
-  local dir=$1 ext=$2 secs=${3:-30} i
-  for ((i = 0; i < secs * 10; i++)); do
-    compgen -G "$dir/*.$ext" >/dev/null && return 0
-    sleep 0.1
-  done
-  return 1
-}
+wait_for_file() { poll_for "${3:-30}" folder_has "$1" "$2"; }
 
 # Keys to the program's window through the X server, as a user types them: the pointer over
 # the window gives it the keyboard on a server without a window manager.
