@@ -21,7 +21,7 @@ struct BoxChannel::Shared {
     Clock::time_point quietUntil{};
 };
 
-BoxChannel::BoxChannel() : m_s(std::make_shared<Shared>())
+BoxChannel::BoxChannel(std::chrono::milliseconds wait) : m_wait(wait), m_s(std::make_shared<Shared>())
 {
     m_worker = std::thread(serve, m_s);
 }

@@ -28,17 +28,20 @@ public:
         Refused  // not taken: a job is outstanding or the back-off runs
     };
 
-    BoxChannel();
+    // wait: how long run and queue wait for a job when not told.
+    explicit BoxChannel(std::chrono::milliseconds wait = kWait);
     // Ends the worker as shutdown does, with no wait beyond the running job.
     ~BoxChannel();
     BoxChannel(const BoxChannel&) = delete;
     BoxChannel& operator=(const BoxChannel&) = delete;
 
     // Takes job only when the unit is free (see ready) and waits up to wait for it.
-    Outcome run(Job job, std::chrono::milliseconds wait = kWait);
+    Outcome run(Job job, std::chrono::milliseconds wait);
+    Outcome run(Job job) { return run(std::move(job), m_wait); }
     // Takes job whatever runs, after the jobs already taken (releasing a unit must happen
     // even while it stalls); waits up to wait for it.
-    Outcome queue(Job job, std::chrono::milliseconds wait = kWait);
+    Outcome queue(Job job, std::chrono::milliseconds wait);
+    Outcome queue(Job job) { return queue(std::move(job), m_wait); }
     // Nothing outstanding and no back-off running.
     bool ready();
     // A job is taken or running.
@@ -56,6 +59,7 @@ private:
     Outcome take(Job job, std::chrono::milliseconds wait, bool whateverRuns);
     static void serve(std::shared_ptr<Shared> s);
 
+    std::chrono::milliseconds m_wait;
     std::shared_ptr<Shared> m_s;
     std::thread m_worker;
 };

@@ -79,7 +79,8 @@ struct COrvexIOControlBox::PollReply {
     std::atomic<bool> ended{false};
 };
 
-COrvexIOControlBox::COrvexIOControlBox(wxWindow* parent, const wxPoint& pos, const wxSize& size)
+COrvexIOControlBox::COrvexIOControlBox(wxWindow* parent, const wxPoint& pos, const wxSize& size,
+                                       std::chrono::milliseconds answerWait)
     : wxWindow(parent, wxID_ANY, pos, size, 0, wxPanelNameStr)
 {
     Hide();
@@ -118,7 +119,7 @@ COrvexIOControlBox::COrvexIOControlBox(wxWindow* parent, const wxPoint& pos, con
 
     m_watch.SetOwner(this);
     Bind(wxEVT_TIMER, &COrvexIOControlBox::onWatch, this);
-    m_channel = std::make_unique<BoxChannel>();
+    m_channel = std::make_unique<BoxChannel>(answerWait);
     if (loadBravik(m_hBravik) && BravikApi.BV_InitializeCOM)
         m_channel->queue([init = BravikApi.BV_InitializeCOM] {
             init(kApartmentThreaded);
@@ -198,14 +199,13 @@ std::optional<uint16_t> COrvexIOControlBox::tryRead(int mode, int device, int ad
 }
 
 bool COrvexIOControlBox::writeRegister(int mode, int device, int address, uint16_t value,
-                                       std::chrono::milliseconds wait)
+                                       std::optional<std::chrono::milliseconds> wait)
 {
     if (!m_pEEPXU || !BravikApi.BV_UvcWriteReg)
         return false;
-    const auto outcome =
-        m_channel->run([write = BravikApi.BV_UvcWriteReg, unit = m_pEEPXU, mode, device,
-                        address, value] { return write(unit, mode, device, address, &value); },
-                       wait);
+    BoxChannel::Job job = [write = BravikApi.BV_UvcWriteReg, unit = m_pEEPXU, mode, device,
+                           address, value] { return write(unit, mode, device, address, &value); };
+    const auto outcome = wait ? m_channel->run(std::move(job), *wait) : m_channel->run(std::move(job));
     switch (outcome) {
     case BoxChannel::Outcome::Done:
         noteAnswering();

@@ -39,7 +39,10 @@ public:
     // Controls of the box, in creation order.
     enum Control { LedDown, LedUp, Boost, Rotate, LedSwitch, LevelBar, kControls };
 
-    COrvexIOControlBox(wxWindow* parent, const wxPoint& pos, const wxSize& size);
+    // answerWait: how long the window waits for a call into the unit before leaving it
+    // outstanding.
+    COrvexIOControlBox(wxWindow* parent, const wxPoint& pos, const wxSize& size,
+                       std::chrono::milliseconds answerWait = BoxChannel::kWait);
     ~COrvexIOControlBox() override;
 
     // (Re)opens the camera's extension unit; shows the controls when it is found.
@@ -77,7 +80,7 @@ public:
     std::optional<uint16_t> tryRead(int mode, int device, int address);
     // True when the write was made (or is still under way after wait).
     bool writeRegister(int mode, int device, int address, uint16_t value,
-                       std::chrono::milliseconds wait = BoxChannel::kWait);
+                       std::optional<std::chrono::milliseconds> wait = std::nullopt);
 
     // Called when a unit that did not answer at its opening, or to the camera search, answers.
     void onUnitAnswers(std::function<void()> fn) { m_onAnswer = std::move(fn); }

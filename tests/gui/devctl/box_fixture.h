@@ -79,7 +79,14 @@ protected:
         platform::setClock(std::move(m_previousClock));
         wxSetAssertHandler(m_previousAssert);
     }
-    void makeBox() { box = new Box(frame, wxPoint(136, 16), wxSize(240, 108)); }
+    // The unit's calls end within this on any machine while it answers: tests of an answering
+    // unit look at its traffic right after each call. Tests of a stalled unit give the
+    // window's own wait.
+    static constexpr std::chrono::milliseconds kAnswerWait{10000};
+    void makeBox(std::chrono::milliseconds answerWait = kAnswerWait)
+    {
+        box = new Box(frame, wxPoint(136, 16), wxSize(240, 108), answerWait);
+    }
     void destroyBox()
     {
         delete box;

@@ -52,9 +52,9 @@ protected:
         scopesim::stop();
         scopesim::setTimeSource({}, {});
     }
-    void openBox()
+    void openBox(std::chrono::milliseconds answerWait = kAnswerWait)
     {
-        makeBox();
+        makeBox(answerWait);
         ASSERT_NE(box->unit(), nullptr);
         box->layout(0, 0, 652, 108);
         bus();
@@ -308,7 +308,7 @@ TEST_F(OnRig, ClicksOnTheControls)
 // return meanwhile, and the latest command reaches the camera when it answers again.
 TEST_F(OnRig, StalledUnitIsAskedOnceAndGetsTheLatestCommandLater)
 {
-    openBox();
+    openBox(BoxChannel::kWait);
     levelAtCamera(3);
     newLog();
     ASSERT_TRUE(scopesim::stall(kScope, 3600000));
@@ -341,7 +341,7 @@ TEST_F(OnRig, UnitStalledAtPlugInIsRetriedUntilItAnswers)
     ASSERT_TRUE(scopesim::startText("scope \"" + kScope + "\" tube in stalled 60000\n", "<test>"));
     int answered = 0;
     newLog();
-    makeBox();
+    makeBox(BoxChannel::kWait);
     box->onUnitAnswers([&] { ++answered; });
     EXPECT_TRUE(allShown(false));
     EXPECT_FALSE(box->poll());
@@ -363,7 +363,7 @@ TEST_F(OnRig, UnitStalledAtPlugInIsRetriedUntilItAnswers)
 // Quitting while the unit stalls does not wait for the driver's time-out.
 TEST_F(OnRig, QuitWhileTheUnitStallsLeavesItsRequestsBehind)
 {
-    openBox();
+    openBox(BoxChannel::kWait);
     ASSERT_TRUE(scopesim::stall(kScope, 3600000));
     box->poll();
     newLog();
