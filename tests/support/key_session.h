@@ -31,6 +31,15 @@ public:
     explicit KeySession(std::string settings = {}) : m_settings(std::move(settings)) {}
 
     static bool programBuilt() { return fs::exists(programDir() + "/orvex"); }
+    // Why a key test cannot run here (empty when it can): for GTEST_SKIP.
+    static std::string cannotRun()
+    {
+        if (!programBuilt())
+            return "the program is not built";
+        if (!xinput::available())
+            return "no X display";
+        return {};
+    }
 
     // Use with ASSERT_NO_FATAL_FAILURE.
     void start(bool windowManager)

@@ -21,10 +21,8 @@ class BrowseKeys : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (!KeySession::programBuilt())
-            GTEST_SKIP() << "the program is not built";
-        if (!xinput::available())
-            GTEST_SKIP() << "no X display";
+        if (const std::string why = KeySession::cannotRun(); !why.empty())
+            GTEST_SKIP() << why;
         fs::create_directories(s.dcim);
         ASSERT_TRUE(cv::imwrite(photo, numbered::frame(7, cv::Size(640, 480))));
         ASSERT_TRUE(numbered::ffmpegVideo((s.dcim / "2026-03-07 09_00_01.avi").string(),

@@ -51,10 +51,8 @@ class CaptureKeys : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (!KeySession::programBuilt())
-            GTEST_SKIP() << "the program is not built";
-        if (!xinput::available())
-            GTEST_SKIP() << "no X display";
+        if (const std::string why = KeySession::cannotRun(); !why.empty())
+            GTEST_SKIP() << why;
     }
 
     size_t snaps() const { return filesWith(s.dcim, ".jpg").size(); }
