@@ -62,10 +62,23 @@ inline wxPoint screenCentre(const wxWindow* w)
     return w->ClientToScreen(wxPoint(w->GetSize().x / 2, w->GetSize().y / 2));
 }
 
+#include "support/widget_input.h"
 #include "support/x_input.h"
 
+#include <cstdio>
+
+// Points at the widget's centre and clicks once the toolkit would hand the click to it: a
+// widget just shown or moved takes input only after the toolkit's next layout, which a
+// loaded machine delays.
 inline bool clickOnWindow(const wxWindow* w)
 {
-    const wxPoint p = screenCentre(w);
-    return xinput::moveTo(p.x, p.y) && xinput::click();
+    const bool ready = pumpUntil([&] {
+        const wxPoint p = screenCentre(w);
+        return xinput::moveTo(p.x, p.y) && widgetinput::takesInput(w);
+    });
+    if (!ready) {
+        std::fprintf(stderr, "clickOnWindow: %s\n", widgetinput::describe(w).c_str());
+        return false;
+    }
+    return xinput::click();
 }

@@ -1,0 +1,15 @@
+// Whether the toolkit would hand a pointer event at a widget's centre to that widget.
+#pragma once
+
+#include <string>
+
+class wxWindow;
+
+namespace widgetinput
+{
+// Mapped, sensitive, allocated at its size, the toolkit's topmost window under the pointer is
+// its own (or a child's), and a native button has taken the pointer's entry.
+bool takesInput(const wxWindow* w);
+// What takesInput found, for a failure message.
+std::string describe(const wxWindow* w);
+} // namespace widgetinput
