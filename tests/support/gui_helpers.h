@@ -68,8 +68,9 @@ inline wxPoint screenCentre(const wxWindow* w)
 #include <cstdio>
 
 // Points at the widget's centre and clicks once the toolkit would hand the click to it: a
-// widget just shown or moved takes input only after the toolkit's next layout, which a
-// loaded machine delays.
+// widget just shown or moved takes input only after the toolkit's next layout, and a native
+// button acts on a click only after it has taken the pointer's entry; a loaded machine
+// delays both.
 inline bool clickOnWindow(const wxWindow* w)
 {
     const bool ready = pumpUntil([&] {
