@@ -1,12 +1,16 @@
 #include "app/data_files.h"
 
 #include "app/key_value_file.h"
+#include "app/notice.h"
 #include "platform/bounded_file.h"
+#include "platform/file_ops.h"
 #include "platform/paths.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdarg>
+#include <cstring>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -62,48 +66,24 @@ void makeDirectory(const std::string& path)
         mkdir(path.c_str(), 0777);
 }
 
-bool writeAll(int fd, const std::string& text)
-{
-    size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n <= 0)
-            return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
+} // namespace
 
-// Writes text to a temporary file beside path and moves it into place. With noReplace an
-// existing file is kept (and false returned).
-bool replaceFile(const std::string& path, const std::string& text, bool noReplace)
+namespace
 {
-    std::string tmp = path + ".XXXXXX";
-    int fd = mkstemp(tmp.data());
-    if (fd < 0)
-        return false;
-    mode_t mask = umask(0);
-    umask(mask);
-    bool ok = fchmod(fd, 0666 & ~mask) == 0 && writeAll(fd, text) && fsync(fd) == 0;
-    ok = close(fd) == 0 && ok;
-    if (ok) {
-        if (noReplace) {
-            ok = link(tmp.c_str(), path.c_str()) == 0;
-            unlink(tmp.c_str());
-            return ok;
-        }
-        ok = rename(tmp.c_str(), path.c_str()) == 0;
-    }
-    if (!ok)
-        unlink(tmp.c_str());
-    return ok;
-}
-
+// File names are bytes: what is not UTF-8 rides along as private-use characters and comes back
+// unchanged, the way the toolkit itself keeps file names.
+const wxMBConvUTF8 s_pathBytes(wxMBConvUTF8::MAP_INVALID_UTF8_TO_PUA);
 } // namespace
 
 std::string toUtf8(const wxString& s)
 {
-    return std::string(s.utf8_str());
+    const wxCharBuffer bytes = s.mb_str(s_pathBytes);
+    return std::string(bytes.data(), bytes.length());
+}
+
+wxString fromPathBytes(const std::string& bytes)
+{
+    return wxString(bytes.data(), s_pathBytes, bytes.size());
 }
 
 wxString resourcePath(const char* name)
@@ -172,6 +152,47 @@ bool holdsDataFolder(const std::string& dataDir)
 
 } // namespace
 
+namespace
+{
+
+// Opens log.txt afresh; without it the program runs on and says why once.
+void openLog(const std::string& dataDir)
+{
+    closeLogFile();
+    const std::string path = dataDir + "/log.txt";
+    const int fd = files::openLogFile(path);
+    if (fd >= 0)
+        g_LogFile = ::fdopen(fd, "w");
+    if (!g_LogFile) {
+        if (fd >= 0)
+            ::close(fd);
+        const int err = fd < 0 ? -fd : errno;
+        const std::string why = err == ELOOP   ? "is a link"
+                                : err == ENXIO ? "is not a regular file"
+                                               : std::strerror(err);
+        std::fprintf(stderr, "orvex: %s; running without a log file\n",
+                     files::refusal(path, why).c_str());
+        return;
+    }
+    // Line-buffered, so the log holds every line up to a crash or a kill.
+    std::setvbuf(g_LogFile, nullptr, _IOLBF, 0);
+}
+
+// Why the PATH of config.txt cannot be the storage folder, or nothing.
+std::string storagePathProblem(const std::string& path)
+{
+    if (path.empty())
+        return "it is empty";
+    // Relative to wherever the program was started: a different folder at each start.
+    if (path[0] != '/')
+        return "it is not an absolute path";
+    if (!isDirectory(path))
+        return "it is not a folder";
+    return {};
+}
+
+} // namespace
+
 void openDataFiles()
 {
     std::string documents = platform::documentsFolder();
@@ -189,24 +210,20 @@ void openDataFiles()
         dataDir = documents + "/" + toUtf8(g_AppName);
         makeDirectory(dataDir);
     }
-    g_DataDir = wxString::FromUTF8(dataDir);
+    g_DataDir = fromPathBytes(dataDir);
 
-    closeLogFile();
-    g_LogFile = std::fopen((dataDir + "/log.txt").c_str(), "w+");
-    // Line-buffered, so the log holds every line up to a crash or a kill.
-    if (g_LogFile)
-        std::setvbuf(g_LogFile, nullptr, _IOLBF, 0);
+    openLog(dataDir);
     logLine("Frame createGUIControls() Open logFile %s\n", "OK");
     writeStartNotes();
 
     g_ConfigPath = g_DataDir + "/config.txt";
     std::string storage = dataDir + "/DCIM";
-    g_StoragePath = wxString::FromUTF8(storage);
+    g_StoragePath = fromPathBytes(storage);
     makeDirectory(storage);
 
     std::string configPath = toUtf8(g_ConfigPath);
-    if (access(configPath.c_str(), F_OK) != 0) {
-        replaceFile(configPath, "PATH " + storage + "\n", true);
+    if (access(configPath.c_str(), F_OK) != 0 && !files::isLink(configPath)) {
+        files::writeFileAtomically(configPath, "PATH " + storage + "\n", false);
         return;
     }
     std::string why;
@@ -223,8 +240,15 @@ void openDataFiles()
         else if (key == "TIMESTAMP")
             parseTimeStampValue(value, g_TimeStamp);
     }
-    if (isDirectory(path))
-        g_StoragePath = wxString::FromUTF8(path);
+    if (const std::string problem = storagePathProblem(path); !problem.empty()) {
+        // Captures never go to a folder the user did not choose.
+        logLine("Frame createGUIControls() storage folder %s refused (%s), using %s\n",
+                files::printable(path).c_str(), problem.c_str(),
+                files::printable(storage).c_str());
+        showFailureNotice("Storage folder not usable, using " + fromPathBytes(storage));
+        return;
+    }
+    g_StoragePath = fromPathBytes(path);
 }
 
 void closeLogFile()
@@ -241,7 +265,12 @@ bool writeSettings()
         return false;
     std::string text = "PATH " + toUtf8(g_StoragePath) + "\n";
     text += "TIMESTAMP " + std::to_string(g_TimeStamp) + "\n";
-    return replaceFile(toUtf8(g_ConfigPath), text, false);
+    const std::string path = toUtf8(g_ConfigPath);
+    const int err = files::writeFileAtomically(path, text, true);
+    if (err == ELOOP)
+        logLine("Frame writeSettings() %s is a link: not written through\n",
+                files::printable(path).c_str());
+    return err == 0;
 }
 
 void logLine(const char* format, ...)

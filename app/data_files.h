@@ -26,16 +26,18 @@ void resetDataFileValues();
 // Applies TITLE and EXENAME of <program folder>/res/values/strings.txt.
 void readStringsFile();
 
-// Finds the documents folder, creates the data and storage folders, opens the log and
-// reads (or creates) config.txt.
+// Finds the documents folder, creates the data and storage folders, opens the log (only a
+// regular file; without one the program runs on and says so on stderr) and reads (or
+// creates) config.txt. A PATH that is empty, relative or not a folder is refused: the
+// default storage folder is used, with a log line and a notice.
 void openDataFiles();
 
 // Closes the log (the frame's destruction does this).
 void closeLogFile();
 
 // Writes config.txt with the current storage folder and time-stamp setting. The file is
-// replaced atomically, so a failed save leaves the previous one intact. False when it
-// could not be written.
+// replaced atomically, so a failed save leaves the previous one intact; a link at its name is
+// never written through. False when it could not be written.
 bool writeSettings();
 
 // One log line, printf-style; nothing happens without a log. Overlong lines are cut.
@@ -45,5 +47,8 @@ void logLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
 wxString unescapePercent(const std::string& utf8);
 
 // Path helpers: the program's resource pictures and UTF-8 conversion for the C library.
+// Paths are the file system's bytes: fromPathBytes keeps bytes that are not UTF-8 (as
+// private-use characters) and toUtf8 gives them back unchanged.
 wxString resourcePath(const char* name);
 std::string toUtf8(const wxString& s);
+wxString fromPathBytes(const std::string& bytes);

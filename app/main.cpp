@@ -31,6 +31,7 @@ int run(int argc, char** argv)
     // Past a file-size limit a write fails instead of killing the program, so a recording
     // that meets it is finished and stays playable.
     std::signal(SIGXFSZ, SIG_IGN);
+    catchEndSignalsEarly();
     if (!startBackends(cl))
         return 1;
 

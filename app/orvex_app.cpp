@@ -5,6 +5,13 @@
 #include <csignal>
 
 namespace {
+volatile std::sig_atomic_t s_endRequested = 0;
+
+void noteEndRequest(int)
+{
+    s_endRequested = 1;
+}
+
 // A logout or a kill asks the program to end: close the window as the user would, so an
 // open recording is finished and every file is closed properly.
 void closeOnSignal(int)
@@ -14,6 +21,16 @@ void closeOnSignal(int)
 }
 }  // namespace
 
+void catchEndSignalsEarly()
+{
+    struct sigaction sa {};
+    sa.sa_handler = noteEndRequest;
+    sa.sa_flags = SA_RESTART;
+    sigemptyset(&sa.sa_mask);
+    for (int sig : {SIGTERM, SIGINT, SIGHUP})
+        sigaction(sig, &sa, nullptr);
+}
+
 bool COrvexApp::OnInit()
 {
     m_frame = new COrvexFrame("Tavlin", wxDefaultPosition, wxDefaultSize);
@@ -21,6 +38,9 @@ bool COrvexApp::OnInit()
     SetSignalHandler(SIGTERM, closeOnSignal);
     SetSignalHandler(SIGINT, closeOnSignal);
     SetSignalHandler(SIGHUP, closeOnSignal);
+    // Asked to end while the window was being built: close it now, as the handler would.
+    if (s_endRequested)
+        CallAfter([] { closeOnSignal(SIGTERM); });
     return true;
 }
 

@@ -5,6 +5,10 @@
 
 class COrvexFrame;
 
+// From the first moment of the process a logout or a kill is noted, so one that comes while the
+// window is being built ends the program as soon as it can close properly.
+void catchEndSignalsEarly();
+
 class COrvexApp : public wxApp {
 public:
     bool OnInit() override;

@@ -2,6 +2,7 @@
 
 #include "app/browse_panel_base.h"
 #include "app/data_files.h"
+#include "app/notice.h"
 #include "app/orvex_frame.h"
 #include "app/screen_base.h"
 #include "app/skin_bitmap.h"
@@ -51,8 +52,10 @@ bool validStamp(int format)
 
 void saveSettings()
 {
-    if (!writeSettings())
-        logLine("Settings could not be saved to %s", toUtf8(g_ConfigPath).c_str());
+    if (!writeSettings()) {
+        logLine("Settings could not be saved to %s\n", toUtf8(g_ConfigPath).c_str());
+        showFailureNotice("Settings not saved");
+    }
 }
 
 bool isDirectory(const std::string& path)

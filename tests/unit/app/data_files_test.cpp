@@ -1,5 +1,6 @@
 #include "app/data_files.h"
 
+#include "app/notice.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 
@@ -296,4 +298,61 @@ TEST_F(DataFiles, UnreadableSettingsAreLeftAloneAndLogged)
     EXPECT_NE(readFile(dataDir() + "/log.txt")
                   .find("Frame createGUIControls() " + dataDir() + "/config.txt: is a folder"),
               std::string::npos);
+}
+
+TEST_F(DataFiles, StoragePathsThatCannotBeUsedAreRefusedForTheDefault)
+{
+    // Relative to the launch folder, empty, or gone: each a different place from the one chosen.
+    for (const std::string& path : {std::string("../.."), std::string("DCIM2"), std::string(""),
+                                    home / "gone"}) {
+        home.write("Orvex/config.txt", "PATH " + path + "\nTIMESTAMP 1\n");
+        showNotice("");
+        restart();
+        EXPECT_EQ(toUtf8(g_StoragePath), dataDir() + "/DCIM") << path;
+        EXPECT_EQ(g_TimeStamp, 1);
+        EXPECT_TRUE(noticeIsFailure()) << path;
+        std::fflush(g_LogFile);
+        EXPECT_NE(readFile(dataDir() + "/log.txt").find("storage folder " + path + " refused"),
+                  std::string::npos)
+            << path;
+    }
+}
+
+TEST_F(DataFiles, StorageFolderNamesAreKeptByteForByte)
+{
+    // "Prüfung" written by a Latin-1 system: not UTF-8.
+    const std::string latin1 = home / "Pr\xfc" "fung";
+    fs::create_directories(latin1);
+    home.write("Orvex/config.txt", "PATH " + latin1 + "\n");
+    restart();
+    EXPECT_EQ(toUtf8(g_StoragePath), latin1);
+    EXPECT_FALSE(noticeIsFailure());
+    ASSERT_TRUE(writeSettings());
+    EXPECT_EQ(readFile(dataDir() + "/config.txt"), "PATH " + latin1 + "\nTIMESTAMP 0\n");
+    EXPECT_EQ(toUtf8(fromPathBytes("caf\xc3\xa9 \xe9t\xe9")), "caf\xc3\xa9 \xe9t\xe9");
+}
+
+TEST_F(DataFiles, LinksAndFifosAtTheOwnFilesAreNeverWrittenThrough)
+{
+    const std::string victim = home.write("victim.txt", "precious");
+    fs::create_directories(dataDir());
+    fs::create_symlink(victim, dataDir() + "/log.txt");
+    restart();
+    EXPECT_EQ(g_LogFile, nullptr);
+    EXPECT_EQ(readFile(victim), "precious");
+    EXPECT_TRUE(fs::is_symlink(dataDir() + "/log.txt"));
+
+    // A FIFO nobody reads: the start goes on without a log instead of waiting for a reader.
+    fs::remove(dataDir() + "/log.txt");
+    ASSERT_EQ(::mkfifo((dataDir() + "/log.txt").c_str(), 0666), 0);
+    restart();
+    EXPECT_EQ(g_LogFile, nullptr);
+
+    // config.txt planted as a link: read, but never written through.
+    fs::remove(dataDir() + "/config.txt");
+    fs::create_symlink(victim, dataDir() + "/config.txt");
+    restart();
+    EXPECT_FALSE(writeSettings());
+    EXPECT_EQ(readFile(victim), "precious");
+    EXPECT_TRUE(fs::is_symlink(dataDir() + "/config.txt"));
 }
