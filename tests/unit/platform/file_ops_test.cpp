@@ -90,7 +90,7 @@ TEST(FileOps, TheLogOpensOnlyARegularFile)
     EXPECT_EQ(files::openLogFile(fifo), -ENXIO);
     EXPECT_EQ(files::openLogFile(f.folder), -EISDIR);
 
-    const std::string log = f.dir.write("folder/log.txt", "old lines");
+    const std::string log = f.dir.write("folder/own.log", "old lines");
     const int fd = files::openLogFile(log);
     ASSERT_GE(fd, 0);
     EXPECT_EQ(readFile(log), "");
