@@ -127,6 +127,27 @@ killed-recording)
   duration_of "$avi" | grep -qE '^[0-9]+\.[0-9]+$' || fail "no duration: $(probe "$avi")"
   stop
   ;;
+hostile-data-folder)
+  # log.txt a FIFO nobody reads, a relative storage path: the window still comes, nothing is
+  # written outside the data folder, and a kill at any moment ends the program properly.
+  mkdir -p "$HOME/Orvex" "$work/launch/a/b"
+  mkfifo "$HOME/Orvex/log.txt"
+  printf 'PATH ../..\n' >"$HOME/Orvex/config.txt"
+  (cd "$work/launch/a/b" && exec "$build/orvex" --simulate) >"$work/out.txt" 2>&1 &
+  pid=$!
+  poll_for 60 xdotool search --onlyvisible --pid "$pid" >/dev/null || fail "no window"
+  keys space || fail "no keys"
+  poll_for 30 folder_has "$HOME/Orvex/DCIM" jpg || fail "the snapshot did not go to the default folder"
+  [ -z "$(find "$work/launch" -type f)" ] || fail "wrote to the launch folder: $(find "$work/launch" -type f)"
+  grep -qF "log.txt: is not a regular file; running without a log file" "$work/out.txt" ||
+    fail "no word on stderr: $(cat "$work/out.txt")"
+  [ -p "$HOME/Orvex/log.txt" ] || fail "the FIFO was replaced"
+  stop
+  # A kill while the window is still being built is handled, not fatal.
+  start "$build" --simulate
+  sleep 0.3
+  stop
+  ;;
 *)
   fail "unknown case $case"
   ;;
