@@ -125,7 +125,7 @@ void readStringsFile()
         noteAtStart("Frame readStringsFile() " + files::refusal(path, why));
     for (const auto& [key, value] : entries) {
         if (key == "TITLE") {
-            g_Title = unescapePercent(value);
+            g_Title = unescapePercent(withoutControls(value));
         } else if (key == "EXENAME") {
             const wxString name = unescapePercent(value);
             const std::string problem = exeNameProblem(toUtf8(name));
@@ -192,6 +192,29 @@ std::string storagePathProblem(const std::string& path)
 }
 
 } // namespace
+
+std::string withoutControls(std::string_view text)
+{
+    // A line feed inside a file name would otherwise forge a log line of its own.
+    const bool endsLine = !text.empty() && text.back() == '\n';
+    if (endsLine)
+        text.remove_suffix(1);
+    std::string out;
+    out.reserve(text.size() + 1);
+    for (const char ch : text) {
+        const unsigned char c = static_cast<unsigned char>(ch);
+        if (c < 0x20 || c == 0x7F) {
+            char hex[5];
+            std::snprintf(hex, sizeof hex, "\\x%02x", c);
+            out += hex;
+        } else {
+            out += ch;
+        }
+    }
+    if (endsLine)
+        out += '\n';
+    return out;
+}
 
 void openDataFiles()
 {
@@ -286,5 +309,5 @@ void logLine(const char* format, ...)
     // A cut line still ends its line, so the next one starts on its own.
     if (static_cast<size_t>(n) >= sizeof g_LogLine)
         g_LogLine[sizeof g_LogLine - 2] = '\n';
-    std::fputs(g_LogLine, g_LogFile);
+    std::fputs(withoutControls(g_LogLine).c_str(), g_LogFile);
 }

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 extern wxString g_ProgramDir;
 extern wxString g_Title;
@@ -40,7 +41,11 @@ void closeLogFile();
 // never written through. False when it could not be written.
 bool writeSettings();
 
-// One log line, printf-style; nothing happens without a log. Overlong lines are cut.
+// The text with control characters written as \xHH (a final line feed kept), so a file name
+// or a title cannot break a log line or a window title.
+std::string withoutControls(std::string_view text);
+
+// One log line, printf-style; control characters in it are escaped (see above); nothing happens without a log. Overlong lines are cut.
 void logLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // Text of strings.txt is literal; only "%%" stands for one "%" as it always has.

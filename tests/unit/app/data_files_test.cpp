@@ -27,6 +27,7 @@ protected:
         ::unsetenv("XDG_CONFIG_HOME");
         resetDataFileValues();
         g_ProgramDir = wxString::FromUTF8(program.str());
+        showNotice(wxString()); // no failure left over from another test
     }
     void TearDown() override
     {
@@ -163,6 +164,11 @@ TEST_F(DataFiles, StringsFileSetsTitleAndDataFolder)
     readStringsFile();
     EXPECT_EQ(g_Title, "%s%n%x");
     EXPECT_EQ(g_AppName, "100% Scope");
+
+    // Control characters never reach the window title.
+    program.write("res/values/strings.txt", "TITLE Scope\x1b]0;owned\x07\tX\n");
+    readStringsFile();
+    EXPECT_EQ(g_Title, "Scope\\x1b]0;owned\\x07\\x09X");
 }
 
 TEST_F(DataFiles, MissingStringsFileKeepsDefaults)
@@ -180,13 +186,16 @@ TEST_F(DataFiles, LogLinesAreWrittenAndOverlongOnesCut)
     logLine("Preview onTimer() initState(%d)\n", 1);
     logLine("Frame x() %s\n", std::string(1000, 'y').c_str());
     logLine("Frame y() after\n");
+    // A line feed in a file name cannot forge a line of its own.
+    logLine("Browse deleteFile() %s\n", "a.jpg\nFrame z() forged\r");
     const std::string log = readFile(dataDir() + "/log.txt");
+    EXPECT_NE(log.find("Browse deleteFile() a.jpg\\x0aFrame z() forged\\x0d\n"), std::string::npos);
     EXPECT_NE(log.find("Preview onTimer() initState(1)\n"), std::string::npos);
     const size_t cut = log.find("Frame x() ");
     ASSERT_NE(cut, std::string::npos);
     const size_t end = log.find('\n', cut);
     EXPECT_EQ(end - cut, 254u);
-    EXPECT_EQ(log.substr(end + 1), "Frame y() after\n");
+    EXPECT_EQ(log.substr(end + 1, 16), "Frame y() after\n");
 }
 
 TEST_F(DataFiles, DamagedStringsFileKeepsTheDataFolderAndIsLogged)
@@ -306,7 +315,7 @@ TEST_F(DataFiles, StoragePathsThatCannotBeUsedAreRefusedForTheDefault)
     for (const std::string& path : {std::string("../.."), std::string("DCIM2"), std::string(""),
                                     home / "gone"}) {
         home.write("Orvex/config.txt", "PATH " + path + "\nTIMESTAMP 1\n");
-        showNotice("");
+        showNotice(wxString());
         restart();
         EXPECT_EQ(toUtf8(g_StoragePath), dataDir() + "/DCIM") << path;
         EXPECT_EQ(g_TimeStamp, 1);
