@@ -19,6 +19,7 @@ namespace
 
 int run(int argc, char** argv)
 {
+    catchEndSignalsEarly();
     CommandLine cl = parseCommandLine(argc, argv);
     if (!cl.error.empty()) {
         std::fprintf(stderr, "orvex: %s\n%s", cl.error.c_str(), usageText().c_str());
@@ -31,7 +32,6 @@ int run(int argc, char** argv)
     // Past a file-size limit a write fails instead of killing the program, so a recording
     // that meets it is finished and stays playable.
     std::signal(SIGXFSZ, SIG_IGN);
-    catchEndSignalsEarly();
     if (!startBackends(cl))
         return 1;
 
