@@ -36,7 +36,8 @@ public:
     virtual void toggleRecord();
     virtual void releaseFrame();
     virtual void releaseMedia();
-    virtual void openFile(const wxString& path);
+    // path: the file's name as the file system gives it (any bytes, not only UTF-8).
+    virtual void openFile(const std::string& path);
     virtual void relayout(wxBitmap topLeft, wxBitmap side, wxBitmap topBar, wxBitmap bottomBar);
     virtual void layoutTab(wxBitmap topLeft);
     virtual void layoutSide(wxBitmap side);

@@ -259,9 +259,8 @@ void COrvexBrowsePanel::showDeleteIcons()
     }
 }
 
-void COrvexBrowsePanel::addFile(const wxString& path)
+void COrvexBrowsePanel::addFile(const std::string& p)
 {
-    const std::string p = toUtf8(path);
     const SlotKind kind = slotKindOf(p);
     if (kind == SlotEmpty || (kind == SlotPhoto && m_filter == FilterVideo) ||
         (kind == SlotVideo && m_filter == FilterPhoto))
@@ -292,7 +291,7 @@ void COrvexBrowsePanel::moveSelection(int slot)
 void COrvexBrowsePanel::openSelected()
 {
     if (g_CurrentState)
-        g_CurrentState->openFile(wxString::FromUTF8(m_slotPaths[static_cast<size_t>(m_selected)]));
+        g_CurrentState->openFile(m_slotPaths[static_cast<size_t>(m_selected)]);
 }
 
 void COrvexBrowsePanel::selectSlot(int slot)

@@ -31,7 +31,7 @@ public:
     void snapshotRelease() override;
     void releaseFrame() override;
     void releaseMedia() override;
-    void openFile(const wxString& path) override;
+    void openFile(const std::string& path) override;
     void relayout(wxBitmap topLeft, wxBitmap side, wxBitmap topBar, wxBitmap bottomBar) override;
     void layoutTab(wxBitmap topLeft) override;
     void layoutSide(wxBitmap side) override;

@@ -10,6 +10,7 @@
 #include <wx/scrolbar.h>
 
 #include <opencv2/imgcodecs.hpp>
+#include <opencv2/videoio.hpp>
 
 #include <filesystem>
 #include <fstream>
@@ -20,6 +21,16 @@ namespace
 const char* const kPhoto = "2026-03-07 09_00_00.jpg";
 const char* const kVideo = "2026-03-07 09_00_01.mov";
 const cv::Size kPhotoSize(640, 480);
+
+// Frames first .. first+count-1 as MJPEG in an AVI, as another program might write it.
+bool numberedAvi(const std::string& path, int first, int count)
+{
+    const cv::Size size(320, 240);
+    cv::VideoWriter w(path, cv::CAP_FFMPEG, cv::VideoWriter::fourcc('M', 'J', 'P', 'G'), 15, size);
+    for (int n = first; n < first + count && w.isOpened(); ++n)
+        w.write(numbered::frame(n, size));
+    return w.isOpened();
+}
 
 class BrowseTab : public FrameFixture
 {
@@ -390,6 +401,52 @@ TEST_F(BrowseTab, DeletingTheOpenVideoThroughTheStripLetsGoOfItFirst)
     EXPECT_FALSE(std::filesystem::exists(storage + "/" + kPhoto));
     EXPECT_EQ(g_CurrentState->id(), StatePreview);
     strip->setDeleteQuestion({});
+}
+
+TEST_F(BrowseTab, NamesThatAreNotUtf8ListOpenPlayAndDelete)
+{
+    const std::string latin = "\xe9t\xe9"; // "été" as Latin-1 bytes
+    const std::string shown = "\xef\xbf\xbdt\xef\xbf\xbd";
+    ASSERT_TRUE(numberedAvi(storage + "/" + latin + ".avi", 100, 10));
+    ASSERT_TRUE(cv::imwrite(storage + "/" + latin + ".jpg", numbered::frame(9, kPhotoSize)));
+    strip->scanFolder(FilterAll);
+    ASSERT_EQ(strip->fileCount(), 4u);
+    ASSERT_EQ(strip->slotPath(2), storage + "/" + latin + ".avi");
+    EXPECT_EQ(strip->slot(2)->kind, SlotVideo);
+    EXPECT_TRUE(strip->slot(2)->captureOpen());
+    EXPECT_EQ(strip->slot(3)->kind, SlotPhoto);
+    EXPECT_TRUE(strip->slot(3)->photo.IsOk());
+
+    // From another video, playing, to this one: its own frames, named with marks.
+    open(1);
+    frame->dispatchKey(16, false);
+    drawPass();
+    open(2);
+    tick();
+    EXPECT_EQ(toUtf8(g_StatusText), shown + ".avi");
+    ASSERT_TRUE(browse->isVideo());
+    drawPass();
+    EXPECT_EQ(paintedNumber(), 100);
+    frame->dispatchKey(16, false);
+    drawPass();
+    EXPECT_EQ(paintedNumber(), 101);
+    open(3);
+    tick();
+    EXPECT_EQ(toUtf8(g_StatusText), shown + ".jpg");
+    drawPass();
+    EXPECT_EQ(paintedNumber(), 9);
+
+    // Delete takes exactly the file shown.
+    open(2);
+    strip->setDeleteQuestion([] { return true; });
+    frame->dispatchKey(127, false);
+    strip->setDeleteQuestion({});
+    std::vector<std::string> left;
+    for (const auto& e : std::filesystem::directory_iterator(storage))
+        left.push_back(e.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{kPhoto, kVideo, latin + ".jpg"}));
+    EXPECT_EQ(strip->fileCount(), 3u);
 }
 
 TEST_F(BrowseTab, APhotoClaimingTooManyPixelsIsNeverDecodedAtFullSize)
