@@ -62,6 +62,7 @@ void COrvexState::snapshotRelease() {}
 void COrvexState::toggleRecord() {}
 void COrvexState::releaseFrame() {}
 void COrvexState::releaseMedia() {}
+void COrvexState::releaseVanishedMedia() {}
 void COrvexState::openFile(const std::string&) {}
 void COrvexState::relayout(wxBitmap, wxBitmap, wxBitmap, wxBitmap) {}
 void COrvexState::layoutTab(wxBitmap) {}

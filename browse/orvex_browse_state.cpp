@@ -158,6 +158,8 @@ wxColour COrvexBrowseState::statusColour()
 void COrvexBrowseState::openFile(const std::string& path)
 {
     m_frame.release();
+    m_path = path;
+    m_opened = identityOf(path);
     const std::string name = path.substr(path.find_last_of('/') + 1);
     const size_t dot = name.find_last_of('.');
     // "name.ext", as the status has always shown it (a name without extension ends in a dot).
@@ -220,6 +222,15 @@ void COrvexBrowseState::releaseMedia()
 {
     m_work.release();
     m_player->closeVideo();
+}
+
+void COrvexBrowseState::releaseVanishedMedia()
+{
+    if (m_path.empty() || identityOf(m_path) == m_opened)
+        return;
+    releaseMedia();
+    m_frame.release();
+    m_path.clear();
 }
 
 // ---- Tools, keys, zoom ---------------------------------------------------------------------
