@@ -4,6 +4,8 @@
 #include <wx/string.h>
 #include <wx/window.h>
 
+#include <string>
+
 enum BrowseFilter { FilterAll = 2, FilterPhoto = 3, FilterVideo = 4 };
 
 class COrvexBrowsePanelBase : public wxWindow {
@@ -17,8 +19,9 @@ public:
     virtual void scanFolder(int filter) = 0;
     virtual void selectSlot(int slot) = 0;
     virtual void deleteFile(int slot) = 0;
-    // A capture that was just written joins the list.
-    virtual void addFile(const wxString& path) = 0;
+    // A capture that was just written joins the list; path as the file system has it.
+    virtual void addFile(const std::string& path) = 0;
+    void addFile(const wxString& path) { addFile(std::string(path.utf8_str())); }
     // A file is shown in the picture area (the Delete key acts on it only then).
     virtual bool isViewing() const = 0;
     virtual int selectedSlot() const = 0;

@@ -62,7 +62,8 @@ void COrvexState::snapshotRelease() {}
 void COrvexState::toggleRecord() {}
 void COrvexState::releaseFrame() {}
 void COrvexState::releaseMedia() {}
-void COrvexState::openFile(const wxString&) {}
+void COrvexState::releaseVanishedMedia() {}
+void COrvexState::openFile(const std::string&) {}
 void COrvexState::relayout(wxBitmap, wxBitmap, wxBitmap, wxBitmap) {}
 void COrvexState::layoutTab(wxBitmap) {}
 void COrvexState::layoutSide(wxBitmap) {}

@@ -36,7 +36,11 @@ public:
     virtual void toggleRecord();
     virtual void releaseFrame();
     virtual void releaseMedia();
-    virtual void openFile(const wxString& path);
+    // Lets go of a file it holds open that has left the folder (deleted or replaced), so its
+    // space is freed.
+    virtual void releaseVanishedMedia();
+    // path: the file's name as the file system gives it (any bytes, not only UTF-8).
+    virtual void openFile(const std::string& path);
     virtual void relayout(wxBitmap topLeft, wxBitmap side, wxBitmap topBar, wxBitmap bottomBar);
     virtual void layoutTab(wxBitmap topLeft);
     virtual void layoutSide(wxBitmap side);

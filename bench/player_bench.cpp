@@ -122,7 +122,7 @@ void BM_PlaybackPass(benchmark::State& state)
     const std::string& path =
         video(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     g_CurrentState = g_browse;
-    g_browse->openFile(wxString::FromUTF8(path));
+    g_browse->openFile(path);
     COrvexVideoControlBox* player = g_browse->player();
     player->play();
     const long before = player->source().decodes();
@@ -166,7 +166,7 @@ void BM_PlaybackGrab(benchmark::State& state)
     const std::string& path =
         video(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     g_CurrentState = g_browse;
-    g_browse->openFile(wxString::FromUTF8(path));
+    g_browse->openFile(path);
     COrvexVideoControlBox* player = g_browse->player();
     player->play();
     for (auto _ : state) {
@@ -330,7 +330,7 @@ void BM_PhotoBaseline(benchmark::State& state)
 void BM_PhotoPass(benchmark::State& state)
 {
     g_CurrentState = g_browse;
-    g_browse->openFile(wxString::FromUTF8(bigPhoto()));
+    g_browse->openFile(bigPhoto());
     g_Mirror = true;
     g_ZoomFactor = 0.75f;
     g_Rotation = 1;

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <filesystem>
 
+#include <sys/stat.h>
+
 namespace
 {
 std::string upperExtension(const std::string& path)
@@ -90,4 +92,12 @@ bool removeCaptureFile(const std::string& folder, const std::string& path)
     if (ec || !(fs::is_regular_file(st) || fs::is_symlink(st)))
         return false;
     return fs::remove(p, ec) && !ec;
+}
+
+FileIdentity identityOf(const std::string& path)
+{
+    struct stat st;
+    if (path.empty() || ::stat(path.c_str(), &st) != 0)
+        return {};
+    return {static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino)};
 }

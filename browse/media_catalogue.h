@@ -17,6 +17,14 @@ bool listCaptures(const std::string& folder, int filter, std::vector<std::string
 // The list entries the four slots show from start on, wrapping at the end (an empty
 // string for a slot beyond the list).
 std::vector<std::string> pageEntries(const std::vector<std::string>& files, int start);
+// The file a path names at the moment (device and inode), so a holder can tell that it was
+// deleted or replaced under the same name; none (0, 0) when the path names no file.
+struct FileIdentity {
+    unsigned long long device = 0, inode = 0;
+    bool none() const { return inode == 0; }
+    bool operator==(const FileIdentity&) const = default;
+};
+FileIdentity identityOf(const std::string& path);
 // Deletes one capture: only an entry directly in folder, and only a regular file or a link
 // (the link itself, never what it points to); never a folder. False when nothing was removed.
 bool removeCaptureFile(const std::string& folder, const std::string& path);

@@ -159,8 +159,20 @@ bool COrvexBrowsePanel::busy() const
     return recordingRuns() || g_SettleTime > 0;
 }
 
+namespace
+{
+// Files that left the folder are let go of by whoever still holds them open, or their space
+// stays taken until the program ends.
+void releaseVanishedMedia()
+{
+    for (COrvexState* s : g_States)
+        s->releaseVanishedMedia();
+}
+} // namespace
+
 void COrvexBrowsePanel::scanFolder(int filter)
 {
+    releaseVanishedMedia();
     std::vector<std::string> found;
     if (!listCaptures(toUtf8(g_StoragePath), filter, found)) {
         for (COrvexBrowseImage* s : m_slots)
@@ -259,9 +271,8 @@ void COrvexBrowsePanel::showDeleteIcons()
     }
 }
 
-void COrvexBrowsePanel::addFile(const wxString& path)
+void COrvexBrowsePanel::addFile(const std::string& p)
 {
-    const std::string p = toUtf8(path);
     const SlotKind kind = slotKindOf(p);
     if (kind == SlotEmpty || (kind == SlotPhoto && m_filter == FilterVideo) ||
         (kind == SlotVideo && m_filter == FilterPhoto))
@@ -292,7 +303,7 @@ void COrvexBrowsePanel::moveSelection(int slot)
 void COrvexBrowsePanel::openSelected()
 {
     if (g_CurrentState)
-        g_CurrentState->openFile(wxString::FromUTF8(m_slotPaths[static_cast<size_t>(m_selected)]));
+        g_CurrentState->openFile(m_slotPaths[static_cast<size_t>(m_selected)]);
 }
 
 void COrvexBrowsePanel::selectSlot(int slot)
@@ -335,14 +346,17 @@ void COrvexBrowsePanel::deleteFile(int slot)
         if (g_CurrentState)
             g_CurrentState->releaseMedia();
         platform::clock().sleep(100);
-        m_slots[static_cast<size_t>(slot)]->closeCapture();
         const std::string path = m_slotPaths[static_cast<size_t>(slot)];
+        for (size_t k = 0; k < 4; ++k)
+            if (static_cast<int>(k) == slot || m_slotPaths[k] == path)
+                m_slots[k]->closeCapture();
         // Only a file the strip lists, and only from the storage folder itself.
         auto it = std::find(m_files.begin(), m_files.end(), path);
         if (it != m_files.end()) {
             removeCaptureFile(toUtf8(g_StoragePath), path);
             m_files.erase(it);
         }
+        releaseVanishedMedia();
         const int n = static_cast<int>(m_files.size());
         fillPage();
         showDeleteIcons();

@@ -36,7 +36,8 @@ public:
 
     void fillPage();
     void showDeleteIcons();
-    void addFile(const wxString& path) override;
+    using COrvexBrowsePanelBase::addFile;
+    void addFile(const std::string& path) override;
     void setViewing(bool on);
 
     // Answers the delete question instead of the dialog (tests); empty: the dialog asks.

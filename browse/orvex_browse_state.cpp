@@ -10,8 +10,7 @@
 #include "capture/preview_layout.h"
 #include "capture/zoom_control.h"
 #include "pipeline/capture_state.h"
-
-#include <wx/filename.h>
+#include "platform/display_text.h"
 
 #include <algorithm>
 
@@ -156,27 +155,31 @@ wxColour COrvexBrowseState::statusColour()
 
 // ---- The picture ------------------------------------------------------------------------------
 
-void COrvexBrowseState::openFile(const wxString& path)
+void COrvexBrowseState::openFile(const std::string& path)
 {
     m_frame.release();
-    wxString folder, name, ext;
-    wxFileName::SplitPath(path, &folder, &name, &ext);
-    m_status = wxString::Format("%s.%s", name, ext);
-    if (ext.CmpNoCase("JPG") == 0) {
+    m_path = path;
+    m_opened = identityOf(path);
+    const std::string name = path.substr(path.find_last_of('/') + 1);
+    const size_t dot = name.find_last_of('.');
+    // "name.ext", as the status has always shown it (a name without extension ends in a dot).
+    m_status = platform::displayText(dot == std::string::npos || dot == 0 ? name + "." : name);
+    const SlotKind kind = slotKindOf(path);
+    if (kind == SlotPhoto) {
         m_isVideo = 0;
         m_player->visible = false;
         m_player->hidePlayerControls();
         m_tools[ToolSnapshot]->Hide();
         placeTools(false, m_column.spacing);
-        m_frame = decodePhotoBounded(toUtf8(path));
-    } else if (ext.CmpNoCase("AVI") == 0 || ext.CmpNoCase("MOV") == 0) {
+        m_frame = decodePhotoBounded(path);
+    } else if (kind == SlotVideo) {
         m_isVideo = 1;
         placeTools(true, m_column.spacing);
         if (m_active)
             m_tools[ToolSnapshot]->Show();
         m_player->visible = m_active;
         m_player->showPlayerControls();
-        m_player->openVideo(toUtf8(path));
+        m_player->openVideo(path);
     }
 }
 
@@ -219,6 +222,15 @@ void COrvexBrowseState::releaseMedia()
 {
     m_work.release();
     m_player->closeVideo();
+}
+
+void COrvexBrowseState::releaseVanishedMedia()
+{
+    if (m_path.empty() || identityOf(m_path) == m_opened)
+        return;
+    releaseMedia();
+    m_frame.release();
+    m_path.clear();
 }
 
 // ---- Tools, keys, zoom ---------------------------------------------------------------------

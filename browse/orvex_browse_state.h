@@ -3,12 +3,14 @@
 #pragma once
 
 #include "app/orvex_state.h"
+#include "browse/media_catalogue.h"
 #include "capture/zoom_control.h"
 
 #include <wx/bitmap.h>
 
 #include <array>
 #include <memory>
+#include <string>
 
 class SkinBitmap;
 class COrvexVideoControlBox;
@@ -31,7 +33,8 @@ public:
     void snapshotRelease() override;
     void releaseFrame() override;
     void releaseMedia() override;
-    void openFile(const wxString& path) override;
+    void releaseVanishedMedia() override;
+    void openFile(const std::string& path) override;
     void relayout(wxBitmap topLeft, wxBitmap side, wxBitmap topBar, wxBitmap bottomBar) override;
     void layoutTab(wxBitmap topLeft) override;
     void layoutSide(wxBitmap side) override;
@@ -83,4 +86,6 @@ private:
     wxPoint m_panel{0, 0}; // the tool column's origin as laid out
     cv::Mat m_frame;       // the decoded photo
     cv::Mat m_work;        // the frame handed to the screen (a copy when the pass saves it)
+    std::string m_path;    // of the file opened last, as the file system gave it
+    FileIdentity m_opened; // what m_path named when it was opened
 };

@@ -67,7 +67,7 @@ public:
     void scanFolder(int f) override { calls.push_back("scan" + std::to_string(f)); }
     void selectSlot(int s) override { calls.push_back("select" + std::to_string(s)); }
     void deleteFile(int s) override { calls.push_back("delete" + std::to_string(s)); }
-    void addFile(const wxString& p) override { calls.push_back("add " + toUtf8(p)); }
+    void addFile(const std::string& p) override { calls.push_back("add " + p); }
     bool isViewing() const override { return viewing; }
     int selectedSlot() const override { return 2; }
     size_t fileCount() const override { return files; }

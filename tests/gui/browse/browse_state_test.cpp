@@ -10,9 +10,13 @@
 #include <wx/scrolbar.h>
 
 #include <opencv2/imgcodecs.hpp>
+#include <opencv2/videoio.hpp>
 
 #include <filesystem>
 #include <fstream>
+
+#include <climits>
+#include <unistd.h>
 
 namespace
 {
@@ -20,6 +24,30 @@ namespace
 const char* const kPhoto = "2026-03-07 09_00_00.jpg";
 const char* const kVideo = "2026-03-07 09_00_01.mov";
 const cv::Size kPhotoSize(640, 480);
+
+// Frames first .. first+count-1 as MJPEG in an AVI, as another program might write it.
+bool numberedAvi(const std::string& path, int first, int count)
+{
+    const cv::Size size(320, 240);
+    cv::VideoWriter w(path, cv::CAP_FFMPEG, cv::VideoWriter::fourcc('M', 'J', 'P', 'G'), 15, size);
+    for (int n = first; n < first + count && w.isOpened(); ++n)
+        w.write(numbered::frame(n, size));
+    return w.isOpened();
+}
+
+// Descriptors of this process open on the file at path, also after it was deleted (or only
+// after: deletedOnly).
+int descriptorsOn(const std::string& path, bool deletedOnly = false)
+{
+    int n = 0;
+    for (const auto& e : std::filesystem::directory_iterator("/proc/self/fd")) {
+        char target[PATH_MAX];
+        const ssize_t len = ::readlink(e.path().c_str(), target, sizeof target);
+        const std::string t(target, len > 0 ? static_cast<size_t>(len) : 0);
+        n += (t == path && !deletedOnly) || t == path + " (deleted)";
+    }
+    return n;
+}
 
 class BrowseTab : public FrameFixture
 {
@@ -88,12 +116,13 @@ protected:
         std::sort(out.begin(), out.end());
         return out;
     }
-    void mouse(wxWindow* w, wxEventType type, int x = 1, int y = 1)
+    void mouse(wxWindow* w, wxEventType type, int x = 1, int y = 1, bool leftHeld = false)
     {
         wxMouseEvent e(type);
         e.SetEventObject(w);
         e.SetId(w->GetId());
         e.SetPosition(wxPoint(x, y));
+        e.m_leftDown = leftHeld;
         w->GetEventHandler()->ProcessEvent(e);
     }
     bool shownAt(wxWindow* w, int x, int y) const
@@ -390,6 +419,112 @@ TEST_F(BrowseTab, DeletingTheOpenVideoThroughTheStripLetsGoOfItFirst)
     EXPECT_FALSE(std::filesystem::exists(storage + "/" + kPhoto));
     EXPECT_EQ(g_CurrentState->id(), StatePreview);
     strip->setDeleteQuestion({});
+}
+
+TEST_F(BrowseTab, DeletedOrVanishedVideosAreClosedEverywhere)
+{
+    const std::string folder = std::filesystem::canonical(storage).string();
+    const std::string mov = folder + "/" + kVideo;
+    const std::string avi = folder + "/2026-03-07 09_00_02.avi";
+    const std::string gone = folder + "/2026-03-07 09_00_03.avi";
+    ASSERT_TRUE(numberedAvi(avi, 0, 10));
+    ASSERT_TRUE(numberedAvi(gone, 0, 10));
+    strip->scanFolder(FilterAll);
+    ASSERT_EQ(strip->fileCount(), 4u);
+    strip->setDeleteQuestion([] { return true; });
+
+    // Played and dragged (the key-frame reader opens it too), then left for the live view,
+    // where the player keeps it: deleted there through its icon.
+    open(1);
+    frame->dispatchKey(16, false);
+    drawPass();
+    COrvexProgressBar* bar = player->progressBar();
+    mouse(bar, wxEVT_LEFT_DOWN, bar->width / 2, 8);
+    mouse(bar, wxEVT_MOTION, bar->width / 3, 8, true);
+    mouse(bar, wxEVT_LEFT_UP, bar->width / 3, 8);
+    frame->dispatchKey(27, false);
+    ASSERT_EQ(g_CurrentState->id(), StatePreview);
+    ASSERT_GE(descriptorsOn(mov), 2) << "player and thumbnail hold it";
+    mouse(strip->deleteIcon(1), wxEVT_LEFT_DOWN);
+    ASSERT_FALSE(std::filesystem::exists(mov));
+    EXPECT_EQ(descriptorsOn(mov), 0);
+
+    // Shown while viewing, deleted with the Delete key.
+    ASSERT_EQ(strip->slotPath(1), avi);
+    open(1);
+    ASSERT_TRUE(player->hasVideo());
+    ASSERT_GE(descriptorsOn(avi), 2);
+    frame->dispatchKey(127, false);
+    ASSERT_FALSE(std::filesystem::exists(avi));
+    EXPECT_EQ(descriptorsOn(avi), 0);
+
+    // Removed behind the program's back while the player keeps it, then a rescan.
+    ASSERT_EQ(strip->slotPath(1), gone);
+    open(1);
+    frame->dispatchKey(27, false);
+    ASSERT_GE(descriptorsOn(gone), 2);
+    std::filesystem::remove(gone);
+    strip->scanFolder(FilterAll);
+    EXPECT_EQ(descriptorsOn(gone), 0);
+    EXPECT_FALSE(player->hasVideo());
+
+    // Replaced by another file of the same name: the old one is let go of all the same.
+    ASSERT_TRUE(numberedAvi(gone, 50, 10));
+    strip->scanFolder(FilterAll);
+    open(1);
+    frame->dispatchKey(27, false);
+    std::filesystem::remove(gone);
+    ASSERT_TRUE(numberedAvi(gone, 60, 10));
+    ASSERT_EQ(descriptorsOn(gone, true), 2);
+    strip->scanFolder(FilterAll);
+    EXPECT_EQ(descriptorsOn(gone, true), 0);
+    strip->setDeleteQuestion({});
+}
+
+TEST_F(BrowseTab, NamesThatAreNotUtf8ListOpenPlayAndDelete)
+{
+    const std::string latin = "\xe9t\xe9"; // "été" as Latin-1 bytes
+    const std::string shown = "\xef\xbf\xbdt\xef\xbf\xbd";
+    ASSERT_TRUE(numberedAvi(storage + "/" + latin + ".avi", 100, 10));
+    ASSERT_TRUE(cv::imwrite(storage + "/" + latin + ".jpg", numbered::frame(9, kPhotoSize)));
+    strip->scanFolder(FilterAll);
+    ASSERT_EQ(strip->fileCount(), 4u);
+    ASSERT_EQ(strip->slotPath(2), storage + "/" + latin + ".avi");
+    EXPECT_EQ(strip->slot(2)->kind, SlotVideo);
+    EXPECT_TRUE(strip->slot(2)->captureOpen());
+    EXPECT_EQ(strip->slot(3)->kind, SlotPhoto);
+    EXPECT_TRUE(strip->slot(3)->photo.IsOk());
+
+    // From another video, playing, to this one: its own frames, named with marks.
+    open(1);
+    frame->dispatchKey(16, false);
+    drawPass();
+    open(2);
+    tick();
+    EXPECT_EQ(toUtf8(g_StatusText), shown + ".avi");
+    ASSERT_TRUE(browse->isVideo());
+    drawPass();
+    EXPECT_EQ(paintedNumber(), 100);
+    frame->dispatchKey(16, false);
+    drawPass();
+    EXPECT_EQ(paintedNumber(), 101);
+    open(3);
+    tick();
+    EXPECT_EQ(toUtf8(g_StatusText), shown + ".jpg");
+    drawPass();
+    EXPECT_EQ(paintedNumber(), 9);
+
+    // Delete takes exactly the file shown.
+    open(2);
+    strip->setDeleteQuestion([] { return true; });
+    frame->dispatchKey(127, false);
+    strip->setDeleteQuestion({});
+    std::vector<std::string> left;
+    for (const auto& e : std::filesystem::directory_iterator(storage))
+        left.push_back(e.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{kPhoto, kVideo, latin + ".jpg"}));
+    EXPECT_EQ(strip->fileCount(), 3u);
 }
 
 TEST_F(BrowseTab, APhotoClaimingTooManyPixelsIsNeverDecodedAtFullSize)

@@ -20,9 +20,9 @@ public:
     using COrvexBrowseState::COrvexBrowseState;
     std::vector<std::string> opened; // file names
     std::vector<std::string> events;
-    void openFile(const wxString& path) override
+    void openFile(const std::string& path) override
     {
-        opened.push_back(std::filesystem::path(toUtf8(path)).filename().string());
+        opened.push_back(std::filesystem::path(path).filename().string());
     }
     void releaseMedia() override { events.push_back("release"); }
     void enter() override
