@@ -32,7 +32,9 @@ std::string freeCaptureName(const platform::LocalTime& t, const char* extension)
     for (int n = 1;; ++n) {
         std::string name = captureName(t, extension, n);
         std::error_code ec;
-        if (!std::filesystem::exists(toUtf8(storageFile(wxString::FromUTF8(name))), ec))
+        // A link counts as taken, dangling or not.
+        const std::string path = toUtf8(storageFile(wxString::FromUTF8(name)));
+        if (!std::filesystem::exists(std::filesystem::symlink_status(path, ec)))
             return name;
     }
 }

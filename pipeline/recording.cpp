@@ -8,7 +8,9 @@
 #include "app/picture_settings.h"
 #include "pipeline/capture_names.h"
 #include "pipeline/capture_state.h"
+#include "pipeline/recording_file.h"
 #include "pipeline/write_failure.h"
+#include "platform/file_ops.h"
 
 #include <opencv2/imgproc.hpp>
 #include <opencv2/videoio.hpp>
@@ -17,7 +19,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -42,38 +43,7 @@ constexpr off_t kIndexRoom = 4 << 20;
 // What the stop writes at most beyond the last pass: buffered data, the index and header.
 constexpr off_t kStopRoom = 256 << 10;
 
-// Where the open recording is now (its folder may have been renamed); empty when unknown.
-std::string currentPath()
-{
-    char buf[4096];
-    const std::string link = "/proc/self/fd/" + std::to_string(s_session.fd);
-    const ssize_t n = ::readlink(link.c_str(), buf, sizeof buf - 1);
-    if (n <= 0)
-        return std::string();
-    std::string path(buf, size_t(n));
-    const std::string deleted = " (deleted)";
-    if (path.size() > deleted.size() && path.ends_with(deleted))
-        path.resize(path.size() - deleted.size());
-    return path;
-}
-
-// Room left under the process's file-size limit (prlimit, ulimit -f); the writer gets no
-// SIGXFSZ, only failed writes, so the recording must stop before it.
-uint64_t sizeLimitRoom(off_t size)
-{
-    rlimit lim{};
-    if (::getrlimit(RLIMIT_FSIZE, &lim) != 0 || lim.rlim_cur == RLIM_INFINITY)
-        return UINT64_MAX;
-    return lim.rlim_cur > rlim_t(size) ? uint64_t(lim.rlim_cur - rlim_t(size)) : 0;
-}
-
-uint64_t systemSpace(const std::string& folder)
-{
-    std::error_code ec;
-    const auto info = std::filesystem::space(folder, ec);
-    return ec ? UINT64_MAX : info.available; // unknown: do not stop for it
-}
-SpaceProbe s_space = systemSpace;
+SpaceProbe s_space = files::freeSpace;
 
 std::string storageFolder()
 {
@@ -98,14 +68,14 @@ Trouble trouble()
         return {s_session.path + " is gone: " + std::strerror(ENOENT),
                 folderThere ? "the file is gone" : writeFailureReason(ENOENT)};
     }
-    const std::string now = currentPath();
+    const std::string now = files::currentPathOf(s_session.fd);
     const std::string folder =
         now.empty() ? storageFolder() : std::filesystem::path(now).parent_path().string();
     if (s_space(folder) < kRecordingReserve)
         return {"the disk is full", "the disk is full"};
     // One frame more, a frame's worth of catch-up at the stop, and the index must fit.
     const uint64_t perFrame = g_FramesWritten ? uint64_t(st.st_size) / g_FramesWritten : 0;
-    if (sizeLimitRoom(st.st_size) <
+    if (files::sizeLimitRoom(st.st_size) <
         kStopRoom + (2 + kMaxCatchUp) * perFrame + 16 * (g_FramesWritten + kMaxCatchUp))
         return {"the file-size limit is reached", writeFailureReason(EFBIG)};
     // Keep the reserve ahead of the file; when the disk cannot give it, stop while the part
@@ -114,6 +84,21 @@ Trouble trouble()
         errno == ENOSPC)
         return {"the disk is full", "the disk is full"};
     return {};
+}
+
+void cannotCreate(const std::string& file, int err)
+{
+    logLine("Preview toggleRecord() cannot create %s: %s\n", file.c_str(), std::strerror(err));
+    showFailureNotice(wxString::FromUTF8("Not recording: " + writeFailureReason(err)));
+}
+
+void releaseQuietly(cv::VideoWriter& writer)
+{
+    try {
+        writer.release();
+    } catch (const cv::Exception& e) {
+        logLine("Preview toggleRecord() %s\n", e.what());
+    }
 }
 
 void stopFor(const std::string& logText, const std::string& reason)
@@ -174,7 +159,7 @@ uint32_t framesAtStop(uint32_t written, uint32_t elapsed)
 
 void setSpaceProbe(SpaceProbe probe)
 {
-    s_space = probe ? std::move(probe) : SpaceProbe(systemSpace);
+    s_space = probe ? std::move(probe) : SpaceProbe(files::freeSpace);
 }
 
 std::string recordingPath()
@@ -189,39 +174,15 @@ bool startRecording(const cv::Size& size, const platform::LocalTime& now, std::s
     if (size.width < 1 || size.height < 1)
         return false;
     ensureStorageFolder();
-    // Created without overwriting; a name taken in this second moves on to the next one.
-    std::string file, chosen;
-    for (int n = 1; n < 1000 && chosen.empty(); ++n) {
-        const std::string candidate = captureName(now, ".avi", n);
-        file = toUtf8(storageFile(wxString::FromUTF8(candidate)));
-        const int fd = ::open(file.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            ::close(fd);
-            chosen = candidate;
-        } else if (errno != EEXIST) {
-            const int err = errno;
-            logLine("Preview toggleRecord() cannot create %s: %s\n", file.c_str(),
-                    std::strerror(err));
-            showFailureNotice(wxString::FromUTF8("Not recording: " + writeFailureReason(err)));
-            return false;
-        }
-    }
-    if (chosen.empty()) {
-        showFailureNotice("Not recording: no free file name");
+    const std::string first = toUtf8(storageFile(wxString::FromUTF8(captureName(now, ".avi"))));
+    RecordingDraft draft;
+    if (const int err = createDraft(first, draft); err != 0) {
+        cannotCreate(first, err);
         return false;
     }
-    // Checked once the folder took a file, so a read-only folder is never called full.
-    if (s_space(storageFolder()) < kRecordingReserve) {
-        std::error_code ec;
-        std::filesystem::remove(file, ec);
-        logLine("Preview toggleRecord() the disk is full\n");
-        showFailureNotice("Not recording: the disk is full");
-        return false;
-    }
-
     std::unique_ptr<cv::VideoWriter> writer;
     try {
-        writer = std::make_unique<cv::VideoWriter>(file, cv::CAP_FFMPEG,
+        writer = std::make_unique<cv::VideoWriter>(draftWriterPath(draft), cv::CAP_FFMPEG,
                                                    cv::VideoWriter::fourcc('D', 'I', 'V', 'X'),
                                                    kRecordFps, size, true);
     } catch (const cv::Exception& e) {
@@ -229,20 +190,37 @@ bool startRecording(const cv::Size& size, const platform::LocalTime& now, std::s
         writer.reset();
     }
     if (!writer || !writer->isOpened()) {
-        // The empty placeholder would show in the browser as a broken video.
-        std::error_code ec;
-        std::filesystem::remove(file, ec);
-        logLine("Preview toggleRecord() cannot open the writer for %s\n", file.c_str());
+        // The empty file would show in the browser as a broken video.
+        dropDraft(draft);
+        logLine("Preview toggleRecord() cannot open the writer for %s\n", first.c_str());
         showFailureNotice("Not recording: the encoder failed");
         return false;
     }
+    // Reserved now that the writer has opened (and emptied) the file; not every file system
+    // can, and then the free-space check alone guards the index. The check comes after it
+    // (and after the folder took a file, so a read-only folder is never called full): a disk
+    // that cannot hold the reserve as well would stop the recording before its first frame.
+    (void)::fallocate(draft.fd, FALLOC_FL_KEEP_SIZE, 0, kIndexRoom);
+    if (s_space(storageFolder()) < kRecordingReserve) {
+        releaseQuietly(*writer);
+        dropDraft(draft);
+        logLine("Preview toggleRecord() the disk is full\n");
+        showFailureNotice("Not recording: the disk is full");
+        return false;
+    }
+    std::string chosen, file;
+    if (const int err = nameDraft(draft, now, chosen, file); err != 0) {
+        releaseQuietly(*writer);
+        dropDraft(draft);
+        if (err == EEXIST) {
+            showFailureNotice("Not recording: no free file name");
+            return false;
+        }
+        cannotCreate(first, err);
+        return false;
+    }
     g_VideoWriter = std::move(writer);
-    s_session = Session{file,      chosen,        size,
-                        cv::Mat(), std::string(), ::open(file.c_str(), O_WRONLY | O_CLOEXEC)};
-    // Reserved now that the writer has opened (and emptied) the file; not every file
-    // system can, and then the free-space check alone guards the index.
-    if (s_session.fd >= 0)
-        (void)::fallocate(s_session.fd, FALLOC_FL_KEEP_SIZE, 0, kIndexRoom);
+    s_session = Session{file, chosen, size, cv::Mat(), std::string(), draft.fd};
     g_CaptureTime = now;
     g_InfoTime = 0;
     g_RecordStartTick = platform::clock().tickCount();
@@ -278,40 +256,41 @@ void finishRecording()
         return;
     if (!s_session.last.empty() && !trouble().any())
         write(s_session.last, framesAtStop(g_FramesWritten, elapsedMs()));
-    try {
-        g_VideoWriter->release();
-    } catch (const cv::Exception& e) {
-        logLine("Preview toggleRecord() %s\n", e.what());
-    }
+    releaseQuietly(*g_VideoWriter);
     g_VideoWriter.reset();
     Session done = std::move(s_session);
     s_session = Session{};
-    bool moved = false;
-    if (done.fd >= 0) {
-        std::swap(done.fd, s_session.fd);
-        const std::string now = currentPath();
-        struct stat st {
-        };
-        const bool linked = ::fstat(s_session.fd, &st) == 0 && st.st_nlink > 0;
-        // The reserve beyond the end goes back to the disk.
-        if (linked)
-            (void)::ftruncate(s_session.fd, st.st_size);
-        ::close(s_session.fd);
-        s_session.fd = -1;
-        if (linked && !now.empty() && now != done.path) {
-            logLine("Preview toggleRecord() %s was moved to %s\n", done.path.c_str(), now.c_str());
-            done.path = now;
-            moved = true;
-        }
+    struct stat st {
+    };
+    const bool linked = ::fstat(done.fd, &st) == 0 && st.st_nlink > 0;
+    const std::string now = files::currentPathOf(done.fd);
+    const bool moved = linked && !now.empty() && now != done.path;
+    if (moved) {
+        logLine("Preview toggleRecord() %s was moved to %s\n", done.path.c_str(), now.c_str());
+        done.path = now;
     }
+    // A recording that never got a frame would show as a broken video: it goes, but only
+    // while its name still holds this very file.
+    bool removed = false;
+    if (linked && g_FramesWritten == 0 && files::sameFile(done.fd, done.path))
+        removed = ::unlink(done.path.c_str()) == 0;
+    else if (linked)
+        (void)::ftruncate(done.fd, st.st_size); // the reserve beyond the end goes back
+    ::close(done.fd);
+    // Closed and complete: nothing for the start-up repair to do.
+    ::unlink(
+        recordingMarker(std::filesystem::path(done.path).parent_path().string() + "/" + done.name)
+            .c_str());
     std::error_code ec;
-    const bool kept = std::filesystem::is_regular_file(done.path, ec);
-    if (!kept)
+    const bool kept = !removed && std::filesystem::is_regular_file(done.path, ec);
+    if (removed)
+        logLine("Preview toggleRecord() %s had no frame: removed\n", done.path.c_str());
+    else if (!kept)
         logLine("Preview toggleRecord() %s is gone\n", done.path.c_str());
     // What was written before a failure is still a playable file; one whose folder was
     // renamed is no longer in the storage folder the strip shows.
     if (kept && !moved && g_BrowsePanel)
-        g_BrowsePanel->addFile(wxString::FromUTF8(done.path));
+        g_BrowsePanel->addFile(fromPathBytes(done.path));
     if (!done.failure.empty())
         showFailureNotice(wxString::FromUTF8("Recording stopped: " + done.failure));
     else if (kept)

@@ -1,5 +1,7 @@
 #include "platform/bounded_file.h"
 
+#include "platform/file_ops.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -20,23 +22,6 @@ std::string sizeText(size_t bytes)
         return std::to_string(bytes / 1024) + " KiB";
     return std::to_string(bytes) + " bytes";
 }
-
-class Fd
-{
-public:
-    explicit Fd(int fd) : m_fd(fd) {}
-    ~Fd()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 bool fail(std::string* why, const std::string& text)
 {

@@ -3,7 +3,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace files
@@ -25,6 +27,11 @@ std::string nameOf(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+std::string hiddenBeside(const std::string& finalPath, const std::string& tag)
+{
+    return folderOf(finalPath) + "/." + nameOf(finalPath) + tag + ".XXXXXX";
+}
+
 // The umask cannot be read without setting it; creation modes below honour it anyway, this
 // only restores the usual mode of a file that mkostemp made 0600.
 mode_t currentUmask()
@@ -39,15 +46,15 @@ mode_t currentUmask()
 int createNew(const std::string& path, mode_t mode)
 {
     // O_EXCL with O_CREAT fails on any existing name, a dangling link included.
-    const int fd = ::open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC |
-                                            O_NOCTTY, mode);
+    const int fd =
+        ::open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, mode);
     return fd >= 0 ? fd : -errno;
 }
 
 TempFile createTemp(const std::string& finalPath, const std::string& tag, mode_t mode)
 {
     TempFile t;
-    t.path = folderOf(finalPath) + "/." + nameOf(finalPath) + tag + ".XXXXXX";
+    t.path = hiddenBeside(finalPath, tag);
     t.fd = ::mkostemp(t.path.data(), O_CLOEXEC);
     if (t.fd < 0) {
         t.err = errno;
@@ -62,6 +69,67 @@ TempFile createTemp(const std::string& finalPath, const std::string& tag, mode_t
         t.path.clear();
     }
     return t;
+}
+
+TempFile createTempFolder(const std::string& finalPath, const std::string& tag)
+{
+    TempFile t;
+    t.path = hiddenBeside(finalPath, tag);
+    if (!::mkdtemp(t.path.data())) {
+        t.err = errno;
+        t.path.clear();
+        return t;
+    }
+    t.fd = ::open(t.path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (t.fd < 0) {
+        t.err = errno;
+        ::rmdir(t.path.c_str());
+        t.path.clear();
+    }
+    return t;
+}
+
+std::string descriptorPath(int fd)
+{
+    return "/proc/self/fd/" + std::to_string(fd);
+}
+
+std::string currentPathOf(int fd)
+{
+    char buf[4096];
+    const ssize_t n = ::readlink(descriptorPath(fd).c_str(), buf, sizeof buf);
+    if (n <= 0 || size_t(n) >= sizeof buf || buf[0] != '/')
+        return std::string();
+    struct stat st {
+    };
+    if (::fstat(fd, &st) != 0 || st.st_nlink == 0)
+        return std::string(); // the kernel names it "... (deleted)"
+    return std::string(buf, size_t(n));
+}
+
+bool sameFile(int fd, const std::string& path)
+{
+    struct stat held {
+    }, named{};
+    return ::fstat(fd, &held) == 0 && ::lstat(path.c_str(), &named) == 0 &&
+           held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+}
+
+uint64_t sizeLimitRoom(off_t size)
+{
+    rlimit lim{};
+    if (::getrlimit(RLIMIT_FSIZE, &lim) != 0 || lim.rlim_cur == RLIM_INFINITY)
+        return UINT64_MAX;
+    return lim.rlim_cur > rlim_t(size) ? uint64_t(lim.rlim_cur - rlim_t(size)) : 0;
+}
+
+uint64_t freeSpace(const std::string& folder)
+{
+    struct statvfs v {
+    };
+    if (::statvfs(folder.c_str(), &v) != 0)
+        return UINT64_MAX; // unknown: nothing to stop for
+    return uint64_t(v.f_bavail) * v.f_frsize;
 }
 
 int writeAll(int fd, const void* bytes, size_t size)
@@ -139,8 +207,8 @@ int renameNoReplace(const std::string& from, const std::string& to)
 int openLogFile(const std::string& path)
 {
     // Non-blocking, so a FIFO at the name cannot stall the open; refused below anyway.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC |
-                                            O_NOCTTY, 0666);
+    const int fd = ::open(
+        path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
     if (fd < 0)
         return -errno;
     struct stat st {

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <sys/types.h>
+#include <unistd.h>
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -26,6 +28,28 @@ struct TempFile {
 };
 TempFile createTemp(const std::string& finalPath, const std::string& tag, mode_t mode = 0666);
 
+// A new hidden folder beside finalPath (".<name><tag>.XXXXXX"), private to this user (0700) and
+// held open: fd is the folder's descriptor. What a writer that insists on a path of its own
+// creates inside (see descriptorPath) cannot meet a link anyone else planted.
+TempFile createTempFolder(const std::string& finalPath, const std::string& tag);
+
+// "/proc/self/fd/<fd>": the file or folder fd holds, whatever was done to its name since.
+std::string descriptorPath(int fd);
+
+// Where the file fd holds is now (its folder may have been renamed); empty when unknown or
+// when the file has no name any more.
+std::string currentPathOf(int fd);
+
+// Whether path itself (not a link there) is the file fd holds.
+bool sameFile(int fd, const std::string& path);
+
+// Bytes a file of this size may still grow under the process's file-size limit (prlimit,
+// ulimit -f); UINT64_MAX without a limit. Past it writes fail rather than signal.
+uint64_t sizeLimitRoom(off_t size);
+
+// Bytes free to this user where folder is; UINT64_MAX when that cannot be known.
+uint64_t freeSpace(const std::string& folder);
+
 // Writes all of bytes; 0 or the errno that stopped it (EIO for a write that made no progress).
 int writeAll(int fd, const void* bytes, size_t size);
 
@@ -46,6 +70,24 @@ int renameNoReplace(const std::string& from, const std::string& to);
 // FIFO, device or folder (ENXIO, EISDIR): the open cannot block. Returns the descriptor or
 // -errno.
 int openLogFile(const std::string& path);
+
+// A descriptor closed when it goes.
+class Fd
+{
+public:
+    explicit Fd(int fd) : m_fd(fd) {}
+    ~Fd()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
 
 // Whether path itself (not what it points to) is a symbolic link.
 bool isLink(const std::string& path);

@@ -47,6 +47,13 @@ protected:
 
     std::string file(const std::string& name) const { return storage / name; }
     bool exists(const std::string& name) const { return std::filesystem::exists(file(name)); }
+    static size_t entriesIn(const std::string& folder)
+    {
+        size_t n = 0;
+        for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(folder))
+            ++n;
+        return n;
+    }
 
     // A frame that tells which pass made it: its brightness.
     static cv::Mat numbered(int n, cv::Size size = cv::Size(320, 240))

@@ -12,6 +12,39 @@ struct ProbedVideo {
     double duration = -1;
 };
 
+// The kinds of a file's streams in order, "video audio"; empty when it cannot be read.
+inline std::string probeStreams(const std::string& path)
+{
+    const std::string cmd =
+        "ffprobe -v error -show_entries stream=codec_type -of csv=p=0 '" + path + "' 2>/dev/null";
+    FILE* p = ::popen(cmd.c_str(), "r");
+    if (!p)
+        return std::string();
+    std::string kinds;
+    char line[64];
+    while (std::fgets(line, sizeof line, p)) {
+        std::string l(line);
+        while (!l.empty() && (l.back() == '\n' || l.back() == '\r'))
+            l.pop_back();
+        kinds += (kinds.empty() ? "" : " ") + l;
+    }
+    return ::pclose(p) == 0 ? kinds : std::string();
+}
+
+// Packets of one stream ("a:0", "v:0") as read from the file; -1 when it cannot be read.
+inline int probePackets(const std::string& path, const std::string& stream)
+{
+    const std::string cmd = "ffprobe -v error -count_packets -select_streams " + stream +
+                            " -show_entries stream=nb_read_packets -of csv=p=0 '" + path +
+                            "' 2>/dev/null";
+    FILE* p = ::popen(cmd.c_str(), "r");
+    if (!p)
+        return -1;
+    char line[64] = "";
+    const bool read = std::fgets(line, sizeof line, p) != nullptr;
+    return ::pclose(p) == 0 && read ? std::atoi(line) : -1;
+}
+
 inline ProbedVideo probeVideo(const std::string& path)
 {
     ProbedVideo v;

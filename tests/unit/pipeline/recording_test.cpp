@@ -2,6 +2,7 @@
 #include "ffprobe.h"
 
 #include "app/notice.h"
+#include "platform/file_ops.h"
 
 #include <csignal>
 #include <unistd.h>
@@ -17,6 +18,23 @@
 
 namespace
 {
+
+// A real small disk (tmpfs) for one test, where this process may mount one.
+struct SmallDisk {
+    TempDir at;
+    bool mounted = false;
+    int err = 0;
+    explicit SmallDisk(const char* options)
+    {
+        mounted = ::mount("tmpfs", at.str().c_str(), "tmpfs", 0, options) == 0;
+        err = mounted ? 0 : errno;
+    }
+    ~SmallDisk()
+    {
+        if (mounted)
+            ::umount2(at.str().c_str(), MNT_DETACH);
+    }
+};
 
 // Runs passes every stepMs for durationMs of a recording and returns the frames written.
 uint32_t simulate(uint32_t stepMs, uint32_t durationMs, uint32_t* largestBurst = nullptr)
@@ -280,14 +298,10 @@ TEST_F(Recording, AFullDiskStopsTheRecordingWithAPlayableFile)
 // takes its index, so the file plays to its last whole frame.
 TEST_F(Recording, AnotherWriterFillingARealDiskLeavesAPlayableFile)
 {
-    TempDir mountPoint;
-    if (::mount("tmpfs", mountPoint.str().c_str(), "tmpfs", 0, "size=48m") != 0)
-        GTEST_SKIP() << "no small disk can be mounted here: " << std::strerror(errno);
-    struct Unmount {
-        std::string at;
-        ~Unmount() { ::umount2(at.c_str(), MNT_DETACH); }
-    } unmount{mountPoint.str()};
-    const std::string disk = mountPoint.str();
+    SmallDisk small("size=48m");
+    if (!small.mounted)
+        GTEST_SKIP() << "no small disk can be mounted here: " << std::strerror(small.err);
+    const std::string disk = small.at.str();
     g_StoragePath = wxString::FromUTF8(disk);
 
     std::string name;
@@ -337,6 +351,81 @@ TEST_F(Recording, AFullDiskRefusesToStart)
     EXPECT_TRUE(std::filesystem::is_empty(storage.path()));
     EXPECT_EQ(g_LastFileName, wxString("Not recording: the disk is full"));
     EXPECT_TRUE(noticeIsFailure());
+}
+
+// A recording that cannot get its first frames written leaves no empty file behind (it would
+// show as a broken video), only the disk-full notice.
+TEST_F(Recording, ARecordingWithoutAFrameLeavesNoFile)
+{
+    uint64_t space = kRecordingReserve * 4;
+    setSpaceProbe([&](const std::string&) { return space; });
+    std::string name;
+    ASSERT_TRUE(startRecording(cv::Size(320, 240), clock->localTime(), name));
+    space = kRecordingReserve - 1;
+    EXPECT_FALSE(writeRecordingFrame(numbered(0)));
+    finishRecording();
+    EXPECT_EQ(g_LastFileName, wxString("Recording stopped: the disk is full"));
+    EXPECT_TRUE(noticeIsFailure());
+    EXPECT_TRUE(log.has("Preview toggleRecord() " + file(name) + " had no frame: removed"))
+        << log.text();
+    EXPECT_TRUE(std::filesystem::is_empty(storage.path())) << "no file, no marker";
+}
+
+// The same on a real disk with 34 MB free: each start leaves nothing behind.
+TEST_F(Recording, ARealDiskWithoutRoomForTheReserveLeavesNoFile)
+{
+    SmallDisk small("size=40m");
+    if (!small.mounted)
+        GTEST_SKIP() << "no small disk can be mounted here: " << std::strerror(small.err);
+    const std::string disk = small.at.str();
+    g_StoragePath = wxString::FromUTF8(disk);
+    const uint64_t leave = 34ull << 20;
+    const int fd = ::open((disk + "/filler").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_GT(files::freeSpace(disk), leave);
+    ASSERT_EQ(::fallocate(fd, 0, 0, off_t(files::freeSpace(disk) - leave)), 0);
+    ::close(fd);
+    ASSERT_NEAR(double(files::freeSpace(disk)), double(leave), 64 << 10);
+
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        std::string name;
+        if (startRecording(cv::Size(320, 240), clock->localTime(), name)) {
+            writeRecordingFrame(numbered(attempt));
+            clock->advance(70);
+            finishRecording();
+        }
+        clock->advance(1000);
+        EXPECT_TRUE(g_LastFileName == wxString("Not recording: the disk is full") ||
+                    g_LastFileName == wxString("Recording stopped: the disk is full"))
+            << g_LastFileName;
+        EXPECT_EQ(entriesIn(disk), 1u) << "only the filler";
+    }
+}
+
+// Links planted at the names a recording takes (the capture's and its marker's) are taken as
+// names in use and never written through.
+TEST_F(Recording, LinksAtItsNamesAreNeverWrittenThrough)
+{
+    TempDir outside;
+    const std::string victim = outside.write("victim.txt", "keep me");
+    const std::string taken = file("2026-03-07 09_05_33.avi");
+    const std::string marker = file(".2026-03-07 09_05_33_2.avi.recording");
+    std::filesystem::create_symlink(victim, taken);
+    std::filesystem::create_symlink(victim, marker);
+    std::string name;
+    ASSERT_TRUE(startRecording(cv::Size(320, 240), clock->localTime(), name));
+    EXPECT_EQ(name, "2026-03-07 09_05_33_3.avi");
+    EXPECT_EQ(recordingPath(), file(name));
+    EXPECT_TRUE(std::filesystem::is_regular_file(file(".2026-03-07 09_05_33_3.avi.recording")));
+    EXPECT_TRUE(writeRecordingFrame(numbered(0)));
+    finishRecording();
+    EXPECT_EQ(readFile(victim), "keep me");
+    EXPECT_TRUE(std::filesystem::is_symlink(taken));
+    EXPECT_TRUE(std::filesystem::is_symlink(marker));
+    EXPECT_FALSE(std::filesystem::is_symlink(file(name)));
+    EXPECT_EQ(probeVideo(file(name)).frames, 1);
+    EXPECT_EQ(entriesIn(storage.str()), 3u)
+        << "the two links and the recording: nothing hidden left";
 }
 
 TEST_F(Recording, FramesOfAnotherSizeAreFittedToTheFile)

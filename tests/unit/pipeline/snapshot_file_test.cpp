@@ -35,10 +35,7 @@ TEST_F(Snapshot, SavedUnderTheTimeOfTheSaveAndShown)
     EXPECT_EQ(g_LastFileName, wxString(name));
     EXPECT_EQ(g_InfoTime, 3000);
     // Written under a hidden name first; nothing but the picture is left in the folder.
-    size_t entries = 0;
-    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(storage.path()))
-        ++entries;
-    EXPECT_EQ(entries, 1u);
+    EXPECT_EQ(entriesIn(storage.str()), 1u);
 }
 
 TEST_F(Snapshot, ASecondSnapshotOfTheSameSecondKeepsTheFirst)
@@ -99,6 +96,29 @@ TEST_F(Snapshot, AReadOnlyFolderIsNotCalledFull)
     EXPECT_EQ(g_LastFileName, wxString("Not saved: the folder is read-only"));
     EXPECT_NE(log.text().find("Permission denied"), std::string::npos) << log.text();
     EXPECT_EQ(log.text().find("full"), std::string::npos) << log.text();
+}
+
+// Links planted at the snapshot's names (its old temporary name, the capture's name, a
+// dangling one at the next) are never written through: the picture takes the next free name.
+TEST_F(Snapshot, LinksAtItsNamesAreNeverWrittenThrough)
+{
+    TempDir outside;
+    const std::string victim = outside.write("victim.txt", "keep me");
+    const std::vector<std::string> links = {file(".2026-03-07 09_05_33.jpg.part"),
+                                            file("2026-03-07 09_05_33.jpg")};
+    for (const std::string& l : links)
+        std::filesystem::create_symlink(victim, l);
+    std::filesystem::create_symlink(outside / "nowhere", file("2026-03-07 09_05_33_2.jpg"));
+    ASSERT_TRUE(saveSnapshot(numbered(1)));
+    EXPECT_EQ(g_LastFileName, wxString("2026-03-07 09_05_33_3.jpg"));
+    EXPECT_TRUE(std::filesystem::is_regular_file(
+        std::filesystem::symlink_status(file("2026-03-07 09_05_33_3.jpg"))));
+    EXPECT_EQ(readFile(victim), "keep me");
+    EXPECT_FALSE(std::filesystem::exists(outside / "nowhere"));
+    for (const std::string& l : links)
+        EXPECT_TRUE(std::filesystem::is_symlink(l)) << l;
+    EXPECT_EQ(entriesIn(storage.str()), 4u)
+        << "the three links and the picture: no temporary file left";
 }
 
 TEST(WriteFailure, ErrnoGivesTheUsersReason)

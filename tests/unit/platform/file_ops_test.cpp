@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -114,4 +115,35 @@ TEST(FileOps, RenameNeverReplaces)
     EXPECT_EQ(st.st_mode & 0777, 0644u);
     EXPECT_EQ(files::renameNoReplace(dir / "folder", dir / "renamed"), 0);
     EXPECT_TRUE(fs::is_directory(dir / "renamed"));
+}
+
+// A private folder for a writer that opens its own path: only this user may enter it, and
+// its descriptor still reaches it after someone swapped its name for a link.
+TEST(FileOps, APrivateFolderIsReachedThroughItsDescriptor)
+{
+    PlantedFolder f;
+    const files::TempFile t = files::createTempFolder(f.folder + "/clip.avi", ".start");
+    ASSERT_GE(t.fd, 0) << std::strerror(t.err);
+    EXPECT_EQ(fs::path(t.path).filename().string().rfind(".clip.avi.start.", 0), 0u);
+    struct stat st {
+    };
+    ASSERT_EQ(::lstat(t.path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+
+    fs::rename(t.path, f.folder + "/moved");
+    fs::create_symlink(f.dir / "outside", t.path);
+    const std::string inside = files::descriptorPath(t.fd) + "/clip.avi";
+    const int fd = files::createNew(inside);
+    ASSERT_GE(fd, 0);
+    EXPECT_TRUE(fs::exists(f.folder + "/moved/clip.avi"));
+    EXPECT_FALSE(fs::exists(f.dir / "outside/clip.avi"));
+    EXPECT_EQ(files::currentPathOf(fd), f.folder + "/moved/clip.avi");
+    EXPECT_TRUE(files::sameFile(fd, f.folder + "/moved/clip.avi"));
+    fs::create_symlink(f.folder + "/moved/clip.avi", f.folder + "/link.avi");
+    EXPECT_FALSE(files::sameFile(fd, f.folder + "/link.avi")) << "a link is not the file";
+    fs::remove(f.folder + "/moved/clip.avi");
+    EXPECT_EQ(files::currentPathOf(fd), "") << "a file without a name has no path";
+    ::close(fd);
+    ::close(t.fd);
+    EXPECT_TRUE(f.victimIntact());
 }
