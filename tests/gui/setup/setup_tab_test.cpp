@@ -415,3 +415,56 @@ TEST_F(SetupTabWithProbePanel, RenameNeverTakesAnExistingNameAndTheStoragePathFo
     EXPECT_NE(log.text().find("Folder " + storage + " renamed to " + moved + "\n"),
               std::string::npos);
 }
+
+TEST_F(SetupTabWithProbePanel, KeysTypedIntoTheLabelEditorStayThere)
+{
+    if (!xinput::available())
+        GTEST_SKIP() << "no XTEST on this display";
+    const std::string site = storage + "/site";
+    fs::create_directory(site);
+    // Keys go where the pointer and the focus are: over the tree, focus on it.
+    frame->Raise();
+    switchState(StateSetup);
+    const wxPoint c = screenCentre(setup->tree());
+    xinput::moveTo(c.x, c.y);
+    pumpEvents(50);
+    select(site);
+    treeCtrl()->SetFocus();
+    pumpEvents(50);
+    panel->calls.clear();
+    const auto editor = [&] { return treeCtrl()->GetEditControl(); };
+    // Presses the keys of typed and waits until the editor's text ends with them.
+    const auto type = [&](const std::string& typed) {
+        for (const char ch : typed)
+            ASSERT_TRUE(xinput::key(std::string(1, ch)));
+        ASSERT_TRUE(pumpUntil([&] { return editor() && editor()->GetValue().EndsWith(typed); }));
+    };
+
+    // The edit starts as a slow second click starts it; the keys are real.
+    treeCtrl()->EditLabel(treeCtrl()->GetSelection());
+    ASSERT_TRUE(pumpUntil([&] { return wxWindow::FindFocus() == editor(); }));
+    type("x1");
+    ASSERT_TRUE(xinput::key("Escape"));
+    ASSERT_TRUE(pumpUntil([&] { return editor() == nullptr; }));
+    pumpEvents(50);
+    EXPECT_TRUE(fs::is_directory(site)) << "Escape renames nothing";
+    EXPECT_EQ(std::distance(fs::directory_iterator(storage), fs::directory_iterator()), 1);
+    EXPECT_EQ(label(site), "site");
+    EXPECT_EQ(g_CurrentState, setup);
+    EXPECT_TRUE(panel->calls.empty()) << panel->calls.front();
+
+    treeCtrl()->EditLabel(treeCtrl()->GetSelection());
+    ASSERT_TRUE(pumpUntil([&] { return wxWindow::FindFocus() == editor(); }));
+    type("d2");
+    const std::string typed = toUtf8(editor()->GetValue());
+    ASSERT_TRUE(xinput::key("Return"));
+    ASSERT_TRUE(pumpUntil([&] { return fs::is_directory(storage + "/" + typed); }));
+    EXPECT_FALSE(fs::exists(site));
+    EXPECT_TRUE(panel->calls.empty());
+
+    // The window's keys work again once the editor is gone.
+    ASSERT_TRUE(pumpUntil([&] { return editor() == nullptr; }));
+    ASSERT_TRUE(xinput::key("1"));
+    ASSERT_TRUE(pumpUntil([&] { return !panel->calls.empty(); }));
+    EXPECT_EQ(panel->calls, (std::vector<std::string>{"select0"}));
+}
