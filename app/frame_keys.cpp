@@ -6,6 +6,7 @@
 #include "app/picture_settings.h"
 #include "app/wheel_filter.h"
 
+#include <wx/textctrl.h>
 #include <wx/utils.h>
 
 namespace
@@ -35,6 +36,10 @@ int tableCode(const wxKeyEvent& event)
 void COrvexFrame::onCharHook(wxKeyEvent& event)
 {
     event.Skip();
+    // While text is typed (a folder's new name) every key is the editor's: a digit must not
+    // pick a slot, nor Escape leave the tab and so save the half-typed name.
+    if (dynamic_cast<wxTextCtrl*>(wxWindow::FindFocus()))
+        return;
     dispatchKey(tableCode(event), wxGetKeyState(WXK_ALT) || event.AltDown());
 }
 

@@ -9,12 +9,14 @@
 #include "browse/orvex_browse_panel.h"
 #include "pipeline/time_stamp.h"
 #include "platform/clock.h"
+#include "setup/folder_rename.h"
 #include "setup/setup_layout.h"
 
 #include <wx/dcclient.h>
 #include <wx/dirctrl.h>
 #include <wx/image.h>
 #include <wx/radiobut.h>
+#include <wx/treectrl.h>
 
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
@@ -58,6 +60,15 @@ void saveSettings()
     }
 }
 
+// The strip lists the storage folder anew, keeping its filter.
+void rescanStrip()
+{
+    if (!g_BrowsePanel)
+        return;
+    auto* strip = dynamic_cast<COrvexBrowsePanel*>(g_BrowsePanel);
+    g_BrowsePanel->scanFolder(strip ? strip->filter() : FilterAll);
+}
+
 bool isDirectory(const std::string& path)
 {
     struct stat st {
@@ -84,6 +95,9 @@ COrvexSetupState::COrvexSetupState(wxWindow* parent, const wxPoint& origin)
     m_tree = new wxGenericDirCtrl(m_page, wxID_ANY, g_StoragePath, wxPoint(0, 0), wxSize(624, 464),
                                   wxDIRCTRL_DIR_ONLY | wxDIRCTRL_EDIT_LABELS | wxSUNKEN_BORDER,
                                   wxString());
+    // Bound on the tree itself, so it runs before the directory control's own handler, which
+    // it replaces: that one copies the folder over a file of the chosen name.
+    m_tree->GetTreeCtrl()->Bind(wxEVT_TREE_END_LABEL_EDIT, &COrvexSetupState::onEndLabelEdit, this);
     for (int i = 0; i < 4; ++i) {
         m_radios[i] =
             new wxRadioButton(m_page, kRadioId + i, kRadioLabels[i], wxPoint(40, 20 + 40 * i),
@@ -172,10 +186,61 @@ void COrvexSetupState::confirm()
         return;
     }
     g_StoragePath = chosen;
-    if (g_BrowsePanel) {
-        auto* strip = dynamic_cast<COrvexBrowsePanel*>(g_BrowsePanel);
-        g_BrowsePanel->scanFolder(strip ? strip->filter() : FilterAll);
+    rescanStrip();
+    saveSettings();
+}
+
+void COrvexSetupState::onEndLabelEdit(wxTreeEvent& event)
+{
+    // Not skipped: the directory control must never see the event.
+    if (event.IsEditCancelled())
+        return;
+    wxTreeCtrl* tree = m_tree->GetTreeCtrl();
+    auto* data = dynamic_cast<wxDirItemData*>(tree->GetItemData(event.GetItem()));
+    const std::string from = data ? toUtf8(data->m_path) : std::string();
+    const std::string name = toUtf8(event.GetLabel());
+    const FolderRename r = data ? renameFolder(from, name) : FolderRename{EINVAL, {}};
+    if (r.err != 0) {
+        const char* reason = renameRefusal(r.err);
+        logLine("Folder %s not renamed to %s: %s\n", from.c_str(), name.c_str(), reason);
+        showFailureNotice(wxString::Format("Folder not renamed: %s", reason));
+        // The label keeps the folder's real name; the editor closes so the notice is seen.
+        event.Veto();
+        tree->CallAfter([tree] {
+            if (tree->GetEditControl())
+                tree->EndEditLabel(wxTreeItemId(), true);
+        });
+        return;
     }
+    logLine("Folder %s renamed to %s\n", from.c_str(), r.newPath.c_str());
+    // The tree sets the label itself once the event is allowed.
+    retargetItem(event.GetItem(), from, r.newPath);
+    followStorage(from, r.newPath);
+}
+
+void COrvexSetupState::retargetItem(const wxTreeItemId& item, const std::string& from,
+                                    const std::string& to)
+{
+    wxTreeCtrl* tree = m_tree->GetTreeCtrl();
+    if (auto* data = dynamic_cast<wxDirItemData*>(tree->GetItemData(item))) {
+        const std::string path = followRename(toUtf8(data->m_path), from, to);
+        data->SetNewDirName(fromPathBytes(path));
+    }
+    // Folders listed below keep their places in the tree, at their new paths.
+    wxTreeItemIdValue cookie;
+    for (wxTreeItemId child = tree->GetFirstChild(item, cookie); child.IsOk();
+         child = tree->GetNextChild(item, cookie))
+        retargetItem(child, from, to);
+}
+
+void COrvexSetupState::followStorage(const std::string& from, const std::string& to)
+{
+    const std::string storage = toUtf8(g_StoragePath);
+    const std::string moved = followRename(storage, from, to);
+    if (moved == storage)
+        return;
+    g_StoragePath = fromPathBytes(moved);
+    rescanStrip();
     saveSettings();
 }
 

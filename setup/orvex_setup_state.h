@@ -5,10 +5,14 @@
 
 #include <opencv2/core/mat.hpp>
 
+#include <string>
+
 class wxGenericDirCtrl;
 class wxRadioButton;
 class wxCommandEvent;
 class wxMouseEvent;
+class wxTreeEvent;
+class wxTreeItemId;
 
 class COrvexSetupState : public COrvexState
 {
@@ -50,6 +54,9 @@ public:
 private:
     void onClick(wxMouseEvent& event);
     void onRadio(wxCommandEvent& event);
+    void onEndLabelEdit(wxTreeEvent& event);
+    void retargetItem(const wxTreeItemId& item, const std::string& from, const std::string& to);
+    void followStorage(const std::string& from, const std::string& to);
     void commitStamp();
     void treeToStorage();
     void showIcons();

@@ -3,16 +3,21 @@
 #include "pipeline/capture_names.h"
 #include "setup/orvex_setup_state.h"
 #include "setup/setup_layout.h"
+#include "app/notice.h"
 #include "support/log_capture.h"
 
 #include <wx/dirctrl.h>
 #include <wx/radiobut.h>
+#include <wx/textctrl.h>
+#include <wx/treectrl.h>
 
 #include <opencv2/imgproc.hpp>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 
@@ -76,8 +81,31 @@ protected:
             if (s->id() == StateSetup)
                 setup = dynamic_cast<COrvexSetupState*>(s);
         ASSERT_NE(setup, nullptr);
+        storage = toUtf8(g_StoragePath);
     }
+
+    wxTreeCtrl* treeCtrl() const { return setup->tree()->GetTreeCtrl(); }
+    // The tree's item for path, selected on the way.
+    wxTreeItemId select(const std::string& path)
+    {
+        setup->tree()->SetPath(fromPathBytes(path));
+        return treeCtrl()->GetSelection();
+    }
+    wxString label(const std::string& path) { return treeCtrl()->GetItemText(select(path)); }
+    // Types name into the label editor of path's item and commits it, as Enter does.
+    void renameInTree(const std::string& path, const std::string& name)
+    {
+        const wxTreeItemId item = select(path);
+        ASSERT_EQ(toUtf8(setup->tree()->GetPath()), path);
+        treeCtrl()->EditLabel(item);
+        ASSERT_NE(treeCtrl()->GetEditControl(), nullptr);
+        treeCtrl()->GetEditControl()->SetValue(fromPathBytes(name));
+        treeCtrl()->EndEditLabel(item, false);
+        pumpEvents(30);
+    }
+
     COrvexSetupState* setup = nullptr;
+    std::string storage;
 };
 
 TEST_F(SetupTab, FirstVisitShowsTheFolderPageWithBothIconsOff)
@@ -330,4 +358,113 @@ TEST_F(SetupTabWithProbePanel, ConfirmRescansTheStripInTheChosenFolder)
     EXPECT_EQ(toUtf8(g_StoragePath), chosen);
     ASSERT_EQ(panel->calls.size(), 1u);
     EXPECT_EQ(panel->calls[0].rfind("scan", 0), 0u);
+}
+
+TEST_F(SetupTabWithProbePanel, RenameNeverTakesAnExistingNameAndTheStoragePathFollows)
+{
+    LogCapture log;
+    const std::string site = storage + "/site", notes = storage + "/notes.txt";
+    const std::string text = "forty-three bytes the user wrote by hand.\n\n";
+    ASSERT_EQ(text.size(), 43u);
+    fs::create_directory(site);
+    fs::create_directory(storage + "/taken");
+    fs::create_symlink(storage + "/nowhere", storage + "/link");
+    std::ofstream(notes) << text;
+    ::chmod(notes.c_str(), 0640);
+    switchState(StateSetup);
+    pumpEvents(30);
+
+    for (const char* name : {"notes.txt", "taken", "link", "", ".", "..", "a/b"}) {
+        SCOPED_TRACE(name);
+        g_LastFileName.clear();
+        renameInTree(site, name);
+        EXPECT_EQ(treeCtrl()->GetEditControl(), nullptr) << "the editor closes";
+        EXPECT_TRUE(fs::is_directory(site));
+        EXPECT_EQ(label(site), "site");
+        EXPECT_TRUE(noticeIsFailure());
+        EXPECT_EQ(g_LastFileName.rfind("Folder not renamed: ", 0), 0u) << g_LastFileName;
+    }
+    struct stat st {
+    };
+    ASSERT_EQ(::stat(notes.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(readFile(fromPathBytes(notes)), text);
+    EXPECT_TRUE(fs::is_symlink(storage + "/link"));
+    EXPECT_TRUE(fs::is_directory(storage + "/taken"));
+    const std::string refused =
+        "Folder " + site + " not renamed to notes.txt: name already in use\n";
+    EXPECT_NE(log.text().find(refused), std::string::npos) << log.text();
+
+    // The storage folder, and then a folder above it, renamed: the path follows each time,
+    // is saved, and the strip lists the folder anew.
+    select(site);
+    setup->confirm();
+    panel->calls.clear();
+    renameInTree(site, "site 2");
+    EXPECT_EQ(toUtf8(g_StoragePath), storage + "/site 2");
+    const std::string moved = fs::path(storage).parent_path().string() + "/moved";
+    renameInTree(storage, "moved");
+    EXPECT_TRUE(fs::is_directory(moved + "/site 2"));
+    EXPECT_EQ(toUtf8(setup->tree()->GetPath()), moved);
+    EXPECT_EQ(label(moved), "moved");
+    EXPECT_EQ(label(moved + "/site 2"), "site 2") << "the folders below keep their places";
+    EXPECT_EQ(toUtf8(g_StoragePath), moved + "/site 2");
+    EXPECT_NE(readFile(g_ConfigPath).find("PATH " + moved + "/site 2\n"), std::string::npos);
+    const std::string scan = "scan" + std::to_string(FilterAll);
+    EXPECT_EQ(panel->calls, (std::vector<std::string>{scan, scan}));
+    EXPECT_NE(log.text().find("Folder " + storage + " renamed to " + moved + "\n"),
+              std::string::npos);
+}
+
+TEST_F(SetupTabWithProbePanel, KeysTypedIntoTheLabelEditorStayThere)
+{
+    if (!xinput::available())
+        GTEST_SKIP() << "no XTEST on this display";
+    const std::string site = storage + "/site";
+    fs::create_directory(site);
+    // Keys go where the pointer and the focus are: over the tree, focus on it.
+    frame->Raise();
+    switchState(StateSetup);
+    const wxPoint c = screenCentre(setup->tree());
+    xinput::moveTo(c.x, c.y);
+    pumpEvents(50);
+    select(site);
+    treeCtrl()->SetFocus();
+    pumpEvents(50);
+    panel->calls.clear();
+    const auto editor = [&] { return treeCtrl()->GetEditControl(); };
+    // Presses the keys of typed and waits until the editor's text ends with them.
+    const auto type = [&](const std::string& typed) {
+        for (const char ch : typed)
+            ASSERT_TRUE(xinput::key(std::string(1, ch)));
+        ASSERT_TRUE(pumpUntil([&] { return editor() && editor()->GetValue().EndsWith(typed); }));
+    };
+
+    // The edit starts as a slow second click starts it; the keys are real.
+    treeCtrl()->EditLabel(treeCtrl()->GetSelection());
+    ASSERT_TRUE(pumpUntil([&] { return wxWindow::FindFocus() == editor(); }));
+    type("x1");
+    ASSERT_TRUE(xinput::key("Escape"));
+    ASSERT_TRUE(pumpUntil([&] { return editor() == nullptr; }));
+    pumpEvents(50);
+    EXPECT_TRUE(fs::is_directory(site)) << "Escape renames nothing";
+    EXPECT_EQ(std::distance(fs::directory_iterator(storage), fs::directory_iterator()), 1);
+    EXPECT_EQ(label(site), "site");
+    EXPECT_EQ(g_CurrentState, setup);
+    EXPECT_TRUE(panel->calls.empty()) << panel->calls.front();
+
+    treeCtrl()->EditLabel(treeCtrl()->GetSelection());
+    ASSERT_TRUE(pumpUntil([&] { return wxWindow::FindFocus() == editor(); }));
+    type("d2");
+    const std::string typed = toUtf8(editor()->GetValue());
+    ASSERT_TRUE(xinput::key("Return"));
+    ASSERT_TRUE(pumpUntil([&] { return fs::is_directory(storage + "/" + typed); }));
+    EXPECT_FALSE(fs::exists(site));
+    EXPECT_TRUE(panel->calls.empty());
+
+    // The window's keys work again once the editor is gone.
+    ASSERT_TRUE(pumpUntil([&] { return editor() == nullptr; }));
+    ASSERT_TRUE(xinput::key("1"));
+    ASSERT_TRUE(pumpUntil([&] { return !panel->calls.empty(); }));
+    EXPECT_EQ(panel->calls, (std::vector<std::string>{"select0"}));
 }
