@@ -9,8 +9,9 @@ namespace platform {
 namespace {
 std::unique_ptr<Clock>& slot()
 {
-    static std::unique_ptr<Clock> current = std::make_unique<SystemClock>();
-    return current;
+    // Never destroyed: a backend thread still finishing while the process exits reads it.
+    static auto* current = new std::unique_ptr<Clock>(std::make_unique<SystemClock>());
+    return *current;
 }
 
 bool isLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
