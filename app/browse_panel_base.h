@@ -21,7 +21,6 @@ public:
     virtual void deleteFile(int slot) = 0;
     // A capture that was just written joins the list; path as the file system has it.
     virtual void addFile(const std::string& path) = 0;
-    void addFile(const wxString& path) { addFile(std::string(path.utf8_str())); }
     // A file is shown in the picture area (the Delete key acts on it only then).
     virtual bool isViewing() const = 0;
     virtual int selectedSlot() const = 0;

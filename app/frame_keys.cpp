@@ -7,6 +7,7 @@
 #include "app/wheel_filter.h"
 
 #include <wx/textctrl.h>
+#include <wx/treectrl.h>
 #include <wx/utils.h>
 
 namespace
@@ -166,6 +167,10 @@ int WheelFilter::FilterEvent(wxEvent& event)
     auto& wheelEvent = static_cast<wxMouseEvent&>(event);
     if (wheelEvent.GetWheelAxis() != wxMOUSE_WHEEL_VERTICAL)
         return Event_Skip;
+    // Over a list the user scrolls (the setup folder tree), the wheel scrolls it, not the zoom.
+    for (wxWindow* p = w; p && p != m_frame; p = p->GetParent())
+        if (p->IsKindOf(wxCLASSINFO(wxTreeCtrl)))
+            return Event_Skip;
     m_frame->wheel(wheelEvent.GetWheelRotation(), wheelEvent.GetWheelDelta());
     return Event_Processed;
 }

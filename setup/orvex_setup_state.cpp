@@ -52,6 +52,13 @@ bool validStamp(int format)
     return format >= 0 && format <= 3;
 }
 
+// The format a TIMESTAMP value stamps with: any value but 0..3 (a hand-edited file) stamps
+// year first, so the page shows that.
+int shownStamp(int value)
+{
+    return validStamp(value) ? value : 1;
+}
+
 void saveSettings()
 {
     if (!writeSettings()) {
@@ -118,7 +125,7 @@ COrvexSetupState::COrvexSetupState(wxWindow* parent, const wxPoint& origin)
     }
     m_sampleView->SetBackgroundStyle(wxBG_STYLE_PAINT);
     m_sample = cv::imread(toUtf8(resourcePath("sample_view.jpg")), cv::IMREAD_COLOR);
-    m_chosenStamp = g_TimeStamp;
+    m_chosenStamp = shownStamp(g_TimeStamp);
     hideAll();
 }
 
@@ -177,12 +184,16 @@ void COrvexSetupState::confirm()
     const std::string path = toUtf8(chosen);
     // A folder that is gone or closed to us would swallow every later capture.
     if (chosen.empty() || !isDirectory(path)) {
-        logLine("Storage folder not changed: %s is not a folder", path.c_str());
+        logLine("Storage folder not changed: %s is not a folder\n", path.c_str());
+        showFailureNotice("Storage folder not changed: it is not a folder");
         return;
     }
     if (::access(path.c_str(), W_OK | X_OK) != 0) {
-        logLine("Storage folder not changed: %s is not writable (%s)", path.c_str(),
-                std::strerror(errno));
+        const int err = errno;
+        logLine("Storage folder not changed: %s is not writable (%s)\n", path.c_str(),
+                std::strerror(err));
+        showFailureNotice(wxString::FromUTF8("Storage folder not changed: " +
+                                             std::string(std::strerror(err))));
         return;
     }
     g_StoragePath = chosen;
@@ -260,7 +271,7 @@ void COrvexSetupState::addFolder()
         [&](const std::string& n) { return ::access((parent + "/" + n).c_str(), F_OK) == 0; });
     const std::string path = parent + "/" + name;
     if (::mkdir(path.c_str(), 0777) != 0)
-        logLine("Folder %s could not be created (%s)", path.c_str(), std::strerror(errno));
+        logLine("Folder %s could not be created (%s)\n", path.c_str(), std::strerror(errno));
     // The new folder is listed but not chosen: the user selects it and confirms.
     const wxString selected = m_tree->GetPath();
     m_tree->ReCreateTree();
@@ -269,7 +280,8 @@ void COrvexSetupState::addFolder()
 
 void COrvexSetupState::commitStamp()
 {
-    if (m_chosenStamp == g_TimeStamp)
+    // A hand-edited value is kept until the user picks another format than the one it stamps.
+    if (m_chosenStamp == shownStamp(g_TimeStamp))
         return;
     g_TimeStamp = m_chosenStamp;
     saveSettings();
@@ -319,10 +331,9 @@ void COrvexSetupState::showStampPage()
     m_pageActive[0] = false;
     m_pageActive[1] = true;
     showIcons();
-    m_chosenStamp = g_TimeStamp;
-    // A value from a hand-edited file checks OFF (it stamps nothing) but is kept until a choice.
-    m_radios[validStamp(g_TimeStamp) ? g_TimeStamp : 0]->SetValue(true);
-    drawSample(g_TimeStamp);
+    m_chosenStamp = shownStamp(g_TimeStamp);
+    m_radios[m_chosenStamp]->SetValue(true);
+    drawSample(m_chosenStamp);
     showPageControls(true);
 }
 
@@ -338,12 +349,12 @@ void COrvexSetupState::enter()
     m_icons[0]->Show();
     m_icons[1]->Show();
     m_page->Show();
-    m_chosenStamp = g_TimeStamp;
+    m_chosenStamp = shownStamp(g_TimeStamp);
     if (m_pageMode == 0) {
         treeToStorage();
     } else {
-        m_radios[validStamp(g_TimeStamp) ? g_TimeStamp : 0]->SetValue(true);
-        drawSample(g_TimeStamp);
+        m_radios[m_chosenStamp]->SetValue(true);
+        drawSample(m_chosenStamp);
     }
     showPageControls(true);
 }

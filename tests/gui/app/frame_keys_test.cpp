@@ -2,6 +2,8 @@
 
 #include "app/background_window.h"
 
+#include <wx/treectrl.h>
+
 #include <algorithm>
 #include <cstdlib>
 
@@ -131,6 +133,11 @@ TEST_F(FrameKeys, WheelAnywhereOverTheFrameStepsTheState)
     wheelOver(frame->statusLabel(), -240);
     wheelOver(g_States[2]->tabButton(), 60); // less than a notch
     EXPECT_EQ(take(), (Calls{"wheel-1", "wheel2", "wheel0"}));
+    // Over a tree (the setup folder tree) the wheel scrolls the tree instead.
+    auto* tree = new wxTreeCtrl(frame->statusLabel()->GetParent(), wxID_ANY);
+    wheelOver(tree, 120);
+    tree->Destroy();
+    EXPECT_EQ(take(), Calls{});
 }
 
 TEST_F(FrameKeys, FullScreenButtonsToggleByMouse)

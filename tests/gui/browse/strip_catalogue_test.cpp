@@ -78,14 +78,14 @@ TEST_F(StripCatalogue, AddFileFollowsTheFilter)
     // A recording that ends under the Photo filter stays out of the list.
     const std::string avi = storage + "/9.avi";
     std::ofstream(avi) << "not really a video";
-    strip->addFile(wxString::FromUTF8(avi));
+    strip->addFile(avi);
     EXPECT_EQ(strip->files().size(), 2u);
     std::ofstream(storage + "/3.txt") << "notes";
-    strip->addFile(wxString::FromUTF8(storage + "/3.txt"));
+    strip->addFile(storage + "/3.txt");
     EXPECT_EQ(strip->files().size(), 2u);
 
     strip->scanFolder(FilterVideo);
-    strip->addFile(wxString::FromUTF8(photo("4.jpg")));
+    strip->addFile(photo("4.jpg"));
     EXPECT_EQ(strip->files().size(), 1u);
 
     // Under All, not viewing: appended and the page jumps to the newest four.
@@ -93,7 +93,7 @@ TEST_F(StripCatalogue, AddFileFollowsTheFilter)
     strip->scanFolder(FilterAll);
     strip->pagePrev();
     strip->pagePrev();
-    strip->addFile(wxString::FromUTF8(photo("6.jpg")));
+    strip->addFile(photo("6.jpg"));
     EXPECT_EQ(strip->files().back(), storage + "/6.jpg");
     EXPECT_EQ(page(), (Names{"4.jpg", "5.jpg", "9.avi", "6.jpg"}));
 }
@@ -105,7 +105,7 @@ TEST_F(StripCatalogue, ASnapshotWhileViewingAWrappedPageKeepsTheSelectedFile)
     strip->pageNext(); // 3 4 5 1
     enterBrowse(2);
     EXPECT_EQ(browse->opened, (Names{"5.jpg"}));
-    strip->addFile(wxString::FromUTF8(photo("6.jpg")));
+    strip->addFile(photo("6.jpg"));
     EXPECT_EQ(page()[2], "5.jpg");
     EXPECT_EQ(framed(), 2);
     EXPECT_EQ(browse->opened, (Names{"5.jpg"}));
@@ -113,7 +113,7 @@ TEST_F(StripCatalogue, ASnapshotWhileViewingAWrappedPageKeepsTheSelectedFile)
     // Viewing the newest file: the page moves on so that the slot still shows it.
     strip->selectSlot(3);
     const std::string shown = page()[3];
-    strip->addFile(wxString::FromUTF8(photo("7.jpg")));
+    strip->addFile(photo("7.jpg"));
     EXPECT_EQ(page()[3], shown);
 }
 

@@ -204,6 +204,14 @@ TEST_F(SetupTab, CancelTakesTheTreeBackAndSavesNothing)
     EXPECT_EQ(config(), before);
 }
 
+// A log line that starts with text and ends with the reason's ")" and its own line feed.
+static bool endsLine(const std::string& log, const std::string& text)
+{
+    const size_t at = log.find(text);
+    const size_t end = at == std::string::npos ? at : log.find('\n', at);
+    return end != std::string::npos && log[end - 1] == ')';
+}
+
 TEST_F(SetupTab, ConfirmRefusesAVanishedOrReadOnlyFolder)
 {
     LogCapture log;
@@ -213,10 +221,14 @@ TEST_F(SetupTab, ConfirmRefusesAVanishedOrReadOnlyFolder)
     setup->tree()->SetPath(wxString::FromUTF8(gone));
     fs::remove(gone);
     const std::string before = config();
+    showNotice(wxString());
     setup->confirm();
     EXPECT_EQ(toUtf8(g_StoragePath), storage);
     EXPECT_EQ(config(), before);
-    EXPECT_NE(log.text().find("Storage folder not changed: " + gone), std::string::npos);
+    // Whole lines, so the next one does not run on; and the user is told, in red.
+    EXPECT_TRUE(log.has("Storage folder not changed: " + gone + " is not a folder"));
+    EXPECT_TRUE(noticeIsFailure());
+    EXPECT_EQ(g_LastFileName, "Storage folder not changed: it is not a folder");
 
     // A read-only file system refuses even the superuser.
     if (::access("/proc/sys", W_OK) == 0)
@@ -224,10 +236,12 @@ TEST_F(SetupTab, ConfirmRefusesAVanishedOrReadOnlyFolder)
     setup->tree()->SetPath("/proc/sys");
     if (setup->tree()->GetPath() != "/proc/sys")
         GTEST_SKIP() << "the tree cannot reach /proc/sys";
+    showNotice(wxString());
     setup->confirm();
     EXPECT_EQ(toUtf8(g_StoragePath), storage);
     EXPECT_EQ(config(), before);
-    EXPECT_NE(log.text().find("not writable"), std::string::npos);
+    EXPECT_TRUE(endsLine(log.text(), "Storage folder not changed: /proc/sys is not writable ("));
+    EXPECT_TRUE(noticeIsFailure());
 }
 
 TEST_F(SetupTab, AddFolderTakesTheFirstFreeNameAndChoosesNothing)
@@ -259,21 +273,23 @@ TEST_F(SetupTab, AddFolderThatCannotBeCreatedIsLogged)
         GTEST_SKIP() << "the tree cannot reach /proc/sys";
     const std::string before = config();
     setup->addFolder();
-    EXPECT_NE(log.text().find("Folder /proc/sys/DCIM could not be created"), std::string::npos);
+    EXPECT_TRUE(endsLine(log.text(), "Folder /proc/sys/DCIM could not be created ("));
     EXPECT_EQ(toUtf8(setup->tree()->GetPath()), "/proc/sys");
     EXPECT_EQ(toUtf8(g_StoragePath), storage);
     EXPECT_EQ(config(), before);
 }
 
-TEST_F(SetupTab, FormatOutsideTheFourStaysUntilTheUserPicksOne)
+TEST_F(SetupTab, FormatOutsideTheFourShowsWhatItStampsAndStaysUntilTheUserPicksOne)
 {
+    // A hand-edited value stamps year first, so the page shows year first.
     g_TimeStamp = 9;
     const std::string before = config();
     enterSetup();
     setup->showStampPage();
-    EXPECT_TRUE(setup->radio(0)->GetValue());
-    EXPECT_EQ(setup->chosenStamp(), 9);
-    EXPECT_TRUE(redPixels(setup->sampleView()->shown()).empty()) << "no text for an unknown format";
+    EXPECT_TRUE(setup->radio(1)->GetValue());
+    EXPECT_FALSE(setup->radio(0)->GetValue());
+    EXPECT_EQ(setup->chosenStamp(), 1);
+    EXPECT_FALSE(redPixels(setup->sampleView()->shown()).empty()) << "the sample is stamped";
     setup->showFolderPage();
     switchState(StatePreview);
     EXPECT_EQ(g_TimeStamp, 9);
@@ -281,10 +297,10 @@ TEST_F(SetupTab, FormatOutsideTheFourStaysUntilTheUserPicksOne)
 
     enterSetup();
     setup->showStampPage();
-    setup->chooseStamp(1);
+    setup->chooseStamp(0);
     setup->showFolderPage();
-    EXPECT_EQ(g_TimeStamp, 1);
-    EXPECT_NE(config().find("TIMESTAMP 1\n"), std::string::npos);
+    EXPECT_EQ(g_TimeStamp, 0);
+    EXPECT_NE(config().find("TIMESTAMP 0\n"), std::string::npos);
 }
 
 TEST_F(SetupTab, FailedSaveKeepsTheChoiceAndSaysSo)
