@@ -27,6 +27,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 namespace
 {
@@ -287,10 +288,36 @@ void COrvexSetupState::commitStamp()
     saveSettings();
 }
 
+namespace
+{
+
+// The folders the user has open in the tree, outermost first.
+void collectExpanded(wxTreeCtrl* tree, const wxTreeItemId& item, std::vector<wxString>& out)
+{
+    wxTreeItemIdValue cookie;
+    for (wxTreeItemId c = tree->GetFirstChild(item, cookie); c.IsOk();
+         c = tree->GetNextChild(item, cookie)) {
+        if (!tree->IsExpanded(c))
+            continue;
+        if (auto* data = dynamic_cast<wxDirItemData*>(tree->GetItemData(c)))
+            out.push_back(data->m_path);
+        collectExpanded(tree, c, out);
+    }
+}
+
+} // namespace
+
 void COrvexSetupState::treeToStorage()
 {
-    // The tree lists what it saw when it was built; folders made since must show up too.
+    // The tree lists what it saw when it was built; folders made since must show up too. What
+    // the user opened stays open.
+    std::vector<wxString> open;
+    wxTreeCtrl* tree = m_tree->GetTreeCtrl();
+    collectExpanded(tree, tree->GetRootItem(), open);
     m_tree->ReCreateTree();
+    for (const wxString& path : open)
+        if (isDirectory(toUtf8(path)))
+            m_tree->ExpandPath(path);
     m_tree->SetPath(g_StoragePath);
     m_tree->ExpandPath(g_StoragePath);
 }

@@ -204,6 +204,38 @@ TEST_F(SetupTab, CancelTakesTheTreeBackAndSavesNothing)
     EXPECT_EQ(config(), before);
 }
 
+// The tree's item for a folder, or an invalid id when the tree does not list it.
+static wxTreeItemId treeItem(wxTreeCtrl* tree, const wxTreeItemId& from, const std::string& path)
+{
+    wxTreeItemIdValue cookie;
+    for (wxTreeItemId c = tree->GetFirstChild(from, cookie); c.IsOk();
+         c = tree->GetNextChild(from, cookie)) {
+        auto* data = dynamic_cast<wxDirItemData*>(tree->GetItemData(c));
+        if (data && toUtf8(data->m_path) == path)
+            return c;
+        if (const wxTreeItemId found = treeItem(tree, c, path); found.IsOk())
+            return found;
+    }
+    return {};
+}
+
+TEST_F(SetupTab, FoldersTheUserOpenedStayOpenAndFoldersMadeSinceShow)
+{
+    fs::create_directories(storage + "/site/pipe");
+    enterSetup();
+    setup->tree()->ExpandPath(wxString::FromUTF8(storage + "/site"));
+    switchState(StatePreview);
+    fs::create_directory(storage + "/later");
+    enterSetup();
+    wxTreeCtrl* tree = setup->tree()->GetTreeCtrl();
+    const wxTreeItemId site = treeItem(tree, tree->GetRootItem(), storage + "/site");
+    ASSERT_TRUE(site.IsOk());
+    EXPECT_TRUE(tree->IsExpanded(site));
+    EXPECT_TRUE(treeItem(tree, site, storage + "/site/pipe").IsOk());
+    EXPECT_TRUE(treeItem(tree, tree->GetRootItem(), storage + "/later").IsOk());
+    EXPECT_EQ(toUtf8(setup->tree()->GetPath()), storage);
+}
+
 // A log line that starts with text and ends with the reason's ")" and its own line feed.
 static bool endsLine(const std::string& log, const std::string& text)
 {
