@@ -290,7 +290,7 @@ void finishRecording()
     // What was written before a failure is still a playable file; one whose folder was
     // renamed is no longer in the storage folder the strip shows.
     if (kept && !moved && g_BrowsePanel)
-        g_BrowsePanel->addFile(fromPathBytes(done.path));
+        g_BrowsePanel->addFile(done.path);
     if (!done.failure.empty())
         showFailureNotice(wxString::FromUTF8("Recording stopped: " + done.failure));
     else if (kept)

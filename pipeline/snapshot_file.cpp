@@ -71,7 +71,7 @@ bool saveSnapshot(const cv::Mat& frame)
     } else {
         saved = true;
         if (g_BrowsePanel)
-            g_BrowsePanel->addFile(fromPathBytes(file));
+            g_BrowsePanel->addFile(file);
         showNotice(wxString::FromUTF8(name));
     }
     if (g_CurrentState)
