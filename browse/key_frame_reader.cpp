@@ -1,9 +1,7 @@
 #include "browse/key_frame_reader.h"
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-}
+#include "browse/av_handles.h"
+#include "browse/video_budget.h"
 
 #include <opencv2/imgproc.hpp>
 
@@ -14,19 +12,6 @@ namespace
 {
 // A key frame is at most this many packets after the seek point; more means a broken file.
 constexpr int kPacketLimit = 256;
-
-struct InputCloser {
-    void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
-};
-struct CodecFree {
-    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct PacketFree {
-    void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
-struct FrameFree {
-    void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
 
 bool toBgr(const AVFrame& f, cv::Mat& out)
 {
@@ -50,10 +35,10 @@ bool toBgr(const AVFrame& f, cv::Mat& out)
 } // namespace
 
 struct KeyFrameReader::Impl {
-    std::unique_ptr<AVFormatContext, InputCloser> input;
-    std::unique_ptr<AVCodecContext, CodecFree> codec;
-    std::unique_ptr<AVPacket, PacketFree> packet{av_packet_alloc()};
-    std::unique_ptr<AVFrame, FrameFree> frame{av_frame_alloc()};
+    AvInput input;
+    AvCodec codec;
+    AvPacket packet{av_packet_alloc()};
+    AvFrame frame{av_frame_alloc()};
     int stream = -1;
     AVRational rate{0, 1};
     int64_t start = 0;
@@ -81,7 +66,7 @@ bool KeyFrameReader::open(const std::string& path)
 {
     close();
     auto impl = std::make_unique<Impl>();
-    if (!impl->packet || !impl->frame)
+    if (!impl->packet || !impl->frame || !videoWithinBudget(path))
         return false;
     AVFormatContext* raw = nullptr;
     if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0)
@@ -101,6 +86,8 @@ bool KeyFrameReader::open(const std::string& path)
         return false;
     // Slices only: frame threads would hold back the one frame wanted behind others.
     impl->codec->thread_type = FF_THREAD_SLICE;
+    // A later frame may claim more than the first ones did: the decoder refuses it.
+    impl->codec->max_pixels = kMaxVideoPixels;
     if (avcodec_open2(impl->codec.get(), decoder, nullptr) < 0)
         return false;
     impl->rate = st->avg_frame_rate.num > 0 && st->avg_frame_rate.den > 0 ? st->avg_frame_rate

@@ -1,5 +1,6 @@
 #include "browse/orvex_browse_image.h"
 
+#include "browse/video_budget.h"
 #include "browse/video_thumbnail.h"
 #include "pipeline/display_picture.h"
 
@@ -14,15 +15,16 @@
 namespace
 {
 
-wxBitmap blankBitmap(wxSize s)
-{
-    return wxBitmap(std::max(s.x, 1), std::max(s.y, 1), 24);
-}
-
 wxImage blackImage(wxSize s)
 {
     wxImage img(std::max(s.x, 1), std::max(s.y, 1), true);
     return img;
+}
+
+// Black: a new bitmap's pixels are whatever the memory held.
+wxBitmap blankBitmap(wxSize s)
+{
+    return wxBitmap(blackImage(s));
 }
 
 // The video mark, s × s, black transparent, pasted centred.
@@ -93,6 +95,7 @@ void COrvexBrowseImage::closeCapture()
     m_capture.reset();
     m_lastFrame.release();
     m_videoPath.clear();
+    m_refused = false;
 }
 
 bool COrvexBrowseImage::captureOpen() const
@@ -127,7 +130,9 @@ void COrvexBrowseImage::loadVideo(const std::string& path, bool showMark)
     closeCapture();
     photo.Destroy();
     m_videoPath = path;
-    {
+    // A video beyond the frame budget is never opened: the slot stays blank.
+    m_refused = !videoWithinBudget(path);
+    if (!m_refused) {
         wxLogNull quiet;
         try {
             m_capture = std::make_unique<cv::VideoCapture>(path, cv::CAP_FFMPEG);
@@ -172,7 +177,8 @@ void COrvexBrowseImage::renderVideoFrame()
         pasteVideoMark(picture);
     m_thumbnail = wxBitmap(picture);
     if (!showIcon) {
-        const double container = frames > 0 && fps > 0 ? -1 : containerDurationSeconds(m_videoPath);
+        const double container =
+            (frames > 0 && fps > 0) || m_refused ? -1 : containerDurationSeconds(m_videoPath);
         m_durationText = durationLabel(frames, fps, container);
         drawDuration(m_thumbnail, wxString::FromUTF8(m_durationText));
     } else {

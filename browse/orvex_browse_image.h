@@ -49,7 +49,8 @@ private:
 
     std::unique_ptr<cv::VideoCapture> m_capture;
     std::string m_videoPath;
-    cv::Mat m_lastFrame; // of the open video, for a later layout after its last frame
+    bool m_refused = false; // the video is beyond the frame budget
+    cv::Mat m_lastFrame;    // of the open video, for a later layout after its last frame
     wxBitmap m_thumbnail;
     std::string m_durationText;
 };

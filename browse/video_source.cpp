@@ -1,5 +1,7 @@
 #include "browse/video_source.h"
 
+#include "browse/video_budget.h"
+
 #include <opencv2/videoio.hpp>
 
 VideoSource::VideoSource() = default;
@@ -8,6 +10,8 @@ VideoSource::~VideoSource() = default;
 bool VideoSource::open(const std::string& path)
 {
     close();
+    if (!videoWithinBudget(path))
+        return false;
     auto cap = std::make_unique<cv::VideoCapture>();
     try {
         if (!cap->open(path, cv::CAP_FFMPEG) || !cap->isOpened())
@@ -72,6 +76,9 @@ bool VideoSource::seek(int frame)
 
 bool VideoSource::restartAt(int frame)
 {
+    // The file is opened anew: it may have been replaced since.
+    if (!videoWithinBudget(m_path))
+        return false;
     auto cap = std::make_unique<cv::VideoCapture>();
     try {
         if (!cap->open(m_path, cv::CAP_FFMPEG) || !cap->isOpened())

@@ -2,6 +2,7 @@
 
 #include "platform/file_ops.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -32,30 +33,44 @@ bool fail(std::string* why, const std::string& text)
 
 } // namespace
 
-bool readBoundedFile(const std::string& path, size_t maxBytes, std::string& out, std::string* why)
+namespace
 {
-    out.clear();
-    if (path.empty())
-        return fail(why, "no file name");
+
+// A regular file opened for reading, its size in *size; -1 with *why set otherwise.
+int openRegular(const std::string& path, off_t* size, std::string* why)
+{
+    if (path.empty()) {
+        fail(why, "no file name");
+        return -1;
+    }
     // Non-blocking, so that a FIFO or a device node is refused below instead of waiting.
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-    if (fd.get() < 0)
-        return fail(why, std::strerror(errno));
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        fail(why, std::strerror(errno));
+        return -1;
+    }
     struct stat st {
     };
-    if (::fstat(fd.get(), &st) != 0)
-        return fail(why, std::strerror(errno));
-    if (S_ISDIR(st.st_mode))
-        return fail(why, "is a folder, not a file");
-    if (!S_ISREG(st.st_mode))
-        return fail(why, "is not a regular file");
-    if (st.st_size > 0 && static_cast<unsigned long long>(st.st_size) > maxBytes)
-        return fail(why, "is larger than " + sizeText(maxBytes));
-    // The size is checked again while reading: the file may grow, and sysfs reports a
-    // nominal size.
+    const char* problem = ::fstat(fd, &st) != 0  ? std::strerror(errno)
+                          : S_ISDIR(st.st_mode)  ? "is a folder, not a file"
+                          : !S_ISREG(st.st_mode) ? "is not a regular file"
+                                                 : nullptr;
+    if (problem) {
+        fail(why, problem);
+        ::close(fd);
+        return -1;
+    }
+    *size = st.st_size;
+    return fd;
+}
+
+// Appends up to limit + 1 bytes to out: one more than the limit tells that the file goes on.
+bool readUpTo(int fd, size_t limit, std::string& out, std::string* why)
+{
     char buf[8192];
-    for (;;) {
-        const ssize_t n = ::read(fd.get(), buf, sizeof buf);
+    while (out.size() <= limit) {
+        const size_t want = std::min(sizeof buf, limit + 1 - out.size());
+        const ssize_t n = ::read(fd, buf, want);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -64,13 +79,43 @@ bool readBoundedFile(const std::string& path, size_t maxBytes, std::string& out,
             return fail(why, std::strerror(e));
         }
         if (n == 0)
-            return true;
-        if (out.size() + size_t(n) > maxBytes) {
-            out.clear();
-            return fail(why, "is larger than " + sizeText(maxBytes));
-        }
+            break;
         out.append(buf, size_t(n));
     }
+    return true;
+}
+
+} // namespace
+
+bool readBoundedFile(const std::string& path, size_t maxBytes, std::string& out, std::string* why)
+{
+    out.clear();
+    off_t size = 0;
+    Fd fd(openRegular(path, &size, why));
+    if (fd.get() < 0)
+        return false;
+    if (size > 0 && static_cast<unsigned long long>(size) > maxBytes)
+        return fail(why, "is larger than " + sizeText(maxBytes));
+    // The size is checked again while reading: the file may grow, and sysfs reports a
+    // nominal size.
+    if (!readUpTo(fd.get(), maxBytes, out, why))
+        return false;
+    if (out.size() > maxBytes) {
+        out.clear();
+        return fail(why, "is larger than " + sizeText(maxBytes));
+    }
+    return true;
+}
+
+bool readFileHead(const std::string& path, size_t maxBytes, std::string& out, std::string* why)
+{
+    out.clear();
+    off_t size = 0;
+    Fd fd(openRegular(path, &size, why));
+    if (fd.get() < 0 || !readUpTo(fd.get(), maxBytes, out, why))
+        return false;
+    out.resize(std::min(out.size(), maxBytes));
+    return true;
 }
 
 std::string refusal(const std::string& path, const std::string& why)

@@ -14,6 +14,12 @@ namespace files
 bool readBoundedFile(const std::string& path, size_t maxBytes, std::string& out,
                      std::string* why = nullptr);
 
+// True with the first maxBytes bytes of the file in out (all of it when it is shorter): for
+// a file whose head alone tells whether it is worth reading further. The same refusals as
+// readBoundedFile, except for the size.
+bool readFileHead(const std::string& path, size_t maxBytes, std::string& out,
+                  std::string* why = nullptr);
+
 // "name: reason" in one printable line, for messages about a file that was refused.
 std::string refusal(const std::string& path, const std::string& why);
 

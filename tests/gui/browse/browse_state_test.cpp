@@ -5,6 +5,7 @@
 #include "gui/app/frame_fixture.h"
 #include "pipeline/capture_state.h"
 #include "support/dates.h"
+#include "support/hostile_media.h"
 #include "support/numbered_video.h"
 
 #include <wx/scrolbar.h>
@@ -527,38 +528,40 @@ TEST_F(BrowseTab, NamesThatAreNotUtf8ListOpenPlayAndDelete)
     EXPECT_EQ(strip->fileCount(), 3u);
 }
 
-TEST_F(BrowseTab, APhotoClaimingTooManyPixelsIsNeverDecodedAtFullSize)
+// Files whose headers claim gigabytes: a blank slot and a blank big view, never decoded.
+TEST_F(BrowseTab, APhotoOrVideoBeyondTheBudgetIsShownBlank)
 {
-    std::vector<unsigned char> bytes;
-    ASSERT_TRUE(cv::imencode(".jpg", numbered::frame(3, kPhotoSize), bytes));
-    const unsigned char marker[2] = {0xFF, 0xC0}; // start of frame
-    const auto sof = std::search(bytes.begin(), bytes.end(), marker, marker + 2);
-    ASSERT_NE(sof, bytes.end());
-    // Claims 20000 x 12000 (240 megapixels); a quarter of that, 5000 x 3000, is the least
-    // reduction under the limit.
-    const size_t at = static_cast<size_t>(sof - bytes.begin());
-    bytes[at + 5] = 12000 >> 8;
-    bytes[at + 6] = 12000 & 0xFF;
-    bytes[at + 7] = 20000 >> 8;
-    bytes[at + 8] = 20000 & 0xFF;
-    const std::string name = "2026-03-07 09_00_02.jpg";
-    std::ofstream(storage + "/" + name, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
+    const std::string photo = "2026-03-07 09_00_02.jpg", video = "2026-03-07 09_00_03.avi";
+    std::ofstream(storage + "/" + photo, std::ios::binary)
+        << hostile::progressiveJpeg(40000, 40000);
+    std::ofstream(storage + "/" + video, std::ios::binary)
+        << hostile::mjpegAvi(hostile::greyJpeg(16000, 16000), 16000, 16000);
     strip->scanFolder(FilterAll);
-    ASSERT_EQ(strip->fileCount(), 3u);
-    int slot = -1;
-    for (int k = 0; k < 4; ++k)
-        if (strip->slotPath(k) == storage + "/" + name)
-            slot = k;
-    ASSERT_GE(slot, 0);
-    open(slot);
-    EXPECT_EQ(toUtf8(browse->statusText()), name);
-    EXPECT_LE(browse->photo().total(), 50'000'000u);
-    if (!browse->photo().empty())
-        EXPECT_EQ(browse->photo().size(), cv::Size(5000, 3000));
-    for (int i = 0; i < 5; ++i)
-        tick(); // passes over it break nothing
+    ASSERT_EQ(strip->fileCount(), 4u);
+    for (const std::string& name : {photo, video}) {
+        int slot = -1;
+        for (int k = 0; k < 4; ++k)
+            if (strip->slotPath(k) == storage + "/" + name)
+                slot = k;
+        ASSERT_GE(slot, 0);
+        const COrvexBrowseImage* s = strip->slot(slot);
+        EXPECT_EQ(s->kind, name == photo ? SlotPhoto : SlotVideo);
+        EXPECT_FALSE(s->captureOpen());
+        EXPECT_FALSE(s->photo.IsOk());
+        // Under All a video slot carries its mark; a photo slot is black throughout.
+        if (name == photo) {
+            const wxImage pic = s->thumbnail().ConvertToImage();
+            const cv::Mat rgb(pic.GetHeight(), pic.GetWidth(), CV_8UC3, pic.GetData());
+            EXPECT_EQ(cv::countNonZero(rgb.reshape(1)), 0);
+        }
+        open(slot);
+        EXPECT_EQ(toUtf8(browse->statusText()), name);
+        EXPECT_TRUE(browse->photo().empty());
+        EXPECT_FALSE(player->hasVideo());
+        for (int i = 0; i < 5; ++i)
+            tick(); // passes over it break nothing
+        EXPECT_EQ(browse->grabFrame(), nullptr);
+    }
 }
 
 TEST_F(BrowseTab, AStripOfAnotherSizeIsFollowed)

@@ -24,6 +24,11 @@ TEST(BoundedFile, ReadsRegularFilesWithinTheBound)
     const std::string big(100000, 'x');
     ASSERT_TRUE(readBoundedFile(d.write("big", big), big.size(), out, &why));
     EXPECT_EQ(out, big);
+    // The head of a file: as much as asked for, or the whole of a shorter one.
+    ASSERT_TRUE(files::readFileHead(d / "big", 10, out, &why)) << why;
+    EXPECT_EQ(out, big.substr(0, 10));
+    ASSERT_TRUE(files::readFileHead(d / "f.bin", 10000, out, &why));
+    EXPECT_EQ(out, bytes);
 }
 
 TEST(BoundedFile, RefusesWhatIsNoSaneFile)
@@ -46,6 +51,10 @@ TEST(BoundedFile, RefusesWhatIsNoSaneFile)
     ASSERT_EQ(::mkfifo((d / "fifo").c_str(), 0600), 0);
     EXPECT_FALSE(readBoundedFile(d / "fifo", 1 << 20, out, &why));
     EXPECT_EQ(why, "is not a regular file");
+    EXPECT_FALSE(files::readFileHead(d / "fifo", 16, out, &why));
+    EXPECT_EQ(why, "is not a regular file");
+    EXPECT_FALSE(files::readFileHead(d.str(), 16, out, &why));
+    EXPECT_EQ(why, "is a folder, not a file");
     // A file growing past the bound while it is read (the size in its inode said little).
     EXPECT_FALSE(readBoundedFile("/proc/self/maps", 16, out, &why));
     EXPECT_EQ(why, "is larger than 16 bytes");

@@ -1,0 +1,31 @@
+// Owners for the video library's handles, so that every way out of a reader frees them.
+#pragma once
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
+
+#include <memory>
+
+struct InputCloser {
+    void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
+};
+struct CodecFree {
+    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
+};
+struct ParserClose {
+    void operator()(AVCodecParserContext* p) const { av_parser_close(p); }
+};
+struct PacketFree {
+    void operator()(AVPacket* p) const { av_packet_free(&p); }
+};
+struct FrameFree {
+    void operator()(AVFrame* f) const { av_frame_free(&f); }
+};
+
+using AvInput = std::unique_ptr<AVFormatContext, InputCloser>;
+using AvCodec = std::unique_ptr<AVCodecContext, CodecFree>;
+using AvParser = std::unique_ptr<AVCodecParserContext, ParserClose>;
+using AvPacket = std::unique_ptr<AVPacket, PacketFree>;
+using AvFrame = std::unique_ptr<AVFrame, FrameFree>;
