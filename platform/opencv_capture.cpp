@@ -8,7 +8,7 @@ bool OpenCvCapture::grab()
     try {
         return m_capture.grab();
     } catch (const cv::Exception&) {
-        return false; // a device that vanished mid-stream
+        return false; // a file that cannot be read further
     }
 }
 

@@ -1,4 +1,4 @@
-// Capture through the capture library's VideoCapture: real camera nodes and video files.
+// Video files through the capture library's VideoCapture (cameras stream V4L2 themselves).
 #pragma once
 
 #include "platform/capture.h"

@@ -25,8 +25,6 @@ constexpr auto kRetryStart = std::chrono::milliseconds(50);
 // only made on virtual time, where a loaded machine must not change what a test sees.
 constexpr auto kConvertWait = std::chrono::milliseconds(10000);
 constexpr auto kRequestWait = std::chrono::milliseconds(2000);
-// A device stuck in a read the library cannot cut short is left to its thread.
-constexpr auto kStopWait = std::chrono::milliseconds(200);
 
 } // namespace
 
@@ -46,7 +44,6 @@ struct StreamingCapture::Shared {
 
     // Under lock:
     bool stopping = false;
-    bool finished = false;
     bool dead = false;
     bool on = false;
     cv::Mat newest;
@@ -168,7 +165,6 @@ struct StreamingCapture::Shared {
             stream->stop();
         std::lock_guard<std::mutex> g(lock);
         dead = true;
-        finished = true;
         changed.notify_all();
     }
 };
@@ -180,7 +176,6 @@ StreamingCapture::StreamingCapture(std::unique_ptr<FrameStream> stream)
     // Streaming starts with the open, as the search expects frames after its pauses.
     m_shared->tryStart();
     m_shared->cacheProperties();
-    // The thread holds the state too: a device stuck in a long read may outlive us.
     m_shared->thread = std::thread([s = m_shared] { s->run(); });
 }
 
@@ -192,14 +187,10 @@ StreamingCapture::~StreamingCapture()
         s.stopping = true;
         s.changed.notify_all();
     }
+    // Every stream's read wakes on interrupt, so the thread ends now and its device is
+    // closed before the next capture asks for it.
     s.stream->interrupt();
-    std::unique_lock<std::mutex> l(s.lock);
-    const bool done = s.changed.wait_for(l, kStopWait, [&] { return s.finished; });
-    l.unlock();
-    if (done)
-        s.thread.join();
-    else
-        s.thread.detach(); // it ends with its read and frees the state then
+    s.thread.join();
 }
 
 bool StreamingCapture::grab()

@@ -35,7 +35,8 @@ public:
     virtual uint64_t framesTaken() = 0;
     // Any thread: the device is still there, as far as can be seen without reading.
     virtual bool present() = 0;
-    // Any thread: makes a read in progress return soon, where the device allows it.
+    // Any thread: makes a read in progress (or the next one) return at once; closing
+    // waits for the thread on that.
     virtual void interrupt() = 0;
 };
 
