@@ -1,10 +1,14 @@
 #include "browse/media_catalogue.h"
 
+#include "pipeline/recording_file.h"
+#include "platform/bounded_file.h"
+
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
@@ -41,6 +45,14 @@ bool fitsFilter(const std::string& path, int filter)
     return kind != SlotEmpty;
 }
 
+bool beingRecordedHere(const std::string& path)
+{
+    // The marker a recording keeps beside its file holds the writer's process id.
+    std::string pid;
+    return files::readBoundedFile(recordingMarker(path), 32, pid) &&
+           pid == std::to_string(::getpid()) + "\n";
+}
+
 bool listCaptures(const std::string& folder, int filter, std::vector<std::string>& out)
 {
     std::error_code ec;
@@ -57,7 +69,7 @@ bool listCaptures(const std::string& folder, int filter, std::vector<std::string
             continue;
         if (!it->is_regular_file(ec))
             continue;
-        if (fitsFilter(p.string(), filter))
+        if (fitsFilter(p.string(), filter) && !beingRecordedHere(p.string()))
             out.push_back(p.string());
     }
     std::sort(out.begin(), out.end());

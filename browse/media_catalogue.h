@@ -11,7 +11,10 @@ enum SlotKind { SlotEmpty = 0, SlotPhoto = 1, SlotVideo = 2 };
 SlotKind slotKindOf(const std::string& path);
 // Whether a file of this path belongs in a list under the filter (2 All, 3 Photo, 4 Video).
 bool fitsFilter(const std::string& path, int filter);
-// The files directly in folder that the filter lists, sorted by plain comparison of the
+// Whether the file is a recording this program is still writing (it is listed once complete).
+bool beingRecordedHere(const std::string& path);
+// The files directly in folder that the filter lists (a recording still being written is
+// not), sorted by plain comparison of the
 // full paths; false when the folder cannot be read.
 bool listCaptures(const std::string& folder, int filter, std::vector<std::string>& out);
 // The list entries the four slots show from start on, wrapping at the end (an empty

@@ -277,6 +277,9 @@ void COrvexBrowsePanel::addFile(const std::string& p)
     if (kind == SlotEmpty || (kind == SlotPhoto && m_filter == FilterVideo) ||
         (kind == SlotVideo && m_filter == FilterPhoto))
         return;
+    // A rescan may already have listed it.
+    if (std::find(m_files.begin(), m_files.end(), p) != m_files.end())
+        return;
     m_files.push_back(p);
     const int n = static_cast<int>(m_files.size());
     if (!m_viewing) {

@@ -2,6 +2,7 @@
 
 #include <opencv2/videoio.hpp>
 
+#include <algorithm>
 #include <cstdlib>
 #include <thread>
 
@@ -96,6 +97,10 @@ TEST_F(StripCatalogue, AddFileFollowsTheFilter)
     strip->addFile(photo("6.jpg"));
     EXPECT_EQ(strip->files().back(), storage + "/6.jpg");
     EXPECT_EQ(page(), (Names{"4.jpg", "5.jpg", "9.avi", "6.jpg"}));
+    // A file a rescan already listed is listed once.
+    strip->scanFolder(FilterAll);
+    strip->addFile(storage + "/6.jpg");
+    EXPECT_EQ(std::count(strip->files().begin(), strip->files().end(), storage + "/6.jpg"), 1);
 }
 
 TEST_F(StripCatalogue, ASnapshotWhileViewingAWrappedPageKeepsTheSelectedFile)

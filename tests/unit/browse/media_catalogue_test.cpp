@@ -6,6 +6,8 @@
 
 #include <filesystem>
 
+#include <unistd.h>
+
 namespace fs = std::filesystem;
 
 namespace
@@ -161,4 +163,20 @@ TEST(CaptureDeletion, AStorageFolderReachedThroughALinkStillWorks)
     const std::string file = real.write("a.jpg", "x");
     EXPECT_TRUE(removeCaptureFile(viaLink, viaLink + "/a.jpg"));
     EXPECT_FALSE(fs::exists(file));
+}
+
+TEST(CaptureListing, ARecordingStillBeingWrittenIsListedOnceComplete)
+{
+    TempDir dir;
+    dir.write("2026-01-01 10_00_00.avi", "x");
+    dir.write(".2026-01-01 10_00_00.avi.recording", std::to_string(::getpid()) + "\n");
+    // A marker another process left (a recording a crash ended) hides nothing.
+    dir.write("2026-01-02 10_00_00.avi", "x");
+    dir.write(".2026-01-02 10_00_00.avi.recording", "1\n");
+    std::vector<std::string> all;
+    ASSERT_TRUE(listCaptures(dir.str(), 2, all));
+    EXPECT_EQ(names(all), (Names{"2026-01-02 10_00_00.avi"}));
+    fs::remove(dir / ".2026-01-01 10_00_00.avi.recording");
+    ASSERT_TRUE(listCaptures(dir.str(), 4, all));
+    EXPECT_EQ(names(all), (Names{"2026-01-01 10_00_00.avi", "2026-01-02 10_00_00.avi"}));
 }
