@@ -6,7 +6,9 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include <filesystem>
 #include <memory>
+#include <string>
 
 struct InputCloser {
     void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
@@ -29,3 +31,19 @@ using AvCodec = std::unique_ptr<AVCodecContext, CodecFree>;
 using AvParser = std::unique_ptr<AVCodecParserContext, ParserClose>;
 using AvPacket = std::unique_ptr<AVPacket, PacketFree>;
 using AvFrame = std::unique_ptr<AVFrame, FrameFree>;
+
+// A local regular file opened for its headers only (no stream-info search, which decodes), or
+// null. Not a FIFO or a device, which would wait for a writer; no protocol but local files, so a
+// playlist cannot reach elsewhere.
+inline AvInput openHeadersOnly(const std::string& path)
+{
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec))
+        return nullptr;
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "protocol_whitelist", "file", 0);
+    AVFormatContext* raw = nullptr;
+    const int opened = avformat_open_input(&raw, path.c_str(), nullptr, &options);
+    av_dict_free(&options);
+    return AvInput(opened < 0 ? nullptr : raw);
+}

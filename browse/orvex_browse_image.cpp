@@ -1,6 +1,7 @@
 #include "browse/orvex_browse_image.h"
 
 #include "browse/video_budget.h"
+#include "browse/video_length.h"
 #include "browse/video_thumbnail.h"
 #include "pipeline/display_picture.h"
 
@@ -179,7 +180,8 @@ void COrvexBrowseImage::renderVideoFrame()
     if (!showIcon) {
         const double container =
             (frames > 0 && fps > 0) || m_refused ? -1 : containerDurationSeconds(m_videoPath);
-        m_durationText = durationLabel(frames, fps, container);
+        const double indexed = m_refused ? -1 : indexedLength(m_videoPath).seconds;
+        m_durationText = durationLabel(frames, fps, container, indexed);
         drawDuration(m_thumbnail, wxString::FromUTF8(m_durationText));
     } else {
         m_durationText.clear();

@@ -4,6 +4,7 @@
 #include "app/picture_settings.h"
 #include "app/skin_bitmap.h"
 #include "browse/orvex_progress_bar.h"
+#include "browse/video_length.h"
 #include "browse/player_math.h"
 
 #include <algorithm>
@@ -88,6 +89,9 @@ void COrvexVideoControlBox::openVideo(const std::string& path)
     // Without an index the reader works the count out from the duration and the rate, so a
     // nonsense rate makes the count nonsense too.
     m_frameCount = m_frameRate > 0 ? plausibleFrameCount(m_source.reportedFrameCount()) : 0;
+    // The index knows how many frames are really there; a header field may be wrong.
+    if (const IndexedLength real = indexedLength(path); real.frames > 0 && m_frameRate > 0)
+        m_frameCount = plausibleFrameCount(double(real.frames));
     m_bar->total = m_frameCount;
     m_bar->width = m_bar->GetSize().x;
     stop();

@@ -4,7 +4,6 @@
 #include "browse/jpeg_header.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <string_view>
 #include <vector>
 
@@ -73,20 +72,10 @@ struct FrameProbe {
 
 bool videoWithinBudget(const std::string& path)
 {
-    // Not a FIFO or a device: opening one would wait for a writer.
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec))
+    AvInput input = openHeadersOnly(path);
+    if (!input)
         return false;
-    AVDictionary* options = nullptr;
-    // A playlist or reference file must not reach beyond local files.
-    av_dict_set(&options, "protocol_whitelist", "file", 0);
-    AVFormatContext* raw = nullptr;
-    // The headers only: the stream-info search would decode frames to learn their size.
-    const int opened = avformat_open_input(&raw, path.c_str(), nullptr, &options);
-    av_dict_free(&options);
-    if (opened < 0)
-        return false;
-    AvInput input(raw);
+    AVFormatContext* raw = input.get();
     auto isVideo = [&](unsigned i) {
         return raw->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO;
     };

@@ -13,10 +13,13 @@ int videoMarkSide(int w, int h)
     return std::max(std::min(w, h) - 4, 1);
 }
 
-std::string durationLabel(long long frameCount, int fps, double containerSeconds)
+std::string durationLabel(long long frameCount, int fps, double containerSeconds,
+                          double indexedSeconds)
 {
     long long d = -1;
-    if (fps > 0 && frameCount > 0)
+    if (indexedSeconds >= 0 && indexedSeconds < 1e12)
+        d = static_cast<long long>(indexedSeconds);
+    else if (fps > 0 && frameCount > 0)
         d = frameCount / fps;
     else if (containerSeconds >= 0)
         d = static_cast<long long>(containerSeconds);

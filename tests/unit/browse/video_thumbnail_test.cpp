@@ -1,3 +1,4 @@
+#include "browse/video_length.h"
 #include "browse/video_thumbnail.h"
 
 #include "support/temp_dir.h"
@@ -58,6 +59,44 @@ TEST(DurationLabel, ARateOfZeroOrAnUnknownCountFallsBackToTheContainer)
     EXPECT_EQ(durationLabel(0, 0, -1), "--");
     // The count and rate win where both are usable.
     EXPECT_EQ(durationLabel(150, 15, 99.0), " 0 :  0 : 10");
+    // The index wins over all: it counts the frames that are there.
+    EXPECT_EQ(durationLabel(286331153, 1, 99.0, 5.6), " 0 :  0 :  5");
+}
+
+TEST(IndexedLength, TheIndexGivesTheRealLengthWhatTheHeadersSay)
+{
+    TempDir dir;
+    const std::string good = ffmpegClip(
+        dir, "good.avi", "-f lavfi -i testsrc=size=64x48:rate=15 -t 5.6 -c:v mpeg4 -vtag DIVX");
+    const std::string bytes = readFile(good);
+    // The stream header's fields: scale, rate, start, length (frames); and the main header's
+    // total frames.
+    const size_t strh = bytes.find("strh") + 8, avih = bytes.find("avih") + 8;
+    auto patched = [&](const std::string& name, size_t at, uint32_t value, size_t at2 = 0) {
+        std::string b = bytes;
+        for (size_t where : {at, at2})
+            if (where)
+                for (int k = 0; k < 4; ++k)
+                    b[where + k] = static_cast<char>(value >> (8 * k));
+        return dir.write(name, b);
+    };
+    // A frame count that says 2^31 - 1; a rate of zero.
+    for (const std::string& path : {good, patched("count.avi", strh + 32, 0x7fffffff, avih + 16),
+                                    patched("rate0.avi", strh + 24, 0)}) {
+        const IndexedLength real = indexedLength(path);
+        EXPECT_EQ(real.frames, 84) << path;
+        EXPECT_NEAR(real.seconds, 5.6, 0.01) << path;
+    }
+    const std::string mov = ffmpegClip(
+        dir, "h264.MOV", "-f lavfi -i testsrc=size=64x48:rate=25 -t 3 -c:v libx264 -pix_fmt yuv420p");
+    EXPECT_EQ(indexedLength(mov).frames, 75);
+    EXPECT_NEAR(indexedLength(mov).seconds, 3.0, 0.01);
+    // No index (the writer never finished), not a video, not there: unknown.
+    const size_t idx1 = bytes.find("idx1");
+    ASSERT_NE(idx1, std::string::npos);
+    EXPECT_EQ(indexedLength(dir.write("noindex.avi", bytes.substr(0, idx1))).frames, -1);
+    EXPECT_EQ(indexedLength(dir.write("text.avi", "hello")).frames, -1);
+    EXPECT_EQ(indexedLength(dir / "gone.avi").seconds, -1);
 }
 
 TEST(ContainerDuration, FilesMadeByFfmpeg)
