@@ -5,6 +5,7 @@
 #include <gtk/gtk.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace windowpixels
 {
@@ -29,6 +30,18 @@ wxImage shown(const wxWindow* w)
             std::copy_n(from + y * stride + x * channels, 3, to);
     g_object_unref(pixbuf);
     return out;
+}
+
+double shareNear(const wxImage& image, int r, int g, int b, int tol)
+{
+    if (!image.IsOk())
+        return 0.0;
+    const int pixels = image.GetWidth() * image.GetHeight();
+    const unsigned char* p = image.GetData();
+    int n = 0;
+    for (int i = 0; i < pixels; ++i, p += 3)
+        n += std::abs(p[0] - r) <= tol && std::abs(p[1] - g) <= tol && std::abs(p[2] - b) <= tol;
+    return double(n) / pixels;
 }
 
 bool allBlack(const wxImage& image)

@@ -49,14 +49,7 @@ protected:
     // Share of the picture's pixels within tol of the colour (RGB).
     double shareOf(int k, int r, int g, int b, int tol = 40)
     {
-        const wxImage pic = strip->slot(k)->thumbnail().ConvertToImage();
-        int n = 0;
-        for (int y = 0; y < pic.GetHeight(); ++y)
-            for (int x = 0; x < pic.GetWidth(); ++x)
-                n += std::abs(pic.GetRed(x, y) - r) <= tol &&
-                     std::abs(pic.GetGreen(x, y) - g) <= tol &&
-                     std::abs(pic.GetBlue(x, y) - b) <= tol;
-        return double(n) / (pic.GetWidth() * pic.GetHeight());
+        return windowpixels::shareNear(strip->slot(k)->thumbnail().ConvertToImage(), r, g, b, tol);
     }
 
     // Slot k as the screen shows it once slot 0's last change is painted (the toolkit paints
