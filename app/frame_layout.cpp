@@ -34,7 +34,7 @@ wxBitmap canvasCut(const wxBitmap& canvas, const SkinRect& r)
     const int w = std::max(r.w, 1), h = std::max(r.h, 1);
     if (!canvas.IsOk() || r.x < 0 || r.y < 0 || r.x + w > canvas.GetWidth() ||
         r.y + h > canvas.GetHeight())
-        return wxBitmap(w, h);
+        return blackBitmap(w, h);
     return canvas.GetSubBitmap(wxRect(r.x, r.y, w, h));
 }
 

@@ -9,7 +9,7 @@ wxBitmap cut(const wxBitmap& tile, const SkinRect& r)
 {
     if (!tile.IsOk() || r.w < 1 || r.h < 1 || r.x + r.w > tile.GetWidth() ||
         r.y + r.h > tile.GetHeight())
-        return wxBitmap(std::max(r.w, 1), std::max(r.h, 1));
+        return blackBitmap(r.w, r.h);
     return tile.GetSubBitmap(wxRect(r.x, r.y, r.w, r.h));
 }
 }  // namespace

@@ -10,7 +10,7 @@ ShellParts& shellParts()
 }
 
 COrvexScreenBase::COrvexScreenBase(wxWindow* parent, const wxPoint& pos, const wxSize& size)
-    : SkinBitmap(parent, wxID_ANY, wxBitmap(size.x > 0 ? size.x : 1, size.y > 0 ? size.y : 1), pos, size)
+    : SkinBitmap(parent, wxID_ANY, blackBitmap(size.x, size.y), pos, size)
 {
 }
 

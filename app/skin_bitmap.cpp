@@ -7,6 +7,7 @@
 #include <wx/log.h>
 #include <wx/mstream.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
 
@@ -83,4 +84,9 @@ wxBitmap copyBitmap(const wxBitmap& bmp)
     if (!bmp.IsOk())
         return bmp;
     return bmp.GetSubBitmap(wxRect(0, 0, bmp.GetWidth(), bmp.GetHeight()));
+}
+
+wxBitmap blackBitmap(int w, int h)
+{
+    return wxBitmap(wxImage(std::max(w, 1), std::max(h, 1), true));
 }

@@ -25,5 +25,8 @@ wxBitmap loadSkinPicture(const char* name);
 wxBitmap loadSkinPicture(const char* name, int w, int h);
 // A copy of its own of a bitmap (drawing on it leaves the original alone).
 wxBitmap copyBitmap(const wxBitmap& bmp);
+// A black bitmap, sizes below 1 taken as 1 (a new bitmap's pixels are whatever the memory
+// held until drawn).
+wxBitmap blackBitmap(int w, int h);
 // Rescales a bitmap (normal quality); sizes below 1 give an empty bitmap.
 wxBitmap rescaled(const wxBitmap& bmp, int w, int h);

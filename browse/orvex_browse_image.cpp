@@ -22,10 +22,9 @@ wxImage blackImage(wxSize s)
     return img;
 }
 
-// Black: a new bitmap's pixels are whatever the memory held.
 wxBitmap blankBitmap(wxSize s)
 {
-    return wxBitmap(blackImage(s));
+    return blackBitmap(s.x, s.y);
 }
 
 // The video mark, s × s, black transparent, pasted centred.
@@ -112,7 +111,10 @@ void COrvexBrowseImage::clearSlot()
     closeCapture();
     photo.Destroy();
     m_durationText.clear();
-    show(blankBitmap(GetSize()));
+    // Blank for good: a later redraw (selection moving off it) must not bring back the
+    // picture of the file that left.
+    m_thumbnail = blankBitmap(pictureSize());
+    redraw();
 }
 
 void COrvexBrowseImage::renderPhoto()

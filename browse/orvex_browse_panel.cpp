@@ -120,7 +120,7 @@ void COrvexBrowsePanel::layoutPanel(int x, int y, int w, int h)
         else if (s->kind == SlotVideo)
             s->renderVideoFrame();
         else
-            s->show(wxBitmap(std::max(r.w, 1), std::max(r.h, 1)));
+            s->show(blackBitmap(r.w, r.h));
         m_deleteIcons[k]->SetSize(d.x, d.y, std::max(d.w, 1), std::max(d.h, 1));
     }
     showControls();

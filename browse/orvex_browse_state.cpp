@@ -2,7 +2,9 @@
 
 #include "app/browse_panel_base.h"
 #include "app/data_files.h"
+#include "app/notice.h"
 #include "app/orvex_frame.h"
+#include "app/screen_base.h"
 #include "app/skin_bitmap.h"
 #include "browse/bounded_photo.h"
 #include "browse/orvex_browse_panel.h"
@@ -128,6 +130,7 @@ void COrvexBrowseState::leave()
         snapshotRelease();
     }
     m_frame.release();
+    m_blank.release();
     m_work.release();
 }
 
@@ -158,6 +161,7 @@ wxColour COrvexBrowseState::statusColour()
 void COrvexBrowseState::openFile(const std::string& path)
 {
     m_frame.release();
+    m_blank.release();
     m_path = path;
     m_opened = identityOf(path);
     const std::string name = path.substr(path.find_last_of('/') + 1);
@@ -172,6 +176,8 @@ void COrvexBrowseState::openFile(const std::string& path)
         m_tools[ToolSnapshot]->Hide();
         placeTools(false, m_column.spacing);
         m_frame = decodePhotoBounded(path);
+        if (m_frame.empty())
+            showUnreadable(name);
     } else if (kind == SlotVideo) {
         m_isVideo = 1;
         placeTools(true, m_column.spacing);
@@ -181,6 +187,16 @@ void COrvexBrowseState::openFile(const std::string& path)
         m_player->showPlayerControls();
         m_player->openVideo(path);
     }
+}
+
+void COrvexBrowseState::showUnreadable(const std::string& name)
+{
+    // Black over the whole screen, or the previous picture would stand under this name.
+    wxSize s(640, 480);
+    if (g_MainFrame && g_MainFrame->screen())
+        s = g_MainFrame->screen()->GetClientSize();
+    m_blank = cv::Mat::zeros(std::max(s.y, 1), std::max(s.x, 1), CV_8UC3);
+    showFailureNotice("Cannot read " + platform::displayText(name));
 }
 
 void COrvexBrowseState::placeTools(bool video, int spacing)
@@ -201,6 +217,8 @@ cv::Mat* COrvexBrowseState::grabFrame()
         source = m_player->nextFrame();
     else if (!m_frame.empty())
         source = &m_frame;
+    else if (!m_blank.empty())
+        source = &m_blank;
     if (!source)
         return nullptr;
     // The screen writes into the frame only for a pass that saves it; every other pass only

@@ -70,6 +70,7 @@ private:
     void rotateStep();
     void showToolPicture(Tool t, bool click);
     void placeTools(bool video, int spacing);
+    void showUnreadable(const std::string& name);
     void loadToolPictures(int w, int h);
     void hideTools();
 
@@ -85,6 +86,7 @@ private:
     int m_layoutSpacing = 5;
     wxPoint m_panel{0, 0}; // the tool column's origin as laid out
     cv::Mat m_frame;       // the decoded photo
+    cv::Mat m_blank;       // shown instead of a photo that could not be read
     cv::Mat m_work;        // the frame handed to the screen (a copy when the pass saves it)
     std::string m_path;    // of the file opened last, as the file system gave it
     FileIdentity m_opened; // what m_path named when it was opened

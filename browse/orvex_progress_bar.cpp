@@ -7,8 +7,7 @@
 #include <algorithm>
 
 COrvexProgressBar::COrvexProgressBar(const wxSize& size, wxWindow* parent, const wxPoint& pos)
-    : SkinBitmap(parent, ID_PROGRESS_BAR, wxBitmap(std::max(size.x, 1), std::max(size.y, 1)), pos,
-                 size),
+    : SkinBitmap(parent, ID_PROGRESS_BAR, blackBitmap(size.x, size.y), pos, size),
       width(size.x)
 {
     SetBackgroundColour(*wxBLACK);

@@ -28,7 +28,7 @@ COrvexVideoControlBox::COrvexVideoControlBox(wxWindow* parent, const wxPoint& or
 {
     Hide();
     const int x = origin.x, y = origin.y;
-    m_labelBackground = wxBitmap(72, 20);
+    m_labelBackground = blackBitmap(72, 20);
     m_timeLabel =
         new SkinBitmap(parent, wxID_ANY, m_labelBackground, wxPoint(x + 8, y + 8), wxSize(72, 20));
     m_bar = new COrvexProgressBar(atLeastOne(size.x - 88, 16), parent, wxPoint(x + 88, y + 8));
@@ -323,7 +323,7 @@ void COrvexVideoControlBox::layoutPlayer(const wxBitmap& strip, int x, int y)
     if (strip.IsOk() && wxRect(0, 0, W4, H4).Contains(under))
         m_labelBackground = strip.GetSubBitmap(under);
     else
-        m_labelBackground = wxBitmap(labelSize.x, labelSize.y);
+        m_labelBackground = blackBitmap(labelSize.x, labelSize.y);
     m_timeLabel->SetSize(g.label.x, g.label.y, labelSize.x, labelSize.y);
     m_labelStale = true;
     drawTime();

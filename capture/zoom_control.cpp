@@ -27,7 +27,7 @@ ZoomControl::ZoomControl(COrvexState& owner, wxWindow* parent, const wxPoint& or
         m_bar->Bind(t, &ZoomControl::onScroll, this);
     m_bar->Hide();
 
-    m_labelBackground = wxBitmap(32, 20);
+    m_labelBackground = blackBitmap(32, 20);
     m_label = new SkinBitmap(parent, wxID_ANY, m_labelBackground,
                              wxPoint(origin.x + 116, origin.y + 32), wxSize(32, 20));
     m_label->Hide();
@@ -92,7 +92,7 @@ void ZoomControl::layout(const wxBitmap& side, const wxBitmap& topBar, const wxP
     if (side.IsOk() && wxRect(0, 0, side.GetWidth(), side.GetHeight()).Contains(under))
         m_labelBackground = side.GetSubBitmap(under);
     else
-        m_labelBackground = wxBitmap(under.width, under.height);
+        m_labelBackground = blackBitmap(under.width, under.height);
     showLabel();
     m_label->Refresh();
 }

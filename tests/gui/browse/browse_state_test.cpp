@@ -1,3 +1,4 @@
+#include "app/notice.h"
 #include "browse/orvex_browse_state.h"
 #include "browse/orvex_progress_bar.h"
 #include "browse/orvex_video_control_box.h"
@@ -7,6 +8,7 @@
 #include "support/dates.h"
 #include "support/hostile_media.h"
 #include "support/numbered_video.h"
+#include "support/window_pixels.h"
 
 #include <wx/scrolbar.h>
 
@@ -560,8 +562,36 @@ TEST_F(BrowseTab, APhotoOrVideoBeyondTheBudgetIsShownBlank)
         EXPECT_FALSE(player->hasVideo());
         for (int i = 0; i < 5; ++i)
             tick(); // passes over it break nothing
-        EXPECT_EQ(browse->grabFrame(), nullptr);
+        if (name == photo) {
+            drawPass();
+            EXPECT_TRUE(windowpixels::allBlack(screen->shownPicture()));
+            EXPECT_EQ(toUtf8(g_LastFileName), "Cannot read " + photo);
+        } else {
+            EXPECT_EQ(browse->grabFrame(), nullptr);
+        }
     }
+}
+
+// A damaged photo after a good one: the screen turns black and a red notice names the file.
+TEST_F(BrowseTab, AnUnreadablePhotoBlanksTheScreenAndSaysSo)
+{
+    const std::string damaged = "2026-03-07 09_00_02 \xE9.jpg";
+    std::ofstream(storage + "/" + damaged, std::ios::binary) << "\xFF\xD8\xFF\xE0 not a picture";
+    strip->scanFolder(FilterAll);
+    ASSERT_EQ(strip->fileCount(), 3u);
+    open(0);
+    drawPass();
+    ASSERT_EQ(paintedNumber(), 7);
+    for (int k = 0; k < 3; ++k)
+        if (strip->slotPath(k) == storage + "/" + damaged)
+            open(k);
+    drawPass();
+    EXPECT_TRUE(windowpixels::allBlack(screen->lastPicture()));
+    EXPECT_TRUE(windowpixels::allBlack(screen->shownPicture()));
+    EXPECT_EQ(screen->lastPicture().GetSize(), wxSize(screen->GetClientSize()));
+    EXPECT_EQ(toUtf8(g_LastFileName), "Cannot read 2026-03-07 09_00_02 \xEF\xBF\xBD.jpg");
+    EXPECT_TRUE(noticeIsFailure());
+    EXPECT_EQ(toUtf8(browse->statusText()), "2026-03-07 09_00_02 \xEF\xBF\xBD.jpg");
 }
 
 TEST_F(BrowseTab, AStripOfAnotherSizeIsFollowed)

@@ -2,6 +2,7 @@
 
 #include "pipeline/recording.h"
 #include "support/dates.h"
+#include "support/window_pixels.h"
 
 #include <opencv2/videoio.hpp>
 
@@ -48,14 +49,25 @@ protected:
     // Share of the picture's pixels within tol of the colour (RGB).
     double shareOf(int k, int r, int g, int b, int tol = 40)
     {
-        const wxImage pic = strip->slot(k)->thumbnail().ConvertToImage();
-        int n = 0;
-        for (int y = 0; y < pic.GetHeight(); ++y)
-            for (int x = 0; x < pic.GetWidth(); ++x)
-                n += std::abs(pic.GetRed(x, y) - r) <= tol &&
-                     std::abs(pic.GetGreen(x, y) - g) <= tol &&
-                     std::abs(pic.GetBlue(x, y) - b) <= tol;
-        return double(n) / (pic.GetWidth() * pic.GetHeight());
+        return windowpixels::shareNear(strip->slot(k)->thumbnail().ConvertToImage(), r, g, b, tol);
+    }
+
+    // Slot k as the screen shows it once slot 0's last change is painted (the toolkit paints
+    // every pending change of the window in one pass); slot 0 is compared below its delete
+    // icon.
+    wxImage onScreen(int k)
+    {
+        const wxImage want = strip->slot(0)->shown().ConvertToImage();
+        const int from = 3 * want.GetWidth() * (rectOf(strip->deleteIcon(0)).GetBottom() + 1);
+        const bool painted = pumpUntil([&] {
+            const wxImage now = windowpixels::shown(strip->slot(0));
+            return now.IsOk() && now.GetSize() == want.GetSize() &&
+                   std::equal(want.GetData() + from,
+                              want.GetData() + 3 * want.GetWidth() * want.GetHeight(),
+                              now.GetData() + from);
+        });
+        EXPECT_TRUE(painted);
+        return windowpixels::shown(strip->slot(k));
     }
 
     void expectRect(const wxWindow* w, int x, int y, int width, int height)
@@ -275,4 +287,36 @@ TEST_F(StripThumbnails, PagingReusesAPhotoOnlyWhileItsFileIsUnchanged)
     const wxImage before = strip->slot(2)->thumbnail().ConvertToImage();
     strip->pagePrev(); // 2 3 4 5: 5.jpg moves on to slot 3 with the same picture
     EXPECT_TRUE(sameBitmap(wxBitmap(before), strip->slot(3)->thumbnail()));
+}
+
+TEST_F(StripThumbnails, ASlotWhoseFileIsGoneIsBlankOnTheScreen)
+{
+    // Deleting the last listed file while viewing it: the frame moves off the cleared slot.
+    photos(2);
+    strip->scanFolder(FilterAll);
+    enterBrowse(1);
+    strip->setDeleteQuestion([] { return true; });
+    strip->deleteFile(1);
+    EXPECT_EQ(strip->slot(1)->kind, SlotEmpty);
+    EXPECT_TRUE(windowpixels::allBlack(onScreen(1)));
+
+    // A filter that lists fewer files than slots.
+    photos(3);
+    std::ofstream(storage + "/4.avi").flush();
+    strip->scanFolder(FilterAll);
+    enterBrowse(3);
+    strip->scanFolder(FilterVideo);
+    for (int k = 1; k < 4; ++k)
+        EXPECT_TRUE(windowpixels::allBlack(onScreen(k))) << k;
+
+    // A rescan after files left the folder.
+    strip->scanFolder(FilterAll);
+    enterBrowse(3);
+    fs::remove(storage + "/3.jpg");
+    fs::remove(storage + "/4.avi");
+    strip->scanFolder(FilterAll);
+    for (int k = 2; k < 4; ++k) {
+        EXPECT_TRUE(windowpixels::allBlack(onScreen(k))) << k;
+        EXPECT_FALSE(strip->deleteIcon(k)->IsShown()) << k;
+    }
 }
