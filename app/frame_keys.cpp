@@ -41,7 +41,29 @@ void COrvexFrame::onCharHook(wxKeyEvent& event)
     // pick a slot, nor Escape leave the tab and so save the half-typed name.
     if (dynamic_cast<wxTextCtrl*>(wxWindow::FindFocus()))
         return;
-    dispatchKey(tableCode(event), wxGetKeyState(WXK_ALT) || event.AltDown());
+    const int code = tableCode(event);
+    if (code != WXK_DELETE) {
+        dispatchKey(code, wxGetKeyState(WXK_ALT) || event.AltDown());
+        return;
+    }
+    // Delete asks a question: the press is used up here, or GTK hands it on to the parents
+    // once the question's loop returns and it asks again. A held key's repeats would queue up
+    // questions, so only a press after a release counts. (The toolkit's own repeat flag is
+    // not filled in for this event.)
+    event.Skip(false);
+    if (m_deleteHeld)
+        return;
+    m_deleteHeld = true;
+    dispatchKey(code, false);
+    // A release while the question was up went to the question, not to us.
+    if (!wxGetKeyState(WXK_DELETE))
+        m_deleteHeld = false;
+}
+
+void COrvexFrame::keyReleased(int keyCode)
+{
+    if (keyCode == WXK_DELETE)
+        m_deleteHeld = false;
 }
 
 void COrvexFrame::dispatchKey(int code, bool alt)
@@ -159,6 +181,8 @@ WheelFilter::~WheelFilter()
 
 int WheelFilter::FilterEvent(wxEvent& event)
 {
+    if (event.GetEventType() == wxEVT_KEY_UP)
+        m_frame->keyReleased(static_cast<wxKeyEvent&>(event).GetKeyCode());
     if (event.GetEventType() != wxEVT_MOUSEWHEEL)
         return Event_Skip;
     auto* w = wxDynamicCast(event.GetEventObject(), wxWindow);

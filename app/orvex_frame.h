@@ -54,6 +54,8 @@ public:
     // Key dispatch by the frame's key table (code as the table numbers it).
     void dispatchKey(int keyCode, bool altHeld);
     void wheel(int rotation, int delta);
+    // A key let go anywhere in the program (Delete's repeats end there).
+    void keyReleased(int keyCode);
 
     // A video device arrived or left (interface name as the hot-plug service composes it).
     void onDeviceChange(const std::string& name, bool arrived);
@@ -101,6 +103,8 @@ private:
     SkinBitmap* m_noticeLabel = nullptr;
     COrvexScreenBase* m_screen = nullptr;
     COrvexBrowsePanelBase* m_browsePanel = nullptr;
+    // Delete is down since a press that counted: its further presses are the key's repeats.
+    bool m_deleteHeld = false;
     COrvexPowerOff* m_powerOff = nullptr;
     SkinGeometry m_geometry;
     const int m_tickLength = 32;

@@ -1,4 +1,5 @@
-// Sends every vertical wheel event over the frame's windows to the frame.
+// Sends every vertical wheel event over the frame's windows to the frame, and tells it of
+// key releases.
 #pragma once
 
 #include <wx/eventfilter.h>

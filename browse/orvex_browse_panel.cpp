@@ -341,11 +341,16 @@ bool COrvexBrowsePanel::askDelete()
 
 void COrvexBrowsePanel::deleteFile(int slot)
 {
-    if (slot < 0 || slot > 3)
+    // One question at a time: input reaching the panel from inside the question's own event
+    // loop must not stack a second one on it.
+    if (slot < 0 || slot > 3 || m_asking)
         return;
     SkinBitmap* icon = m_deleteIcons[static_cast<size_t>(slot)];
     icon->show(m_deletePictures[1]);
-    if (askDelete()) {
+    m_asking = true;
+    const bool yes = askDelete();
+    m_asking = false;
+    if (yes) {
         if (g_CurrentState)
             g_CurrentState->releaseMedia();
         platform::clock().sleep(100);
@@ -356,7 +361,9 @@ void COrvexBrowsePanel::deleteFile(int slot)
         // Only a file the strip lists, and only from the storage folder itself.
         auto it = std::find(m_files.begin(), m_files.end(), path);
         if (it != m_files.end()) {
-            removeCaptureFile(toUtf8(g_StoragePath), path);
+            const bool removed = removeCaptureFile(toUtf8(g_StoragePath), path);
+            logLine("Browse deleteFile() %s %s\n", path.c_str(),
+                    removed ? "deleted" : "not deleted");
             m_files.erase(it);
         }
         releaseVanishedMedia();

@@ -82,4 +82,5 @@ private:
     std::array<std::string, 4> m_slotPaths;
     std::array<std::string, 4> m_photoKeys; // of the photo each slot decoded last
     std::function<bool()> m_question;
+    bool m_asking = false;
 };

@@ -73,9 +73,18 @@ bool anyWindow(Display* d, Window w, int depth, const std::function<bool(Window)
     return found;
 }
 
+bool titled(Display* d, Window w, const std::string& title)
+{
+    char* name = nullptr;
+    const bool same = XFetchName(d, w, &name) && name && title == name;
+    if (name)
+        XFree(name);
+    return same;
+}
+
 } // namespace
 
-unsigned long viewableWindowOf(pid_t pid)
+unsigned long viewableWindowOf(pid_t pid, const std::string& title)
 {
     Connection c;
     if (!c.get())
@@ -90,10 +99,17 @@ unsigned long viewableWindowOf(pid_t pid)
             return false;
         if (!XGetWindowAttributes(d, w, &a) || a.map_state != IsViewable)
             return false;
+        if (!title.empty() && !titled(d, w, title))
+            return false;
         found = w;
         return true;
     });
     return found;
+}
+
+unsigned long viewableWindowOf(pid_t pid)
+{
+    return viewableWindowOf(pid, {});
 }
 
 bool placeOf(unsigned long window, Rect& rect)

@@ -15,6 +15,8 @@ struct Rect {
 
 // The viewable top-level window of process pid (by its _NET_WM_PID), or 0.
 unsigned long viewableWindowOf(pid_t pid);
+// The same for a window titled title (a dialog of the program), or 0.
+unsigned long viewableWindowOf(pid_t pid, const std::string& title);
 // Where the window is on the root window; false when it is gone.
 bool placeOf(unsigned long window, Rect& rect);
 // True when the keyboard focus is on window or one of its children.
