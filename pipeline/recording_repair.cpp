@@ -2,6 +2,7 @@
 
 #include "app/data_files.h"
 #include "pipeline/recording_file.h"
+#include "platform/bounded_file.h"
 #include "platform/file_ops.h"
 
 extern "C" {
@@ -9,6 +10,9 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <climits>
+#include <csignal>
+#include <cstdlib>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -263,6 +267,21 @@ Marked repairMarked(const std::string& avi, int* kept)
     return Marked::failed;
 }
 
+// The process a marker names, when it is another one that still runs: that recording is being
+// written now (a second window of the program on the same folder), not left unfinished. Our
+// own number is a process before us that had it (numbers come round again in a container).
+pid_t liveWriter(const std::string& marker)
+{
+    std::string text;
+    if (!files::readBoundedFile(marker, 32, text))
+        return 0;
+    char* end = nullptr;
+    const long pid = std::strtol(text.c_str(), &end, 10);
+    if (pid <= 0 || pid > INT32_MAX || end == text.c_str() || pid == ::getpid())
+        return 0;
+    return ::kill(pid_t(pid), 0) == 0 || errno == EPERM ? pid_t(pid) : 0;
+}
+
 } // namespace
 
 bool recordingLacksIndex(const std::string& path)
@@ -328,6 +347,11 @@ int repairRecordings(const std::string& folder)
         };
         if (::lstat(avi.c_str(), &as) != 0 && errno == ENOENT) {
             ::unlink(marker.c_str()); // its recording is gone
+            continue;
+        }
+        if (const pid_t writer = liveWriter(marker)) {
+            logLine("Preview repairRecordings() %s is being recorded by process %d: left alone\n",
+                    avi.c_str(), int(writer));
             continue;
         }
         int kept = 0;

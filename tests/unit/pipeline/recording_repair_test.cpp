@@ -56,9 +56,19 @@ std::string unindexedClip(const std::string& path)
     return path;
 }
 
-void mark(const std::string& avi)
+// A process number that no process has now: the writer of a marker left by a crash.
+pid_t endedProcess()
 {
-    std::ofstream(recordingMarker(avi)) << "1\n";
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    return child;
+}
+
+void mark(const std::string& avi, pid_t writer = endedProcess())
+{
+    std::ofstream(recordingMarker(avi)) << writer << "\n";
 }
 
 mode_t modeOf(const std::string& path)
@@ -208,6 +218,9 @@ TEST_F(RecordingRepair, FilesItDidNotMarkAreNeverTouched)
         ASSERT_EQ(::chown(recordingMarker(file("theirs.avi")).c_str(), 65534, 65534), 0);
     else
         fs::remove(recordingMarker(file("theirs.avi"))); // no other owner to give it
+    // One that another window of the program is recording right now.
+    ASSERT_FALSE(unindexedClip(file("live.avi")).empty());
+    mark(file("live.avi"), ::getppid());
     const auto before = contents(storage.str());
     const std::string victimBefore = readFile(victim);
 
@@ -219,6 +232,10 @@ TEST_F(RecordingRepair, FilesItDidNotMarkAreNeverTouched)
                         " is not a file of this user: left alone"))
         << log.text();
     EXPECT_EQ(log.text().find("phone clip"), std::string::npos) << log.text();
+    EXPECT_TRUE(log.has("Preview repairRecordings() " + file("live.avi") +
+                        " is being recorded by process " + std::to_string(::getppid()) +
+                        ": left alone"))
+        << log.text();
 }
 
 // Its own recording with a sound track keeps both streams, every packet and its mode; a
