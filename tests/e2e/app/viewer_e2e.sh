@@ -19,8 +19,12 @@ start() {
   pid=$!
 }
 
-# Whether the process has its SIGTERM handler (bit 15 of the caught-signal mask).
-catches_term() { (( 0x$(awk '/^SigCgt:/ {print $2}' "/proc/$1/status" 2>/dev/null || echo 0) & 0x4000 )); }
+# Whether the program (not the shell that starts it, which has the script's handlers until its
+# exec) has its SIGTERM handler: bit 15 of the caught-signal mask.
+catches_term() {
+  [ "$(cat "/proc/$1/comm" 2>/dev/null)" = orvex ] &&
+    (( 0x$(awk '/^SigCgt:/ {print $2}' "/proc/$1/status" 2>/dev/null || echo 0) & 0x4000 ))
+}
 
 # Ends it as a logout would and checks that it went away cleanly.
 stop() {
