@@ -21,8 +21,8 @@
 #include <fcntl.h>
 #include <map>
 #include <mutex>
-#include <sys/eventfd.h>
 #include <sys/mman.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace emulated
@@ -110,6 +110,7 @@ struct Buffer {
 };
 
 struct Node {
+    int index = 0;
     CameraSpec spec;
     bool plugged = true;
     bool framesOn = true;
@@ -135,10 +136,37 @@ struct Node {
     cv::Size patternSize;
 };
 
+// The caller holds one end of a socket pair (its descriptor names the file), the table the
+// other: a byte waiting says a buffer is done; closing the table's end with a byte unread
+// there gives the caller's end POLLERR | POLLHUP and makes it readable, as a dead node is.
 struct File {
     int node = 0;
     bool nonblocking = false;
+    int peer = -1;
+    bool ready = false;
 };
+
+void setReady(int fd, File& f, bool ready)
+{
+    if (f.peer < 0 || ready == f.ready)
+        return;
+    char bytes[16] = {'x'};
+    if (ready)
+        (void)!::send(f.peer, bytes, 1, MSG_DONTWAIT | MSG_NOSIGNAL);
+    else
+        while (::recv(fd, bytes, sizeof bytes, MSG_DONTWAIT) > 0) {
+        }
+    f.ready = ready;
+}
+
+void setGone(int fd, File& f)
+{
+    if (f.peer < 0)
+        return;
+    (void)!::send(fd, "x", 1, MSG_DONTWAIT | MSG_NOSIGNAL);
+    ::close(f.peer);
+    f.peer = -1;
+}
 
 double rateOf(const Node& n)
 {
@@ -180,12 +208,18 @@ struct EmulatedV4l2::Impl {
     std::vector<std::unique_ptr<Node>> nodes;
     std::map<int, File> files;
 
+    // Every file of the node readable exactly while a buffer is done or the node is gone.
     void wake(int node)
     {
-        const uint64_t one = 1;
-        for (const auto& [fd, f] : files)
-            if (f.node == node)
-                (void)!::write(fd, &one, sizeof one);
+        const Node& n = *nodes[static_cast<size_t>(node)];
+        for (auto& [fd, f] : files) {
+            if (f.node != node)
+                continue;
+            if (n.plugged)
+                setReady(fd, f, !n.done.empty());
+            else
+                setGone(fd, f);
+        }
         changed.notify_all();
     }
 
@@ -212,8 +246,9 @@ struct EmulatedV4l2::Impl {
     // is lost when none is queued (its sequence number still counts).
     void catchUp(Node& n, uint32_t now)
     {
-        if (!n.streaming || !n.plugged)
+        if (!n.streaming || !n.plugged || n.spec.startSensor)
             return;
+        const size_t wasDone = n.done.size();
         const int64_t monoNow = monotonicNow();
         for (;;) {
             const uint32_t t = frameTime(n, n.nextFrame);
@@ -221,22 +256,28 @@ struct EmulatedV4l2::Impl {
                 break;
             if (n.framesOn) {
                 const uint32_t sequence = n.sequence++;
-                if (!n.queued.empty()) {
-                    const uint32_t i = n.queued.front();
-                    n.queued.pop_front();
-                    const auto& bytes = frameBytes(n, sequence, t);
-                    Buffer& b = n.buffers[i];
-                    b.used = static_cast<uint32_t>(std::min<size_t>(bytes.size(), n.sizeImage));
-                    std::memcpy(n.memory + i * n.slot, bytes.data(), b.used);
-                    b.sequence = sequence;
-                    b.stampNs = monoNow - static_cast<int64_t>(now - t) * 1000000;
-                    b.queued = false;
-                    b.done = true;
-                    n.done.push_back(i);
-                }
+                if (!n.queued.empty())
+                    fill(n, frameBytes(n, sequence, t), sequence,
+                         monoNow - static_cast<int64_t>(now - t) * 1000000);
             }
             ++n.nextFrame;
         }
+        if (n.done.size() != wasDone)
+            wake(n.index);
+    }
+
+    void fill(Node& n, const std::vector<uint8_t>& bytes, uint32_t sequence, int64_t stampNs)
+    {
+        const uint32_t i = n.queued.front();
+        n.queued.pop_front();
+        Buffer& b = n.buffers[i];
+        b.used = static_cast<uint32_t>(std::min<size_t>(bytes.size(), n.sizeImage));
+        std::memcpy(n.memory + i * n.slot, bytes.data(), b.used);
+        b.sequence = sequence;
+        b.stampNs = stampNs;
+        b.queued = false;
+        b.done = true;
+        n.done.push_back(i);
     }
 
     // A node whose frames so far were taken as it was: a change applies from now on.
@@ -249,11 +290,14 @@ struct EmulatedV4l2::Impl {
 
     void stopStreaming(Node& n)
     {
+        if (n.streaming && n.spec.stopSensor)
+            n.spec.stopSensor();
         n.streaming = false;
         n.queued.clear();
         n.done.clear();
         for (Buffer& b : n.buffers)
             b.queued = b.done = false;
+        wake(n.index);
     }
 
     void freeBuffers(Node& n)
@@ -365,7 +409,27 @@ struct EmulatedV4l2::Impl {
         out.timestamp.tv_usec = static_cast<suseconds_t>(b.stampNs % 1000000000 / 1000);
     }
 
+    // The buffer memory a mapping of the open file would show, as a descriptor of its own.
+    int bufferMemory(int fd, size_t length, int flags, off_t offset)
+    {
+        auto it = files.find(fd);
+        if (it == files.end())
+            return fail(EBADF);
+        Node& n = *nodes[static_cast<size_t>(it->second.node)];
+        if (!n.plugged) {
+            ++n.c.afterUnplug;
+            return fail(ENODEV);
+        }
+        // The offset names a buffer; the mapping must be shared and within it.
+        const bool known = n.slot && offset >= 0 && static_cast<size_t>(offset) % n.slot == 0 &&
+                           static_cast<size_t>(offset) / n.slot < n.buffers.size();
+        if (!(flags & MAP_SHARED) || !known || length > n.slot)
+            return fail(EINVAL);
+        return ::fcntl(n.memfd, F_DUPFD_CLOEXEC, 0);
+    }
+
     int ioctl(int fd, unsigned long request, void* arg, std::unique_lock<std::mutex>& l);
+    int metadataIoctl(unsigned long request) const;
     int poll(pollfd* fds, nfds_t count, int timeoutMs);
 };
 
@@ -392,17 +456,41 @@ int EmulatedV4l2::Impl::ioctl(int fd, unsigned long request, void* arg,
         return ENODEV;
     }
     const uint32_t now = platform::clock().tickCount();
-    switch (request) {
-    case VIDIOC_QUERYCAP: {
+    if (request == VIDIOC_QUERYCAP) {
         auto* cap = static_cast<v4l2_capability*>(arg);
         *cap = {};
-        std::strncpy(reinterpret_cast<char*>(cap->driver), "uvcvideo", sizeof cap->driver - 1);
+        std::strncpy(reinterpret_cast<char*>(cap->driver), n.spec.driver.c_str(),
+                     sizeof cap->driver - 1);
         std::strncpy(reinterpret_cast<char*>(cap->card), n.spec.card.c_str(), sizeof cap->card - 1);
-        std::snprintf(reinterpret_cast<char*>(cap->bus_info), sizeof cap->bus_info,
-                      "usb-emulated-%d", n.spec.bus);
-        cap->device_caps = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_STREAMING | V4L2_CAP_EXT_PIX_FORMAT;
-        cap->capabilities = cap->device_caps | V4L2_CAP_META_CAPTURE | V4L2_CAP_DEVICE_CAPS;
+        if (n.spec.busInfo.empty())
+            std::snprintf(reinterpret_cast<char*>(cap->bus_info), sizeof cap->bus_info,
+                          "usb-emulated-%d", n.spec.bus);
+        else
+            std::strncpy(reinterpret_cast<char*>(cap->bus_info), n.spec.busInfo.c_str(),
+                         sizeof cap->bus_info - 1);
+        cap->device_caps = n.spec.deviceCaps;
+        cap->capabilities = n.spec.capabilities;
+        if (!cap->capabilities) {
+            cap->device_caps = n.spec.metadata ? V4L2_CAP_META_CAPTURE | V4L2_CAP_STREAMING
+                                               : V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_STREAMING |
+                                                     V4L2_CAP_EXT_PIX_FORMAT;
+            cap->capabilities = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_STREAMING |
+                                V4L2_CAP_EXT_PIX_FORMAT | V4L2_CAP_META_CAPTURE |
+                                V4L2_CAP_DEVICE_CAPS;
+        }
         return 0;
+    }
+    if (n.spec.metadata)
+        return metadataIoctl(request);
+    switch (request) {
+    case UVCIOC_CTRL_QUERY: {
+        if (!n.spec.controlQuery)
+            return ENOTTY;
+        auto query = n.spec.controlQuery;
+        l.unlock();
+        const int e = query(*static_cast<uvc_xu_control_query*>(arg));
+        l.lock();
+        return e;
     }
     case VIDIOC_ENUM_FMT: {
         auto* d = static_cast<v4l2_fmtdesc*>(arg);
@@ -517,6 +605,7 @@ int EmulatedV4l2::Impl::ioctl(int fd, unsigned long request, void* arg,
             n.buffers[i].done = false;
             fillBuffer(n, i, *b);
             ++n.c.dequeued;
+            wake(n.index);
             return 0;
         }
         if (b->index >= n.buffers.size())
@@ -549,10 +638,14 @@ int EmulatedV4l2::Impl::ioctl(int fd, unsigned long request, void* arg,
         if (n.streaming)
             return 0;
         // Refused, the buffers stay allocated and queued.
-        if (loadOn(n.spec.bus, &n) + bandwidthOf(n) > scopesim::kUsb2BusBudget) {
+        const int refused = n.spec.startSensor ? n.spec.startSensor(n.format, n.size)
+                            : loadOn(n.spec.bus, &n) + bandwidthOf(n) > scopesim::kUsb2BusBudget
+                                ? ENOSPC
+                                : 0;
+        if (refused == ENOSPC)
             ++n.c.noSpace;
-            return ENOSPC;
-        }
+        if (refused)
+            return refused;
         n.streaming = true;
         n.startedAt = now;
         n.nextFrame = 0;
@@ -560,6 +653,27 @@ int EmulatedV4l2::Impl::ioctl(int fd, unsigned long request, void* arg,
         ++n.c.streamOns;
         return 0;
     }
+    default:
+        return ENOTTY;
+    }
+}
+
+// The node has no video queue: requests for video formats and buffers are refused, and
+// the metadata format is not modelled.
+int EmulatedV4l2::Impl::metadataIoctl(unsigned long request) const
+{
+    switch (request) {
+    case VIDIOC_ENUM_FMT:
+    case VIDIOC_G_FMT:
+    case VIDIOC_S_FMT:
+    case VIDIOC_TRY_FMT:
+    case VIDIOC_REQBUFS:
+    case VIDIOC_QUERYBUF:
+    case VIDIOC_QBUF:
+    case VIDIOC_DQBUF:
+    case VIDIOC_STREAMON:
+    case VIDIOC_STREAMOFF:
+        return EINVAL;
     default:
         return ENOTTY;
     }
@@ -596,8 +710,6 @@ int EmulatedV4l2::Impl::poll(pollfd* fds, nfds_t count, int timeoutMs)
                 if (nodeOf[i] < 0) {
                     fds[i].revents = real[i].revents;
                 } else {
-                    uint64_t drained = 0;
-                    (void)!::read(real[i].fd, &drained, sizeof drained);
                     Node& n = *nodes[static_cast<size_t>(nodeOf[i])];
                     catchUp(n, now);
                     if (!n.plugged)
@@ -633,16 +745,20 @@ EmulatedV4l2::EmulatedV4l2() : m(std::make_unique<Impl>()) {}
 
 EmulatedV4l2::~EmulatedV4l2()
 {
-    for (const auto& [fd, f] : m->files)
-        ::close(fd);
     for (auto& n : m->nodes)
         m->freeBuffers(*n);
+    for (const auto& [fd, f] : m->files) {
+        ::close(fd);
+        if (f.peer >= 0)
+            ::close(f.peer);
+    }
 }
 
 int EmulatedV4l2::add(CameraSpec spec)
 {
     std::lock_guard<std::mutex> g(m->lock);
     auto n = std::make_unique<Node>();
+    n->index = static_cast<int>(m->nodes.size());
     setFormat(*n, spec.formats.front(), spec.sizes.front());
     n->spec = std::move(spec);
     m->nodes.push_back(std::move(n));
@@ -659,11 +775,12 @@ platform::IoctlOps EmulatedV4l2::ops()
         for (size_t i = 0; i < self.nodes.size(); ++i) {
             if (self.nodes[i]->spec.path != path || !self.nodes[i]->plugged)
                 continue;
-            const int fd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-            if (fd < 0)
+            int ends[2];
+            if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, ends) != 0)
                 return -1;
-            self.files[fd] = File{static_cast<int>(i), (flags & O_NONBLOCK) != 0};
-            return fd;
+            self.files[ends[0]] = File{static_cast<int>(i), (flags & O_NONBLOCK) != 0, ends[1]};
+            self.wake(static_cast<int>(i));
+            return ends[0];
         }
         return fail(ENOENT); // no such node (any more)
     };
@@ -679,6 +796,8 @@ platform::IoctlOps EmulatedV4l2::ops()
             self.freeBuffers(n);
             n.owner = -1;
         }
+        if (it->second.peer >= 0)
+            ::close(it->second.peer);
         self.files.erase(it);
         return ::close(fd);
     };
@@ -692,23 +811,14 @@ platform::IoctlOps EmulatedV4l2::ops()
                 off_t offset) -> void* {
         auto& self = *static_cast<Impl*>(ctx);
         std::lock_guard<std::mutex> g(self.lock);
-        auto it = self.files.find(fd);
-        errno = EBADF;
-        if (it == self.files.end())
+        const int memory = self.bufferMemory(fd, length, flags, offset);
+        if (memory < 0)
             return MAP_FAILED;
-        Node& n = *self.nodes[static_cast<size_t>(it->second.node)];
-        errno = ENODEV;
-        if (!n.plugged) {
-            ++n.c.afterUnplug;
-            return MAP_FAILED;
-        }
-        // The offset names a buffer; the mapping must be shared and within it.
-        const bool known = n.slot && offset >= 0 && static_cast<size_t>(offset) % n.slot == 0 &&
-                           static_cast<size_t>(offset) / n.slot < n.buffers.size();
-        errno = EINVAL;
-        if (!(flags & MAP_SHARED) || !known || length > n.slot)
-            return MAP_FAILED;
-        return ::mmap(addr, length, prot, flags, n.memfd, offset);
+        void* p = ::mmap(addr, length, prot, flags, memory, offset);
+        const int e = errno;
+        ::close(memory);
+        errno = e;
+        return p;
     };
     o.munmap = [](void*, void* addr, size_t length) { return ::munmap(addr, length); };
     o.poll = [](void* ctx, pollfd* fds, nfds_t count, int timeoutMs) {
@@ -722,9 +832,28 @@ void EmulatedV4l2::unplug(int node)
 {
     std::lock_guard<std::mutex> g(m->lock);
     Node& n = *m->nodes.at(static_cast<size_t>(node));
+    if (n.streaming && n.spec.stopSensor)
+        n.spec.stopSensor();
     n.plugged = false;
     n.streaming = false; // its bandwidth is free
     m->wake(node);
+}
+
+void EmulatedV4l2::deliver(int node, const std::vector<uint8_t>& bytes, uint32_t sequence,
+                           int64_t stampNs)
+{
+    std::lock_guard<std::mutex> g(m->lock);
+    Node& n = *m->nodes.at(static_cast<size_t>(node));
+    if (!n.streaming || !n.plugged || n.queued.empty())
+        return;
+    m->fill(n, bytes, sequence, stampNs);
+    m->wake(node);
+}
+
+int EmulatedV4l2::bufferMemory(int fd, size_t length, int flags, off_t offset)
+{
+    std::lock_guard<std::mutex> g(m->lock);
+    return m->bufferMemory(fd, length, flags, offset);
 }
 
 void EmulatedV4l2::setFrames(int node, bool on)

@@ -1,13 +1,17 @@
 // V4L2 capture nodes emulated behind the platform's syscall table (open, close, ioctl,
 // mmap, munmap, poll), following the rules of the kernel's uvcvideo driver and its
 // videobuf2 queue (README.md beside this file says where each rule comes from). Buffers
-// live in memfd memory so a real mmap works; each open file is an eventfd, so a real poll
-// can wait on it; frames come at the camera's rate on the platform clock.
+// live in memfd memory so a real mmap works; each open file is one end of a socket pair
+// that is readable while a buffer is done and shows POLLERR | POLLHUP once the device has
+// gone, so a real poll or select can wait on it; frames come at the camera's rate on the
+// platform clock, or from a sensor outside that delivers them.
 #pragma once
 
 #include "platform/linux/ioctl_ops.h"
 
 #include <opencv2/core/mat.hpp>
+
+#include <linux/uvcvideo.h>
 
 #include <cstdint>
 #include <functional>
@@ -30,6 +34,21 @@ struct CameraSpec {
     // The picture (BGR, of the size given) of frame `sequence`, taken at clock tick `at`;
     // empty: testPattern().
     std::function<cv::Mat(uint64_t sequence, uint32_t at, cv::Size size)> source;
+
+    // What QUERYCAP tells; zero capabilities: a uvcvideo capture node's.
+    std::string driver = "uvcvideo";
+    std::string busInfo; // empty: "usb-emulated-<bus>"
+    uint32_t capabilities = 0, deviceCaps = 0;
+    // A UVC metadata node: it refuses every video format and buffer request.
+    bool metadata = false;
+    // UVCIOC_CTRL_QUERY, answered with the node's lock released (a stalled unit blocks
+    // only its caller): 0 or an errno. Unset: ENOTTY, as a driver without it answers.
+    std::function<int(uvc_xu_control_query& q)> controlQuery;
+    // A sensor of its own: STREAMON asks it to start in the format and size in force (0 or
+    // an errno such as ENOSPC, in place of this table's bus budget), the stream's end stops
+    // it, and its frames come through deliver() rather than from the clock.
+    std::function<int(Format format, cv::Size size)> startSensor;
+    std::function<void()> stopSensor;
 };
 
 // Colour bars: what a node without a source shows.
@@ -67,6 +86,12 @@ public:
     void setFrames(int node, bool on);
     // On: MJPEG frames arrive as bytes no decoder accepts.
     void setCorrupt(int node, bool on);
+    // A frame from the node's own sensor (startSensor): it fills the oldest queued buffer
+    // or is lost when none is queued. stampNs: CLOCK_MONOTONIC at the start of the frame.
+    void deliver(int node, const std::vector<uint8_t>& bytes, uint32_t sequence, int64_t stampNs);
+    // What mmap(length, flags, offset) on the open file fd would map: a descriptor of the
+    // buffer memory (the caller closes it) to map at that offset, or -1 with errno.
+    int bufferMemory(int fd, size_t length, int flags, off_t offset);
 
     Counters counters(int node) const;
     int openFiles(int node) const;
