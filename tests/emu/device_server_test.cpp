@@ -263,6 +263,11 @@ TEST_F(DeviceServer, ExtensionUnitRequestsAreTheRigsOwnAnswers)
 
     Client wrong(m_dir, {"xu", node(2), std::to_string(unit), "1", "129", "1"});
     EXPECT_EQ(wrong.line("xu"), std::to_string(ENOBUFS) + " 0") << "the length must be exact";
+    // A device that answers nothing: the kernel gives up on the request after its own
+    // control time-out.
+    ASSERT_TRUE(scopesim::stall("USB Inspection Camera", 600000));
+    Client stalled(m_dir, {"xu", node(2), std::to_string(unit), "1", "133", "2"});
+    EXPECT_EQ(stalled.line("xu"), std::to_string(ETIMEDOUT) + " 0 0");
     Client em(m_dir, {"xu", node(4), std::to_string(unit), "1", "133", "2"});
     EXPECT_EQ(em.line("xu"), std::to_string(ENOTTY) + " 0 0");
 }
