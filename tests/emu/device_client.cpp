@@ -104,7 +104,10 @@ int raw(const char* path, const std::string& kind)
         call(fd, VIDIOC_QBUF, &b);
     }
     int type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    say("streamon " + std::to_string(call(fd, VIDIOC_STREAMON, &type)));
+    const int on = call(fd, VIDIOC_STREAMON, &type);
+    say("streamon " + std::to_string(on));
+    if (on)
+        return 0;
     for (bool shown = false;;) {
         pollfd p{fd, POLLIN, 0};
         if (::poll(&p, 1, 10000) != 1) {

@@ -27,9 +27,10 @@ extern char** environ;
 namespace
 {
 
-const char* kRig = "camera \"Chart Camera\" size 640x480 scene chart\n"
+// The chart camera and the em28xx camera share one USB 2.0 bus.
+const char* kRig = "camera \"Chart Camera\" size 640x480 scene chart bus 1\n"
                    "scope \"USB Inspection Camera\" tube in\n"
-                   "em28xx \"Pellar USB 2861 Video\" size 720x576,640x480\n";
+                   "em28xx \"Pellar USB 2861 Video\" size 720x576,640x480 bus 1\n";
 
 // The client program with the preload, its output read line by line.
 class Client
@@ -173,6 +174,12 @@ TEST_F(DeviceServer, NodesAreNumberedAsTheKernelDoesAndTheBridgeStreamsUntilItGo
     EXPECT_EQ(c.line("streamon"), "0");
     ASSERT_EQ(c.line("ready"), "") << c.seen();
     EXPECT_GT(m_server->counters(4).dequeued, 0u);
+    {
+        Client second(m_dir, {"raw", node(0)});
+        EXPECT_EQ(second.line("streamon"), std::to_string(ENOSPC)) << "the bus is full";
+        EXPECT_EQ(second.wait(), 0);
+        EXPECT_EQ(m_server->counters(0).noSpace, 1u);
+    }
 
     m_server->unplug(rigId("Pellar USB 2861 Video"));
     EXPECT_EQ(c.line("revents"), std::to_string(POLLIN | POLLERR | POLLHUP));
