@@ -36,28 +36,32 @@ int tableCode(const wxKeyEvent& event)
 
 void COrvexFrame::onCharHook(wxKeyEvent& event)
 {
-    event.Skip();
+    event.Skip(!takeKey(event));
+}
+
+bool COrvexFrame::takeKey(const wxKeyEvent& event)
+{
     // While text is typed (a folder's new name) every key is the editor's: a digit must not
     // pick a slot, nor Escape leave the tab and so save the half-typed name.
     if (dynamic_cast<wxTextCtrl*>(wxWindow::FindFocus()))
-        return;
+        return false;
     const int code = tableCode(event);
     if (code != WXK_DELETE) {
         dispatchKey(code, wxGetKeyState(WXK_ALT) || event.AltDown());
-        return;
+        return false;
     }
     // Delete asks a question: the press is used up here, or GTK hands it on to the parents
     // once the question's loop returns and it asks again. A held key's repeats would queue up
     // questions, so only a press after a release counts. (The toolkit's own repeat flag is
     // not filled in for this event.)
-    event.Skip(false);
     if (m_deleteHeld)
-        return;
+        return true;
     m_deleteHeld = true;
     dispatchKey(code, false);
     // A release while the question was up went to the question, not to us.
     if (!wxGetKeyState(WXK_DELETE))
         m_deleteHeld = false;
+    return true;
 }
 
 void COrvexFrame::keyReleased(int keyCode)
@@ -183,6 +187,13 @@ int WheelFilter::FilterEvent(wxEvent& event)
 {
     if (event.GetEventType() == wxEVT_KEY_UP)
         m_frame->keyReleased(static_cast<wxKeyEvent&>(event).GetKeyCode());
+    // The toolkit sends no char hook while the mouse is captured (a drag on the seek bar):
+    // the key still goes by the frame's table, once.
+    if (event.GetEventType() == wxEVT_KEY_DOWN && wxWindow::GetCapture()) {
+        auto* w = wxDynamicCast(event.GetEventObject(), wxWindow);
+        if (w && wxGetTopLevelParent(w) == m_frame)
+            return m_frame->takeKey(static_cast<wxKeyEvent&>(event)) ? Event_Processed : Event_Skip;
+    }
     if (event.GetEventType() != wxEVT_MOUSEWHEEL)
         return Event_Skip;
     auto* w = wxDynamicCast(event.GetEventObject(), wxWindow);

@@ -56,6 +56,8 @@ public:
     void wheel(int rotation, int delta);
     // A key let go anywhere in the program (Delete's repeats end there).
     void keyReleased(int keyCode);
+    // A key pressed over the frame, by the key table; true when it is used up.
+    bool takeKey(const wxKeyEvent& event);
 
     // A video device arrived or left (interface name as the hot-plug service composes it).
     void onDeviceChange(const std::string& name, bool arrived);

@@ -1,5 +1,5 @@
-// Sends every vertical wheel event over the frame's windows to the frame, and tells it of
-// key releases.
+// Sends every vertical wheel event over the frame's windows to the frame, tells it of key
+// releases, and hands it the keys pressed while the mouse is captured.
 #pragma once
 
 #include <wx/eventfilter.h>

@@ -611,4 +611,48 @@ TEST_F(BrowseTab, AStripOfAnotherSizeIsFollowed)
     EXPECT_LT(browse->toolButton(ID_BROWSE_MIRROR)->GetSize().x, 108);
 }
 
+TEST_F(BrowseTab, RealKeysPressedDuringARealDragOnTheBarAreActedOnAtOnce)
+{
+    if (!xinput::available())
+        GTEST_SKIP() << "no X input";
+    open(1);
+    frame->Raise();
+    COrvexProgressBar* bar = player->progressBar();
+    const wxPoint origin = bar->ClientToScreen(wxPoint(0, bar->GetSize().y / 2));
+    const int w = bar->width;
+    ASSERT_TRUE(xinput::moveTo(origin.x + w / 4, origin.y));
+    pumpEvents(50);
+    frame->takeFocus();
+    ASSERT_TRUE(xinput::press());
+    ASSERT_TRUE(pumpUntil([&] { return player->dragging(); }));
+    ASSERT_TRUE(xinput::moveTo(origin.x + w * 3 / 4, origin.y));
+    ASSERT_TRUE(pumpUntil([&] { return bar->position == frameAtX(w * 3 / 4, 30, w); }));
+
+    // Enter mirrors, once: a key handled twice would mirror back.
+    ASSERT_TRUE(xinput::key("Return"));
+    EXPECT_TRUE(pumpUntil([&] { return browse->mirrorOn(); }));
+    pumpEvents(50);
+    EXPECT_TRUE(browse->mirrorOn());
+    EXPECT_TRUE(g_Mirror);
+    // Space saves the picture on the screen.
+    ASSERT_TRUE(xinput::key("space"));
+    ASSERT_TRUE(pumpUntil([&] { return browse->snapshotHeld(); }));
+    ASSERT_TRUE(player->dragging());
+    const int shownNumber = numbered::read(player->frameCopy());
+    drawPass();
+    const std::vector<std::string> saved = jpegs();
+    ASSERT_EQ(saved.size(), 2u);
+    const std::string capture = saved[0] == kPhoto ? saved[1] : saved[0];
+    cv::Mat file = cv::imread(storage + "/" + capture);
+    cv::flip(file, file, 1); // saved as painted, mirrored
+    EXPECT_EQ(numbered::read(file), shownNumber);
+
+    ASSERT_TRUE(xinput::release());
+    ASSERT_TRUE(pumpUntil([&] { return !player->dragging(); }));
+    EXPECT_EQ(numbered::read(player->frameCopy()), frameAtX(w * 3 / 4, 30, w));
+    // Without the drag the keys go the usual way, once each.
+    ASSERT_TRUE(xinput::key("Return"));
+    EXPECT_TRUE(pumpUntil([&] { return !browse->mirrorOn(); }));
+}
+
 } // namespace
