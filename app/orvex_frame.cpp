@@ -177,6 +177,8 @@ void COrvexFrame::onTimerEvent(wxTimerEvent&)
 
 void COrvexFrame::frameTick()
 {
+    for (COrvexState* s : g_States)
+        s->runBackground();
     if (g_CurrentState)
         g_CurrentState->onTimer();
     const unsigned int now = platform::clock().tickCount();

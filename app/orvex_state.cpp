@@ -57,6 +57,8 @@ void COrvexState::leave() {}
 void COrvexState::deviceArrived(bool) {}
 void COrvexState::deviceRemoved(bool) {}
 void COrvexState::onTimer() {}
+void COrvexState::runBackground() {}
+bool COrvexState::holdsSwitch(int) { return false; }
 void COrvexState::snapshotPress() {}
 void COrvexState::snapshotRelease() {}
 void COrvexState::toggleRecord() {}
@@ -156,6 +158,8 @@ void switchState(int id)
             continue;
         if (!g_CurrentState || g_CurrentState->id() == id || !s->canEnter() || g_SettleTime > 0 ||
             recordingRuns())
+            return;
+        if (g_CurrentState->holdsSwitch(id))
             return;
         g_CurrentState->leave();
         s->m_previous = g_CurrentState;

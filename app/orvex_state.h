@@ -31,6 +31,11 @@ public:
     virtual void deviceArrived(bool isHandle);
     virtual void deviceRemoved(bool isHandle);
     virtual void onTimer();
+    // Work of the tab that goes on whichever tab is shown (the camera search); every tick.
+    virtual void runBackground();
+    // Input waits for work of this tab: a switch to another tab asked for behind such input
+    // waits with it. True when the switch was kept for later.
+    virtual bool holdsSwitch(int toState);
     virtual void snapshotPress();
     virtual void snapshotRelease();
     virtual void toggleRecord();

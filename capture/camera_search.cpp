@@ -11,7 +11,6 @@
 #include "platform/services.h"
 
 #include <wx/combobox.h>
-#include <wx/utils.h>
 
 #include <cstring>
 
@@ -59,11 +58,6 @@ constexpr uint8_t kTubeDevice = 0x7A;
 constexpr int kPictureModeRegister = 0x8400;
 constexpr int kModeA16D8 = 1;
 
-void pause(uint32_t ms)
-{
-    platform::clock().sleep(ms);
-}
-
 // The search asks a camera for a frame that came after it asked, as a read from the device
 // would give: a query after a register write must show the new picture, never one the
 // capture kept from before (a reader thread slowed by a busy machine may not have taken one
@@ -74,46 +68,32 @@ constexpr uint32_t kFirstFrameStepMs = 10;
 
 } // namespace
 
-cv::Mat COrvexPreviewState::newestFrame(platform::Capture* c)
+SteppedTask COrvexPreviewState::newestFrame(platform::Capture* c, cv::Mat& out)
 {
-    cv::Mat f;
-    if (!c)
-        return f;
-    for (uint32_t waited = 0;; waited += kFirstFrameStepMs) {
-        if (c->grab() && c->retrieve(f) && !f.empty())
-            return f;
-        if (waited >= kFirstFrameMs)
-            return {};
-        pause(kFirstFrameStepMs);
-    }
+    return frameTakenSince(c, std::nullopt, out);
 }
 
-cv::Mat COrvexPreviewState::frameTakenSince(platform::Capture* c, uint32_t since)
+SteppedTask COrvexPreviewState::frameTakenSince(platform::Capture* c, std::optional<uint32_t> since,
+                                                cv::Mat& out)
 {
-    cv::Mat f;
+    out.release();
     if (!c)
-        return f;
-    for (uint32_t waited = 0;; waited += kFirstFrameStepMs) {
+        co_return;
+    const uint32_t begun = platform::clock().tickCount();
+    for (;;) {
+        cv::Mat f;
         if (c->grab() && c->retrieve(f) && !f.empty()) {
             const auto takenAt = static_cast<uint32_t>(c->get(platform::kPropPosMsec));
-            if (static_cast<int32_t>(takenAt - since) >= 0)
-                return f;
+            if (!since || static_cast<int32_t>(takenAt - *since) >= 0) {
+                out = f;
+                co_return;
+            }
         }
-        if (waited >= kFirstFrameMs)
-            return {};
-        pause(kFirstFrameStepMs);
+        if (platform::clock().tickCount() - begun >= kFirstFrameMs)
+            co_return;
+        co_await pauseFor(kFirstFrameStepMs);
     }
 }
-
-namespace
-{
-
-bool gaveFrame(platform::Capture* c)
-{
-    return !COrvexPreviewState::newestFrame(c).empty();
-}
-
-} // namespace
 
 void COrvexPreviewState::clearCameraList()
 {
@@ -132,8 +112,71 @@ void COrvexPreviewState::addCamera(int index, std::unique_ptr<platform::Capture>
 
 void COrvexPreviewState::refreshCamera()
 {
-    searchCamera();
+    // Asked for from inside a step (the device box answering while it is questioned): the
+    // step may not be torn down under itself, so the search starts over once it returns.
+    if (m_stepping) {
+        m_searchAgain = true;
+        return;
+    }
+    // A search under way starts over: the devices it counted may have changed.
+    m_search.reset();
+    m_searchAgain = false;
+    runSteps([this] { m_search = searchSteps(); });
+}
+
+void COrvexPreviewState::runBackground()
+{
+    // The search's steps go on whichever tab is shown.
+    if (m_search.running())
+        runSteps([this] { m_search.resume(); });
+}
+
+void COrvexPreviewState::runSteps(const std::function<void()>& steps)
+{
+    m_stepping = true;
+    try {
+        steps();
+    } catch (...) {
+        m_stepping = false;
+        throw;
+    }
+    m_stepping = false;
+    if (m_searchAgain) {
+        refreshCamera();
+        return;
+    }
+    replayHeldInput();
+}
+
+SteppedTask COrvexPreviewState::searchSteps()
+{
+    co_await searchCamera();
     releaseUnusedCameras();
+}
+
+bool COrvexPreviewState::afterSearch(std::function<void()> action, bool needsCamera)
+{
+    // Whatever came after held input waits behind it, so all happens in the order it came.
+    if (!m_search.running() || (!needsCamera && m_heldInput.empty()))
+        return false;
+    m_heldInput.push_back(std::move(action));
+    return true;
+}
+
+void COrvexPreviewState::replayHeldInput()
+{
+    // An action may start a search again (entering the tab after a device change): the rest
+    // wait for that one.
+    while (!m_search.running() && !m_heldInput.empty()) {
+        std::function<void()> action = std::move(m_heldInput.front());
+        m_heldInput.pop_front();
+        action();
+    }
+}
+
+bool COrvexPreviewState::holdsSwitch(int toState)
+{
+    return afterSearch([toState] { switchState(toState); }, false);
 }
 
 void COrvexPreviewState::releaseUnusedCameras()
@@ -145,11 +188,8 @@ void COrvexPreviewState::releaseUnusedCameras()
             c.reset();
 }
 
-void COrvexPreviewState::searchCamera()
+SteppedTask COrvexPreviewState::searchCamera()
 {
-    // The search blocks the window for over a second: show that the program is working.
-    wxBusyCursor busy;
-
     m_capture = nullptr;
     m_cameraKind = KindNone;
     m_rotateShown = false;
@@ -159,20 +199,20 @@ void COrvexPreviewState::searchCamera()
     logLine("Preview refreshCamera() Count(%d)\n", static_cast<int>(m_cameraList->GetCount()));
     clearCameraList();
 
-    pause(200);
+    co_await pauseFor(200);
     logLine("Preview refreshCamera() %s\n", "search camera");
     {
         CVideoInputList inputs;
         const int n = inputs.countDevices();
-        pause(100);
+        co_await pauseFor(100);
         logLine("Preview refreshCamera() DeviceCamCount(%d)\n", n);
         if (n == 0)
-            return;
+            co_return;
         char name[kNameBufferSize] = {0};
         for (int j = 0; j < n; ++j) {
             std::unique_ptr<platform::Capture> cap = platform::captures().openCamera(j);
             logLine("Preview refreshCamera() No=%d, camera(%s)\n", j, cap ? "TRUE" : "FALSE");
-            pause(100);
+            co_await pauseFor(100);
             addCamera(j, std::move(cap));
             // A device without a readable name must not inherit the previous device's.
             name[0] = '\0';
@@ -188,19 +228,21 @@ void COrvexPreviewState::searchCamera()
             }
         }
     }
-    pause(1000);
+    co_await pauseFor(1000);
 
     auto captureAt = [this](int index) { return cameraAt(static_cast<size_t>(index)); };
+    cv::Mat f;
 
     if (m_modelIndex[SlotTelCap] >= 0 || m_modelIndex[SlotK1100] >= 0) {
         const bool telcap = m_modelIndex[SlotTelCap] >= 0;
         const int k = telcap ? m_modelIndex[SlotTelCap] : m_modelIndex[SlotK1100];
         platform::Capture* cap = captureAt(k);
-        pause(100);
+        co_await pauseFor(100);
         if (cap)
-            newestFrame(cap);
-        const bool ok = gaveFrame(cap);
-        pause(100);
+            co_await newestFrame(cap, f);
+        co_await newestFrame(cap, f);
+        const bool ok = !f.empty();
+        co_await pauseFor(100);
         const char* label = telcap ? "TelCap" : "K1100";
         if (ok) {
             m_capture = cap;
@@ -221,15 +263,16 @@ void COrvexPreviewState::searchCamera()
         } else {
             logLine("Preview refreshCamera() %s(%d) NoQueryFrame\n", label, k);
         }
-        return;
+        co_return;
     }
 
     if (m_modelIndex[SlotChip] >= 0) {
         const int k = m_modelIndex[SlotChip];
-        pause(100);
-        openGeneric(captureAt(k), k, "Preview refreshCamera() ICATCH Index(%d) QueryFrame OK!\n",
-                    "Preview refreshCamera() ICATCH Index(%d) NoQueryFrame\n");
-        return;
+        co_await pauseFor(100);
+        co_await openGeneric(captureAt(k), k,
+                             "Preview refreshCamera() ICATCH Index(%d) QueryFrame OK!\n",
+                             "Preview refreshCamera() ICATCH Index(%d) NoQueryFrame\n");
+        co_return;
     }
 
     for (const SizeSlot& s : kSizeSlots) {
@@ -239,16 +282,16 @@ void COrvexPreviewState::searchCamera()
         platform::Capture* cap = captureAt(k);
         if (cap) {
             if (s.queryAround)
-                newestFrame(cap);
+                co_await newestFrame(cap, f);
             cap->set(platform::kPropFrameWidth, s.width);
             cap->set(platform::kPropFrameHeight, s.height);
             if (s.queryAround)
-                newestFrame(cap);
+                co_await newestFrame(cap, f);
         }
-        pause(100);
-        openGeneric(cap, k, "Preview refreshCamera() Index(%d) QueryFrame OK!\n",
-                    "Preview refreshCamera() Index(%d) QueryFrame Fail!\n");
-        return;
+        co_await pauseFor(100);
+        co_await openGeneric(cap, k, "Preview refreshCamera() Index(%d) QueryFrame OK!\n",
+                             "Preview refreshCamera() Index(%d) QueryFrame Fail!\n");
+        co_return;
     }
 
     // The family test: the scope's tube answers, and its camera shows the colour bars.
@@ -257,7 +300,7 @@ void COrvexPreviewState::searchCamera()
     // show the live picture.
     const uint32_t barsFrom = platform::clock().tickCount();
     const int count = static_cast<int>(m_cameraList->GetCount());
-    pause(100);
+    co_await pauseFor(100);
     logLine("Preview refreshCamera() haveKelmo(%s), Count(%d)\n", have ? "TRUE" : "FALSE", count);
     if (have) {
         m_cameraKind = KindKelmo;
@@ -266,7 +309,7 @@ void COrvexPreviewState::searchCamera()
             platform::Capture* cap = captureAt(i);
             if (!cap)
                 continue;
-            cv::Mat f = frameTakenSince(cap, barsFrom);
+            co_await frameTakenSince(cap, barsFrom, f);
             if (f.empty() || f.cols != 640 || f.rows != 480 || f.type() != CV_8UC3 ||
                 !f.isContinuous())
                 logLine("Preview refreshCamera() camera(%d) NoQueryFrame\n", i);
@@ -280,45 +323,49 @@ void COrvexPreviewState::searchCamera()
         const uint16_t live = 2;
         if (found < 0) {
             m_ioBox->writeRegister(kModeA16D8, kTubeDevice, kPictureModeRegister, live);
-            pause(30);
-            return;
+            co_await pauseFor(30);
+            co_return;
         }
         logLine("Preview refreshCamera() camera(%d) Is K2200\n", found);
         m_modelIndex[SlotKelmo] = found;
         m_ioBox->writeRegister(kModeA16D8, kTubeDevice, kPictureModeRegister, live);
-        pause(30);
-        pause(100);
+        co_await pauseFor(30);
+        co_await pauseFor(100);
         platform::Capture* cap = captureAt(found);
-        newestFrame(cap);
-        const bool ok = gaveFrame(cap);
-        pause(100);
+        co_await newestFrame(cap, f);
+        co_await newestFrame(cap, f);
+        const bool ok = !f.empty();
+        co_await pauseFor(100);
         if (ok) {
             m_capture = cap;
             logLine("Preview refreshCamera() K2200(%d) QueryFrame OK!\n", found);
         } else {
             logLine("Preview refreshCamera() K2200(%d) NoQueryFrame\n", found);
         }
-        return;
+        co_return;
     }
 
     const int idx = findBridgeIndex();
     logLine("Preview refreshCamera() M1900(%d)\n", idx);
     m_cameraKind = KindGeneric;
-    openGeneric(idx >= 0 && idx < count ? captureAt(idx) : nullptr, idx,
-                "Preview refreshCamera() ICATCH(%d) QueryFrame OK!\n",
-                "Preview refreshCamera() ICATCH(%d) NoQueryFrame\n");
+    co_await openGeneric(idx >= 0 && idx < count ? captureAt(idx) : nullptr, idx,
+                         "Preview refreshCamera() ICATCH(%d) QueryFrame OK!\n",
+                         "Preview refreshCamera() ICATCH(%d) NoQueryFrame\n");
 }
 
-bool COrvexPreviewState::openGeneric(platform::Capture* cap, int index, const char* okLine,
-                                     const char* failLine)
+SteppedTask COrvexPreviewState::openGeneric(platform::Capture* cap, int index, const char* okLine,
+                                            const char* failLine)
 {
     // A frame, then (only after one) a second, as these cameras need to settle.
-    const bool ok = gaveFrame(cap) && gaveFrame(cap);
-    pause(100);
+    cv::Mat f;
+    co_await newestFrame(cap, f);
+    if (!f.empty())
+        co_await newestFrame(cap, f);
+    const bool ok = !f.empty();
+    co_await pauseFor(100);
     if (ok) {
         m_capture = cap;
         m_cameraKind = KindGeneric;
     }
     logLine(ok ? okLine : failLine, index);
-    return ok;
 }

@@ -74,6 +74,9 @@ COrvexPreviewState::COrvexPreviewState(wxWindow* parent, const wxPoint& origin)
 
 COrvexPreviewState::~COrvexPreviewState()
 {
+    // A search under way is abandoned, with the input that waited for it.
+    m_search.reset();
+    m_heldInput.clear();
     if (m_ioBox)
         m_ioBox->Destroy();
     m_zoom.reset();
@@ -163,6 +166,8 @@ void COrvexPreviewState::onTimer()
         logLine("Preview onTimer() initState(%d)\n", m_initState);
         m_initState = 0;
         refreshCamera();
+    } else if (searching()) {
+        // The kind is still being chosen, and its camera not opened yet.
     } else if (m_cameraKind == KindKelmo) {
         tubeWatch();
     } else if (m_cameraKind == KindK1100 && m_tickCount % 3 == 0) {
@@ -324,23 +329,31 @@ wxColour COrvexPreviewState::statusColour()
 
 void COrvexPreviewState::wheelStep(int delta)
 {
+    if (afterSearch([this, delta] { wheelStep(delta); }, false))
+        return;
     m_zoom->step(delta);
 }
 
 void COrvexPreviewState::keyLeft()
 {
+    if (afterSearch([this] { keyLeft(); }, true))
+        return;
     if (m_cameraKind == KindKelmo)
         m_ioBox->stepLed(-1);
 }
 
 void COrvexPreviewState::keyRight()
 {
+    if (afterSearch([this] { keyRight(); }, true))
+        return;
     if (m_cameraKind == KindKelmo)
         m_ioBox->stepLed(1);
 }
 
 void COrvexPreviewState::keySpace()
 {
+    if (afterSearch([this] { keySpace(); }, true))
+        return;
     g_ButtonSource = 1;
     snapshotPress();
     g_Freeze = false;
@@ -349,23 +362,32 @@ void COrvexPreviewState::keySpace()
 
 void COrvexPreviewState::keyCtrlR()
 {
+    if (afterSearch([this] { keyCtrlR(); }, true))
+        return;
     if (g_ButtonSource == 0)
         toggleRecord();
 }
 
 void COrvexPreviewState::keyEnter()
 {
+    if (afterSearch([this] { keyEnter(); }, false))
+        return;
     mirrorToggle();
 }
 
 void COrvexPreviewState::keyF1()
 {
+    if (afterSearch([this] { keyF1(); }, true))
+        return;
     if (m_cameraKind == KindKelmo)
         m_ioBox->toggleBoost();
 }
 
 void COrvexPreviewState::keyF2()
 {
+    // The rotate button's look depends on the kind the search is choosing.
+    if (afterSearch([this] { keyF2(); }, true))
+        return;
     m_ioBox->stepRotation();
     if (m_cameraKind != KindKelmo)
         updateRotateLook();
@@ -373,6 +395,8 @@ void COrvexPreviewState::keyF2()
 
 void COrvexPreviewState::keyF3()
 {
+    if (afterSearch([this] { keyF3(); }, true))
+        return;
     if (m_cameraKind == KindKelmo)
         m_ioBox->toggleLedSwitch();
 }
@@ -408,7 +432,17 @@ void COrvexPreviewState::onToolDown(wxMouseEvent& event)
     event.Skip();
     if (g_SettleTime > 0)
         return;
-    switch (event.GetId()) {
+    const int id = event.GetId();
+    // Snapshot, record and rotate act on the camera the search is choosing.
+    if (!afterSearch([this, id] { toolDown(id); }, id != 12312))
+        toolDown(id);
+}
+
+void COrvexPreviewState::toolDown(int id)
+{
+    if (g_SettleTime > 0)
+        return;
+    switch (id) {
     case 12310:
         if (g_ButtonSource != 2) {
             g_ButtonSource = 1;
@@ -434,7 +468,14 @@ void COrvexPreviewState::onToolDown(wxMouseEvent& event)
 void COrvexPreviewState::onToolUp(wxMouseEvent& event)
 {
     event.Skip();
-    if (event.GetId() == 12310 && g_ButtonSource == 1) {
+    const int id = event.GetId();
+    if (!afterSearch([this, id] { toolUp(id); }, false))
+        toolUp(id);
+}
+
+void COrvexPreviewState::toolUp(int id)
+{
+    if (id == 12310 && g_ButtonSource == 1) {
         g_Freeze = false;
         g_ButtonSource = 0;
     }

@@ -3,12 +3,16 @@
 #pragma once
 
 #include "app/orvex_state.h"
+#include "capture/stepped_task.h"
 #include "capture/zoom_control.h"
 #include "platform/capture.h"
 #include "platform/clock.h"
 
 #include <array>
+#include <deque>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class COrvexIOControlBox;
@@ -43,6 +47,8 @@ public:
     void deviceArrived(bool isHandle) override;
     void deviceRemoved(bool isHandle) override;
     void onTimer() override;
+    void runBackground() override;
+    bool holdsSwitch(int toState) override;
     void snapshotPress() override;
     void snapshotRelease() override;
     void toggleRecord() override;
@@ -67,16 +73,20 @@ public:
     cv::Mat* grabFrame() override;
     cv::Size fileFrameSize(const cv::Mat& frame) const override;
 
-    // A camera's newest frame; a stream that has not given its first frame yet gets a
-    // short while. Empty when there is none.
-    static cv::Mat newestFrame(platform::Capture* capture);
-    // The first frame the camera took at or after clock tick `since`, waiting up to a second
-    // for it: a frame already on its way shows what the sensor saw before. Empty when the
-    // camera gives nothing new.
-    static cv::Mat frameTakenSince(platform::Capture* capture, uint32_t since);
+    // Steps that put into `out` a camera's newest frame; a stream that has not given its
+    // first frame yet gets a short while. Empty when there is none.
+    static SteppedTask newestFrame(platform::Capture* capture, cv::Mat& out);
+    // Steps that put into `out` the first frame the camera took at or after clock tick
+    // `since`, waiting up to a second for it: a frame already on its way shows what the sensor
+    // saw before. Empty when the camera gives nothing new.
+    static SteppedTask frameTakenSince(platform::Capture* capture, std::optional<uint32_t> since,
+                                       cv::Mat& out);
 
-    // The camera search: afterwards m_capture, m_cameraKind and m_modelIndex tell the outcome.
+    // Starts the camera search (over again, when one is under way). It goes on over the
+    // frame's ticks; once it has ended, m_capture, m_cameraKind and m_modelIndex tell the
+    // outcome.
     void refreshCamera();
+    bool searching() const { return m_search.running(); }
 
     // Looks of the capture buttons, set by the snapshot and recording operations.
     void showSnapshotLook(bool held);
@@ -109,10 +119,19 @@ private:
     cv::Mat* takeFrame(bool forFile);
     void finishReopen(int index);
     void releaseUnusedCameras();
-    void searchCamera();
+    SteppedTask searchSteps();
+    SteppedTask searchCamera();
+    void runSteps(const std::function<void()>& steps);
+    // Input that needs the camera the search is choosing (needsCamera), and any input after
+    // it, waits for the search's end: true when the action was kept for then.
+    bool afterSearch(std::function<void()> action, bool needsCamera);
+    void replayHeldInput();
     void clearCameraList();
     void addCamera(int index, std::unique_ptr<platform::Capture> capture);
-    bool openGeneric(platform::Capture* cap, int index, const char* okLine, const char* failLine);
+    SteppedTask openGeneric(platform::Capture* cap, int index, const char* okLine,
+                            const char* failLine);
+    void toolDown(int id);
+    void toolUp(int id);
     void loadToolPictures(int w, int h);
 
     // Camera search
@@ -128,6 +147,10 @@ private:
     std::vector<std::unique_ptr<platform::Capture>> m_captures; // one per device index
     std::unique_ptr<platform::Capture> m_reopen; // opened on tube input, not yet confirmed
     uint32_t m_reopenAt = 0;
+    SteppedTask m_search;
+    bool m_stepping = false;    // a step of the search runs now
+    bool m_searchAgain = false; // asked for while a step ran
+    std::deque<std::function<void()>> m_heldInput;
 
     // Tools: snapshot, record, mirror, rotate; pictures release/click per tool
     std::array<SkinBitmap*, 4> m_tools{};

@@ -86,6 +86,8 @@ public:
     void onUnitAnswers(std::function<void()> fn) { m_onAnswer = std::move(fn); }
     // The unit was found but does not answer its requests.
     bool unitSilent() const { return m_bSilent; }
+    // An opening is under way (its answer is picked up by the box's watch).
+    bool opening() const { return m_openReply != nullptr; }
 
     // The camera's extension unit for BravikApi's transfers; null when device control is
     // unavailable.

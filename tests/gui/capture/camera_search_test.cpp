@@ -111,13 +111,14 @@ TEST_F(DefaultRig, ASearchQueryGivesOnlyAFrameTakenAfterIt)
     startUp();
     platform::Capture* scope = preview->cameraAt(1);
     ASSERT_NE(scope, nullptr);
-    EXPECT_FALSE(COrvexPreviewState::newestFrame(scope).empty());
+    cv::Mat f;
+    EXPECT_FALSE(awaitFrame(COrvexPreviewState::newestFrame(scope, f), f).empty());
     // A camera that takes no more frames (a reader that fell behind on a busy machine) does not
     // give its last one again: that may show the picture from before a register write.
     scopesim::setFrames("USB Inspection Camera", false);
-    EXPECT_TRUE(COrvexPreviewState::newestFrame(scope).empty());
+    EXPECT_TRUE(awaitFrame(COrvexPreviewState::newestFrame(scope, f), f).empty());
     scopesim::setFrames("USB Inspection Camera", true);
-    EXPECT_FALSE(COrvexPreviewState::newestFrame(scope).empty());
+    EXPECT_FALSE(awaitFrame(COrvexPreviewState::newestFrame(scope, f), f).empty());
 }
 
 TEST_F(DefaultRig, FramesThatStopForASecondAreATubeFail)
@@ -259,6 +260,7 @@ TEST_F(DefaultRig, ChangesOnAnotherTabAreReplayedOnReturn)
 
     switchState(StatePreview);
     EXPECT_EQ(g_UsbState, 0);
+    finishSearch();
     EXPECT_EQ(logCount("Preview refreshCamera() search camera"), searches + 1);
     EXPECT_NE(preview->ioBox()->unit(), nullptr);
     EXPECT_EQ(preview->cameraKind(), KindKelmo);

@@ -89,11 +89,46 @@ protected:
     void startUp()
     {
         tick(4);
+        finishSearch();
         pumpEvents(20);
     }
 
-    // Device changes reach the frame through the event loop.
-    void settleEvents() { pumpEvents(60); }
+    // The camera search goes on over the timer's ticks: ticks until it has ended. The box's
+    // opening of a scope runs on a thread of its own and is picked up by the box's watch (real
+    // time); the search asks the box a second after it began, by when the opening has ended.
+    void finishSearch()
+    {
+        EXPECT_TRUE(pumpUntil([&] { return !preview->ioBox()->opening(); }, 30000));
+        // Far above the longest search (each camera may take a second for its frame).
+        for (int i = 0; i < 3000 && preview->searching(); ++i)
+            tick();
+        EXPECT_FALSE(preview->searching()) << log();
+    }
+
+    // A search started now, run to its end.
+    void searchAgain()
+    {
+        preview->refreshCamera();
+        finishSearch();
+    }
+
+    // Device changes reach the frame through the event loop; the search they start ends.
+    void settleEvents()
+    {
+        pumpEvents(60);
+        finishSearch();
+    }
+
+    // What a frame wait of the search gives, its waits measured on the clock.
+    cv::Mat awaitFrame(SteppedTask wait, const cv::Mat& out)
+    {
+        for (int i = 0; i < 300 && wait.running(); ++i) {
+            rig->clock->advance(10);
+            wait.resume();
+        }
+        EXPECT_FALSE(wait.running());
+        return out;
+    }
 
     std::string log() const { return readFile(home / (toUtf8(g_AppName) + "/log.txt")); }
     bool logHas(const std::string& line) const { return log().find(line + "\n") != std::string::npos; }

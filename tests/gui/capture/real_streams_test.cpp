@@ -88,7 +88,7 @@ TEST_F(LookAlike, AChartOfColourBarsIsNotTheFamilyCamera)
     startUp();
     EXPECT_TRUE(logHas("Preview refreshCamera() haveKelmo(FALSE), Count(2)"));
     scopesim::setTube("USB Inspection Camera", true);
-    preview->refreshCamera();
+    searchAgain();
     EXPECT_TRUE(logHas("Preview refreshCamera() camera(0) Not Kelmo")) << log();
     EXPECT_TRUE(logHas("Preview refreshCamera() camera(1) Is K2200"));
     EXPECT_EQ(preview->modelIndex(SlotKelmo), 1);
