@@ -390,6 +390,13 @@ int run(const Options& o, const fs::path& work)
     }
     if (o.uid >= 0)
         shareXauthority(work, o.uid);
+    // Blocked before the rig and the server start their threads, so that only the signal
+    // file takes them.
+    sigset_t mask;
+    sigemptyset(&mask);
+    for (int s : {SIGCHLD, SIGTERM, SIGINT, SIGHUP})
+        sigaddset(&mask, s);
+    ::sigprocmask(SIG_BLOCK, &mask, nullptr);
     // Real time: the program under test runs on the wall clock too.
     if (scopesim_start(o.scenario.empty() ? nullptr : o.scenario.c_str()) != 0)
         return 2;
@@ -404,12 +411,7 @@ int run(const Options& o, const fs::path& work)
         const int control = o.control.empty() ? -1 : listenOn(o.control);
         if (!o.control.empty() && control < 0)
             return 2;
-        sigset_t mask;
-        sigemptyset(&mask);
-        for (int s : {SIGCHLD, SIGTERM, SIGINT, SIGHUP})
-            sigaddset(&mask, s);
-        ::sigprocmask(SIG_BLOCK, &mask, nullptr);
-        const int signals = ::signalfd(-1, &mask, SFD_CLOEXEC);
+        const int signals = ::signalfd(-1, &mask, SFD_CLOEXEC | SFD_NONBLOCK);
         std::vector<std::string> env = programEnvironment(work);
         std::vector<char*> argv, envp;
         for (const std::string& a : o.program)
