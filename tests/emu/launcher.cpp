@@ -377,6 +377,11 @@ int statusOf(int status)
 
 int run(const Options& o, const fs::path& work)
 {
+    if (o.uid >= 0 && ::geteuid() != 0) {
+        // A user namespace maps only the caller: there is no other user to become.
+        std::fprintf(stderr, "orvex_emu_run: --uid needs root\n");
+        return kSkip;
+    }
     std::string why;
     switch (emu::enterPrivateSystem(work, &why)) {
     case emu::Entered::Unavailable:
