@@ -119,8 +119,9 @@ live)
   stop
   ;;
 unplug)
-  # Unplugged while recording: the capture lets go of the dead node at once, without a
-  # storm of calls on it, and the recording plays.
+  # Unplugged while recording: the program lets go of the dead node (its capture, and the
+  # unit's handle once udev's remove event has come) within a second, without a storm of
+  # calls on it, and the recording plays.
   start_viewer
   wait_for "Preview refreshCamera() K2200(1) QueryFrame OK!" 90 || fail "the scope was not opened"
   start_recording
