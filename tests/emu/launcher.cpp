@@ -156,10 +156,14 @@ public:
         if (verb == "nodes")
             return "ok" + nodeList();
         if (verb == "counters") {
-            const auto c = m_server.counters(std::atoi(rest.c_str()));
+            const int node = std::atoi(rest.c_str());
+            const auto c = m_server.counters(node);
             return "ok ioctls " + std::to_string(c.ioctls) + " afterUnplug " +
                    std::to_string(c.afterUnplug) + " streamOns " + std::to_string(c.streamOns) +
-                   " openFiles " + std::to_string(m_server.openFiles(std::atoi(rest.c_str())));
+                   " busyRefusals " + std::to_string(c.busyRefusals) + " noSpace " +
+                   std::to_string(c.noSpace) + " dequeued " + std::to_string(c.dequeued) +
+                   " formatSets " + std::to_string(c.formatSets) + " openFiles " +
+                   std::to_string(m_server.openFiles(node));
         }
         if (verb == "closed") {
             auto it = m_dying.find(std::atoi(rest.c_str()));
