@@ -57,6 +57,7 @@ const SizeSlot kSizeSlots[] = {
 constexpr uint8_t kTubeDevice = 0x7A;
 constexpr int kPictureModeRegister = 0x8400;
 constexpr int kModeA16D8 = 1;
+constexpr uint16_t kLivePicture = 2;
 
 // The search asks a camera for a frame that came after it asked, as a read from the device
 // would give: a query after a register write must show the new picture, never one the
@@ -296,6 +297,17 @@ SteppedTask COrvexPreviewState::searchCamera()
 
     // The family test: the scope's tube answers, and its camera shows the colour bars.
     const bool have = m_ioBox->checkKelmo(false);
+    // A search abandoned while the bars are on (started over, or the window closed) puts the
+    // live picture back.
+    struct BarsOn {
+        COrvexIOControlBox* box;
+        bool on;
+        ~BarsOn()
+        {
+            if (on)
+                box->writeRegister(kModeA16D8, kTubeDevice, kPictureModeRegister, kLivePicture);
+        }
+    } bars{m_ioBox, have};
     // Frames taken before the bars settled (still queued, or held by the capture thread)
     // show the live picture.
     const uint32_t barsFrom = platform::clock().tickCount();
@@ -320,15 +332,15 @@ SteppedTask COrvexPreviewState::searchCamera()
             if (found != i)
                 m_captures[static_cast<size_t>(i)].reset(); // frees its bus for the next one
         }
-        const uint16_t live = 2;
+        bars.on = false;
         if (found < 0) {
-            m_ioBox->writeRegister(kModeA16D8, kTubeDevice, kPictureModeRegister, live);
+            m_ioBox->writeRegister(kModeA16D8, kTubeDevice, kPictureModeRegister, kLivePicture);
             co_await pauseFor(30);
             co_return;
         }
         logLine("Preview refreshCamera() camera(%d) Is K2200\n", found);
         m_modelIndex[SlotKelmo] = found;
-        m_ioBox->writeRegister(kModeA16D8, kTubeDevice, kPictureModeRegister, live);
+        m_ioBox->writeRegister(kModeA16D8, kTubeDevice, kPictureModeRegister, kLivePicture);
         co_await pauseFor(30);
         co_await pauseFor(100);
         platform::Capture* cap = captureAt(found);
