@@ -160,10 +160,20 @@ struct DeviceServer::Impl {
     std::mutex connectionsLock;
     std::list<Connection> connections;
 
+    // A dead node's number stays taken until its last file closes, as the kernel frees a
+    // minor only when the device's last reference goes.
+    bool taken(int number) const
+    {
+        if (current.count(number))
+            return true;
+        auto it = latest.find(number);
+        return it != latest.end() && nodes.openFiles(it->second) > 0;
+    }
+
     int lowestFree() const
     {
         int n = 0;
-        while (current.count(n))
+        while (taken(n))
             ++n;
         return n;
     }

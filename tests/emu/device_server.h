@@ -49,13 +49,13 @@ public:
     // Brings the nodes in line with the rig's plugged video inputs and returns them all,
     // by number. A UVC camera (webcam or scope) gets a capture node and, at the next
     // number, its metadata node; an em28xx camera one node; numbers are the lowest free,
-    // as the kernel gives them. A device the rig no longer has, or has had plugged again,
+    // as the kernel gives them (a dead node's number is free once its last file closes). A device the rig no longer has, or has had plugged again,
     // loses its old nodes first (as unplug). Call after the rig starts and after each plug
     // event.
     std::vector<NodeInfo> syncWithRig();
     // The device goes: its open files get ENODEV on every ioctl and mmap, their poll
     // gives POLLERR | POLLHUP with the file readable, and its paths no longer open. Its
-    // numbers are free for the next device.
+    // numbers go to the next device once their last files have closed.
     void unplug(int rigId);
 
     struct Counters {

@@ -146,9 +146,13 @@ hotplug)
   wait_for_text "DBT_DEVICEREMOVECOMPLETE isHandle(1)" 30 || fail "no removal"
   control plug "$scope" >/dev/null || fail "plug"
   wait_for_text "DBT_DEVICEARRIVAL isHandle(1)" 30 || fail "no arrival"
+  # The held file keeps video2 taken, as the kernel keeps a minor until its last close.
+  [ "$(control nodes)" = "ok video0=1 video1=1m video3=2 video4=2m" ] || fail "nodes: $(control nodes)"
   poll_for 60 eval '[ "$(count_lines "Preview refreshCamera() K2200(1) QueryFrame OK!")" -ge 2 ]' ||
     fail "the scope was not opened again"
   poll_for 30 eval 'picture "$work/a.png" && shows_scene "$work/a.png"' || fail "no scene after the replug"
+  grep -q "^Frame MSWWindowProc() dbcc_name(.*/video4linux/video3 " "$log" || fail "the arrival is not of video3"
+  [ "$(counter 3 streamOns)" -ge 1 ] || fail "the scope is not streamed from video3"
   control release >/dev/null
   stop
   ;;
