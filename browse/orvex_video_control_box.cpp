@@ -4,8 +4,8 @@
 #include "app/picture_settings.h"
 #include "app/skin_bitmap.h"
 #include "browse/orvex_progress_bar.h"
-#include "browse/video_length.h"
 #include "browse/player_math.h"
+#include "browse/video_length.h"
 
 #include <algorithm>
 
@@ -105,6 +105,7 @@ void COrvexVideoControlBox::closeVideo()
     m_scrubbedTo = -1;
     m_path.clear();
     m_frame.release();
+    m_shown = -1;
 }
 
 void COrvexVideoControlBox::stop()
@@ -114,8 +115,10 @@ void COrvexVideoControlBox::stop()
     m_source.seek(0);
     m_bar->setPosition(0);
     drawTime();
-    if (m_source.read(m_frame))
+    if (m_source.read(m_frame)) {
         m_position = 1;
+        m_shown = 0;
+    }
     pause();
 }
 
@@ -152,6 +155,9 @@ cv::Mat* COrvexVideoControlBox::nextFrame()
     if (m_playState == PlayPlaying && !m_dragging) {
         const bool more = m_frameCount == 0 || m_position < m_frameCount;
         if (more && m_source.read(m_frame)) {
+            const int stamped =
+                stampedFrame(m_source.clockMs(), m_source.reportedFrameRate(), m_shown + 1);
+            m_shown = stamped >= 0 ? stamped : m_shown + 1;
             // Full screen hides the strip: nothing is counted or drawn for it, and the end
             // shows itself as the read that finds no frame.
             if (!g_FullScreen) {
@@ -161,6 +167,7 @@ cv::Mat* COrvexVideoControlBox::nextFrame()
             }
         } else {
             // The end, or a file that can no longer be read: the last frame stays.
+            endedEarly();
             m_position = 0;
             m_source.seek(0);
             pause();
@@ -189,14 +196,42 @@ void COrvexVideoControlBox::drawTime()
 
 // ---- Mouse ---------------------------------------------------------------------------------
 
+void COrvexVideoControlBox::endedEarly()
+{
+    if (m_frameCount <= 0 || m_shown < 0 || m_shown + 1 >= m_frameCount)
+        return;
+    m_frameCount = m_shown + 1;
+    m_bar->total = m_frameCount;
+    if (!g_FullScreen)
+        m_bar->setPosition(m_position);
+}
+
 void COrvexVideoControlBox::seekTo(int i)
 {
     m_scrubbedTo = -1;
-    m_position = i;
     m_source.seek(i);
-    if (m_source.read(m_frame))
-        drawTime();
-    m_position = i + 1;
+    // Past the end of a file cut short there is no picture, or one that is not frame i: its
+    // own stamp, where it has one, says which frame it is.
+    cv::Mat picture;
+    int got = -1;
+    if (m_source.read(picture)) {
+        const int stamped = stampedFrame(m_source.clockMs(), m_source.reportedFrameRate(), i);
+        got = stamped >= 0 ? stamped : i;
+    }
+    if (got >= 0) {
+        m_frame = picture;
+        m_shown = got;
+    } else if (m_shown >= 0) {
+        m_source.seek(m_shown + 1); // play goes on after the picture that stayed
+    } else {
+        m_position = i + 1;
+        return;
+    }
+    if (m_shown != i)
+        m_bar->setPosition(m_shown);
+    m_position = m_shown;
+    drawTime();
+    m_position = m_shown + 1;
 }
 
 bool COrvexVideoControlBox::scrubTo(int i)
@@ -205,8 +240,10 @@ bool COrvexVideoControlBox::scrubTo(int i)
         m_keyFramesTried = true;
         m_keyFrames.open(m_path);
     }
-    if (m_keyFrames.read(i, m_frame) < 0)
+    const int key = m_keyFrames.read(i, m_frame);
+    if (key < 0)
         return false;
+    m_shown = key;
     m_position = i;
     drawTime();
     m_position = i + 1;

@@ -64,8 +64,11 @@ private:
     void setPlayState(int s);
     void showButtonPictures();
     void drawTime();
-    // Seeks to frame i and shows it; the next frame read is i + 1.
+    // Seeks to frame i and shows it; the next frame read is i + 1. Where the file has no frame
+    // there (cut short), the picture stays; either way the bar and time follow the picture.
     void seekTo(int i);
+    // A file that ended before its header's count: what was found is its length.
+    void endedEarly();
     // While dragging: shows the key frame at or before i, the bar and time at i; false when
     // the file gives no key frame that way.
     bool scrubTo(int i);
@@ -91,6 +94,7 @@ private:
     bool m_keyFramesTried = false; // opened, or found unusable, for this file
     int m_scrubbedTo = -1;         // the frame a key frame stands in for
     cv::Mat m_frame;
+    int m_shown = -1; // the frame in m_frame, by its own stamp where the file gives one
     int m_playState = PlayNone;
     int m_frameCount = 0;
     int m_frameRate = 30;

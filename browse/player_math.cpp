@@ -34,6 +34,16 @@ int shownSeconds(int position, int frameRate, double clockMs)
     return 0;
 }
 
+int stampedFrame(double clockMs, double rate, int asked)
+{
+    if (plausibleFrameRate(rate) == 0 || !std::isfinite(clockMs))
+        return -1;
+    if (clockMs <= 0)
+        return asked == 0 ? 0 : -1;
+    const double frame = std::round(clockMs * rate / 1000.0);
+    return frame > kMaxFrames ? -1 : static_cast<int>(frame);
+}
+
 std::string timeText(int seconds)
 {
     char text[48];

@@ -15,6 +15,10 @@ int plausibleFrameRate(double reported);
 // Seconds shown for a frame position: by the frame rate when it is known, else by the
 // container's clock (clockMs < 0: none), else 0.
 int shownSeconds(int position, int frameRate, double clockMs);
+// The frame a decoded picture's own time stamp names (clockMs x rate / 1000, rounded), for a
+// picture read after asking for frame asked; -1 when it names none: the rate is unknown, or a
+// stamp of 0 past the first frame, which is how the capture library reports a missing one.
+int stampedFrame(double clockMs, double rate, int asked);
 // "%2d : %2d : %2d" of hours, minutes and seconds.
 std::string timeText(int seconds);
 

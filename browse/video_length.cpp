@@ -2,6 +2,8 @@
 
 #include "browse/av_handles.h"
 
+#include <filesystem>
+
 namespace
 {
 // Frame rates above this, or below one a second, are a damaged header, not a camera.
@@ -18,10 +20,23 @@ IndexedLength indexedLength(const std::string& path)
     if (v < 0)
         return length;
     AVStream* st = input->streams[v];
-    const int n = avformat_index_get_entries_count(st);
+    const int listed = avformat_index_get_entries_count(st);
+    if (listed <= 0)
+        return length;
+    // A file cut short may keep an index at its front (a MOV made for streaming) that lists
+    // frames whose bytes are gone: only the frames the file still holds count.
+    std::error_code ec;
+    const auto bytes = static_cast<int64_t>(std::filesystem::file_size(path, ec));
+    int n = 0;
+    while (!ec && n < listed) {
+        const AVIndexEntry* e = avformat_index_get_entry(st, n);
+        if (!e || e->pos < 0 || e->pos + e->size > bytes)
+            break;
+        ++n;
+    }
+    length.frames = n;
     if (n <= 0)
         return length;
-    length.frames = n;
     const AVIndexEntry* first = avformat_index_get_entry(st, 0);
     const AVIndexEntry* last = avformat_index_get_entry(st, n - 1);
     if (!first || !last || st->time_base.num <= 0 || st->time_base.den <= 0)

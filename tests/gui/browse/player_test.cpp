@@ -1,6 +1,8 @@
 #include "gui/browse/player_fixture.h"
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 namespace
 {
@@ -119,6 +121,74 @@ TEST_P(PlayerOnFiles, DraggingShowsKeyFramesAndReleaseLandsOnTheExactFrame)
     EXPECT_FALSE(box->dragging());
     EXPECT_EQ(shown(), frameAtX(400, n, w));
     EXPECT_EQ(pass(), frameAtX(400, n, w));
+}
+
+// Cuts a file a third of the way; in an AVI where a frame's chunk begins, so that no damaged
+// frame is left at the end, its picture concealed with the one before.
+void cutAThirdOfTheWay(const std::string& path, bool atAChunk)
+{
+    std::ifstream in(path, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    size_t at = bytes.size() / 3;
+    if (atAChunk)
+        at = bytes.find("00dc", at);
+    ASSERT_LT(at, bytes.size());
+    std::filesystem::resize_file(path, at);
+}
+
+// The header still counts every frame, the data stops a third of the way.
+TEST_P(PlayerOnFiles, SeeksPastWhereTheFileWasCutShowTheTimeAndBarOfThePictureShown)
+{
+    const int n = 300;
+    const bool avi = GetParam() == Source::Recorder;
+    std::string path = avi ? recorded(n) : storage / "index_in_front.mov";
+    // A MOV made for streaming keeps its index of all frames at the front.
+    if (!avi)
+        ASSERT_TRUE(numbered::ffmpegVideo(path, cv::Size(320, 240), n, 25,
+                                          "-c:v libx264 -preset veryfast -bf 0 -g 30 -pix_fmt "
+                                          "yuv420p -movflags +faststart -f mov"));
+    ASSERT_FALSE(path.empty());
+    ASSERT_NO_FATAL_FAILURE(cutAThirdOfTheWay(path, avi));
+    box->openVideo(path);
+    if (avi)
+        ASSERT_EQ(box->frameCount(), n); // the index at the end is gone: the header is all
+    else
+        ASSERT_LT(box->frameCount(), n / 2); // the index lists frames the file no longer has
+    const int w = bar()->width;
+    auto followsPicture = [&](const char* when) {
+        const int at = shown();
+        ASSERT_GE(at, 0) << when;
+        EXPECT_EQ(box->timeShown(), timeText(at / box->frameRate())) << when;
+        EXPECT_EQ(bar()->position, at) << when;
+        const int total = box->frameCount();
+        EXPECT_LE(std::abs(bar()->painted() - fillWidth(at, total, w)), w / total + 1) << when;
+        EXPECT_EQ(box->position(), at + 1) << when;
+    };
+    for (int x : {w / 6, w / 2, w * 5 / 6, w / 5, w - 1}) {
+        mouse(bar(), wxEVT_LEFT_DOWN, x, 8);
+        mouse(bar(), wxEVT_LEFT_UP, x, 8);
+        followsPicture(("click at " + std::to_string(x)).c_str());
+    }
+    mouse(bar(), wxEVT_LEFT_DOWN, w / 5, 8);
+    mouse(bar(), wxEVT_LEFT_UP, w / 5, 8);
+    ASSERT_EQ(shown(), frameAtX(w / 5, box->frameCount(), w)); // before the cut: exact
+    box->play();
+    int last = shown();
+    for (int guard = 0; box->playState() == PlayPlaying && guard < 2 * n; ++guard) {
+        const int got = pass();
+        ASSERT_GE(got, last);
+        last = got;
+    }
+    // The end came early: that is the file's length now, the bar full on its last frame.
+    ASSERT_EQ(box->playState(), PlayPaused);
+    ASSERT_LT(last, n / 2);
+    EXPECT_EQ(box->frameCount(), last + 1);
+    EXPECT_EQ(bar()->painted(), w);
+    EXPECT_EQ(box->timeShown(), timeText((last + 1) / box->frameRate()));
+    mouse(bar(), wxEVT_LEFT_DOWN, w - 1, 8);
+    mouse(bar(), wxEVT_LEFT_UP, w - 1, 8);
+    EXPECT_EQ(shown(), last);
+    followsPicture("click at the end");
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, PlayerOnFiles,

@@ -84,3 +84,17 @@ TEST(PlayerStrip, SmallerStripScalesEachQuantity)
     EXPECT_EQ(g.buttons[1].x, 14 + 32 + 4);
     EXPECT_EQ(g.buttons[2].x, 14 + 2 * (32 + 4));
 }
+
+TEST(TimeStamps, APictureNamesItsFrameByItsOwnStampOrNotAtAll)
+{
+    EXPECT_EQ(stampedFrame(7066.666667, 15.0, 319), 106);
+    EXPECT_EQ(stampedFrame(4240.0, 25.0, 106), 106);
+    EXPECT_EQ(stampedFrame(1001.0, 30000.0 / 1001.0, 5), 30);
+    EXPECT_EQ(stampedFrame(0.0, 25.0, 0), 0);
+    // A missing stamp reads as 0: past the first frame that names nothing.
+    EXPECT_EQ(stampedFrame(0.0, 25.0, 319), -1);
+    EXPECT_EQ(stampedFrame(-40.0, 25.0, 3), -1);
+    EXPECT_EQ(stampedFrame(4240.0, 0.0, 106), -1);
+    EXPECT_EQ(stampedFrame(std::nan(""), 25.0, 1), -1);
+    EXPECT_EQ(stampedFrame(1e300, 25.0, 1), -1);
+}
