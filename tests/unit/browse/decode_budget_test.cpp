@@ -38,10 +38,12 @@ long residentKb(pid_t pid)
     return resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
-// Runs work in a child process and reports its peak resident memory. A child that passes
-// limitKb or limitSeconds is killed at once rather than allowed to take the machine down.
+// Runs work in a child process and reports its peak resident memory above what it inherited
+// (the tests before it may have left the parent large). A child that passes limitKb or
+// limitSeconds is killed at once rather than allowed to take the machine down.
 ChildRun runInChild(const std::function<bool()>& work, long limitKb, double limitSeconds)
 {
+    const long inherited = residentKb(getpid());
     const auto start = std::chrono::steady_clock::now();
     const pid_t pid = fork();
     if (pid == 0)
@@ -58,16 +60,16 @@ ChildRun runInChild(const std::function<bool()>& work, long limitKb, double limi
             break;
         if (done < 0)
             return run;
-        if (residentKb(pid) > limitKb || run.seconds > limitSeconds) {
+        if (residentKb(pid) - inherited > limitKb || run.seconds > limitSeconds) {
             kill(pid, SIGKILL);
             wait4(pid, &status, 0, &usage);
-            run.peakKb = usage.ru_maxrss;
+            run.peakKb = usage.ru_maxrss - inherited;
             return run;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     run.finished = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    run.peakKb = usage.ru_maxrss;
+    run.peakKb = usage.ru_maxrss - inherited;
     return run;
 }
 
