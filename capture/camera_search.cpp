@@ -249,7 +249,9 @@ SteppedTask COrvexPreviewState::searchCamera()
             m_capture = cap;
             m_cameraKind = telcap ? KindTelCap : KindK1100;
             m_rotateShown = true;
-            toolButton(3)->Show();
+            // A search that ended behind another tab leaves the button to the tab's entry.
+            if (m_active)
+                toolButton(3)->Show();
             if (!telcap) {
                 if (!pCEM2800Prop)
                     InitEM2800Prop();

@@ -87,6 +87,8 @@ public:
     // outcome.
     void refreshCamera();
     bool searching() const { return m_search.running(); }
+    // Keys and clicks kept for the search's end.
+    size_t inputWaiting() const { return m_heldInput.size(); }
 
     // Looks of the capture buttons, set by the snapshot and recording operations.
     void showSnapshotLook(bool held);

@@ -263,3 +263,17 @@ TEST_F(K1100, CameraRecordButtonStartsAndStopsARecording)
     tick(4);
     EXPECT_FALSE(recordingRuns());
 }
+
+TEST_F(K1100, ASearchLeftForAnotherTabEndsBehindIt)
+{
+    tick(4);
+    ASSERT_TRUE(preview->searching());
+    switchState(StateSetup);
+    ASSERT_EQ(g_CurrentState->id(), StateSetup) << "the tab changes at once";
+    finishSearch();
+    EXPECT_EQ(preview->cameraKind(), KindK1100);
+    EXPECT_NE(preview->capture(), nullptr);
+    EXPECT_FALSE(preview->toolButton(3)->IsShown()) << "the rotate button is the live tab's";
+    switchState(StatePreview);
+    EXPECT_TRUE(preview->toolButton(3)->IsShown());
+}

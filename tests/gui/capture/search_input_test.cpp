@@ -66,9 +66,10 @@ TEST_F(SearchInput, KeysAndClicksDuringTheSearchAreTakenInTheirOrder)
     // Mirror and zoom act on the picture only: at once.
     const wxBitmap unmirrored = preview->toolButton(2)->shown();
     ASSERT_TRUE(clickOnWindow(preview->toolButton(2)));
-    EXPECT_TRUE(pumpUntil([] { return g_Mirror; })) << "the mirror click was not taken";
+    EXPECT_TRUE(pumpUntil([] { return g_Mirror; }, 30000)) << "the mirror click was not taken";
     ASSERT_TRUE(xinput::key("Up"));
-    EXPECT_TRUE(pumpUntil([] { return g_ZoomFactor < 1.0f; })) << "the zoom key was not taken";
+    EXPECT_TRUE(pumpUntil([] { return g_ZoomFactor < 1.0f; }, 30000))
+        << "the zoom key was not taken";
     ASSERT_TRUE(preview->searching());
 
     // A snapshot needs the camera the search is choosing: it waits, and so does what follows.
@@ -76,7 +77,7 @@ TEST_F(SearchInput, KeysAndClicksDuringTheSearchAreTakenInTheirOrder)
     ASSERT_TRUE(xinput::moveTo(c.x, c.y));
     ASSERT_TRUE(xinput::key("space"));
     ASSERT_TRUE(xinput::key("Return"));
-    pumpEvents(300);
+    ASSERT_TRUE(pumpUntil([&] { return preview->inputWaiting() == 2; }, 30000));
     EXPECT_FALSE(sameBitmap(preview->toolButton(2)->shown(), unmirrored))
         << "Enter acted before the snapshot it came after";
     EXPECT_EQ(snapshots(), 0u);
@@ -109,6 +110,20 @@ TEST_F(SearchInput, KeysAndClicksDuringTheSearchAreTakenInTheirOrder)
     for (int i = 0; i < 100 && snapshots() == 0; ++i)
         tick();
     EXPECT_EQ(snapshots(), 1u);
+}
+
+TEST_F(SearchInput, ATabClickAfterAKeyThatWaitsWaitsWithIt)
+{
+    tick(4);
+    tickUntilLogged("Preview refreshCamera() search camera");
+    ASSERT_TRUE(xinput::key("F2")); // a turn of the picture, the kind's to make
+    ASSERT_TRUE(clickOnWindow(g_States.at(StateSetup)->tabButton()));
+    ASSERT_TRUE(pumpUntil([&] { return preview->inputWaiting() == 2; }, 30000));
+    EXPECT_EQ(g_CurrentState->id(), StatePreview);
+    EXPECT_EQ(g_Rotation, 0);
+    finishSearch();
+    EXPECT_EQ(g_Rotation, 1);
+    EXPECT_EQ(g_CurrentState->id(), StateSetup);
 }
 
 TEST_F(SearchInput, ASearchAskedForDuringOneStartsOver)
@@ -152,7 +167,7 @@ TEST_F(SearchInput, ClosingTheWindowDuringTheSearch)
     tick(4);
     tickUntilLogged("Preview refreshCamera() haveKelmo(TRUE), Count(2)");
     ASSERT_TRUE(xinput::key("space"));
-    pumpEvents(100);
+    ASSERT_TRUE(pumpUntil([&] { return preview->inputWaiting() == 1; }, 30000));
     frame->Close(true);
     ASSERT_TRUE(pumpUntil([] { return g_MainFrame == nullptr; }));
     // Nothing of the search outlives the window, and the scope shows its live picture again.
