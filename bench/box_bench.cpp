@@ -5,16 +5,14 @@
 // ticking thread itself (a read that waits out the library's request time-out). Figures are in
 // README.md.
 #include "app/data_files.h"
+#include "bench/gui_session.h"
 #include "devctl/orvex_io_control_box.h"
 #include "platform/clock.h"
 
 #include <benchmark/benchmark.h>
 #include <scopesim/rig.h>
 
-#include <wx/app.h>
 #include <wx/evtloop.h>
-#include <wx/frame.h>
-#include <wx/image.h>
 
 #include <algorithm>
 #include <chrono>
@@ -30,7 +28,7 @@ constexpr uint32_t kTickMs = 10;
 constexpr uint32_t kClickMs = 200;
 const std::string kScope = "USB Inspection Camera";
 
-wxFrame* g_window = nullptr;
+wxWindow* g_window = nullptr; // the boxes' parent
 
 void handleEvents()
 {
@@ -113,9 +111,8 @@ template <bool Former> void BM_StalledUnit(benchmark::State& state)
         auto* box = new COrvexIOControlBox(g_window, wxPoint(0, 0), wxSize(240, 108));
         uint32_t nextClick = 0;
         // The stall runs from 0.5 s to 3.5 s; quitting comes at 2.5 s, inside it.
-        const RunFigures f = runTicks(2500, [&](uint32_t at, RunFigures&) {
-            lookAndClick<Former>(*box, at, nextClick);
-        });
+        const RunFigures f = runTicks(
+            2500, [&](uint32_t at, RunFigures&) { lookAndClick<Former>(*box, at, nextClick); });
         report(state, f);
         // Quitting while the unit stalls (a logout's SIGTERM ends here).
         const uint32_t quitFrom = platform::clock().tickCount();
@@ -153,12 +150,6 @@ void BM_TicksAlone(benchmark::State& state)
         report(state, runTicks(3000, [](uint32_t, RunFigures&) {}));
 }
 
-class BenchApp : public wxApp
-{
-public:
-    bool OnInit() override { return true; }
-};
-
 } // namespace
 
 BENCHMARK(BM_TicksAlone)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -177,26 +168,20 @@ BENCHMARK(BM_StalledAtPlugIn)->Iterations(1)->Unit(benchmark::kMillisecond)->Use
 int main(int argc, char** argv)
 {
     benchmark::Initialize(&argc, argv);
-    if (!std::getenv("DISPLAY")) {
+    g_window = benchgui::start(argc, argv, wxSize(800, 300));
+    if (!g_window) {
         std::fprintf(stderr, "the box has windows: run it under xvfb-run\n");
         return 1;
     }
-    wxApp::SetInstance(new BenchApp);
-    if (!wxEntryStart(argc, argv))
-        return 1;
-    wxTheApp->CallOnInit();
-    wxInitAllImageHandlers();
     // libBravik.so and the skin are beside the benchmark in the build folder.
     g_ProgramDir = wxString::FromUTF8(ORVEX_BINARY_DIR);
-    g_window = new wxFrame(nullptr, wxID_ANY, "bench", wxDefaultPosition, wxSize(800, 300));
-    g_window->Show();
+    benchgui::window()->Show();
     wxEventLoop loop;
     wxEventLoopActivator active(&loop);
     handleEvents();
 
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    g_window->Destroy();
-    wxEntryCleanup();
+    benchgui::stop();
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "browse/orvex_browse_image.h"
 
+#include "app/data_files.h"
 #include "browse/video_budget.h"
 #include "browse/video_length.h"
 #include "browse/video_thumbnail.h"
@@ -12,6 +13,8 @@
 #include <opencv2/videoio.hpp>
 
 #include <cstring>
+#include <map>
+#include <utility>
 
 namespace
 {
@@ -27,17 +30,34 @@ wxBitmap blankBitmap(wxSize s)
     return blackBitmap(s.x, s.y);
 }
 
+// The video mark at s × s with black as its mask. A page shows it on every video slot, so it
+// is read and scaled once for each size and resource folder; a mark that cannot be loaded is
+// tried again next time.
+const wxImage* videoMark(int s)
+{
+    static std::map<std::pair<wxString, int>, wxImage> marks;
+    auto key = std::make_pair(resourcePath("video.bmp"), s);
+    auto it = marks.find(key);
+    if (it == marks.end()) {
+        const wxBitmap mark = loadSkinPicture("video.bmp", s, s);
+        if (!mark.IsOk())
+            return nullptr;
+        wxImage icon = mark.ConvertToImage();
+        icon.SetMaskColour(0, 0, 0);
+        if (marks.size() >= 16) // a few layouts' sizes at most
+            marks.clear();
+        it = marks.emplace(std::move(key), std::move(icon)).first;
+    }
+    return &it->second;
+}
+
 // The video mark, s × s, black transparent, pasted centred.
 void pasteVideoMark(wxImage& picture)
 {
     const int w = picture.GetWidth(), h = picture.GetHeight();
     const int s = videoMarkSide(w, h);
-    const wxBitmap mark = loadSkinPicture("video.bmp", s, s);
-    if (!mark.IsOk())
-        return;
-    wxImage icon = mark.ConvertToImage();
-    icon.SetMaskColour(0, 0, 0);
-    picture.Paste(icon, (w - s) / 2, (h - s) / 2);
+    if (const wxImage* icon = videoMark(s))
+        picture.Paste(*icon, (w - s) / 2, (h - s) / 2);
 }
 
 // The label in white, centred, with the largest point size from 14 down that fits.
