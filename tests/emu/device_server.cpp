@@ -433,8 +433,11 @@ DeviceServer::Counters DeviceServer::counters(int node) const
     if (it == m->latest.end())
         return {};
     const emulated::Counters c = m->nodes.counters(it->second);
-    return {c.ioctls,  c.afterUnplug, c.streamOns, c.busyRefusals,
-            c.noSpace, c.dequeued,    c.formatSets};
+    return {c.ioctls,     c.afterUnplug,
+            c.streamOns,  c.busyRefusals,
+            c.noSpace,    c.dequeued,
+            c.formatSets, c.format == emulated::Format::Mjpeg ? "MJPG" : "YUYV",
+            c.size.width, c.size.height};
 }
 
 int DeviceServer::openFiles(int node) const

@@ -66,6 +66,8 @@ public:
         uint64_t noSpace = 0;      // STREAMON refused for bandwidth
         uint64_t dequeued = 0;     // buffers handed out by VIDIOC_DQBUF
         uint64_t formatSets = 0;   // VIDIOC_S_FMT that set a format
+        std::string format = "YUYV"; // the format in force: YUYV or MJPG
+        int width = 0, height = 0;
     };
     // Of the node that last had number node (counting on after its device went), zeros
     // for a number never given.

@@ -162,8 +162,9 @@ public:
                    std::to_string(c.afterUnplug) + " streamOns " + std::to_string(c.streamOns) +
                    " busyRefusals " + std::to_string(c.busyRefusals) + " noSpace " +
                    std::to_string(c.noSpace) + " dequeued " + std::to_string(c.dequeued) +
-                   " formatSets " + std::to_string(c.formatSets) + " openFiles " +
-                   std::to_string(m_server.openFiles(node));
+                   " formatSets " + std::to_string(c.formatSets) + " format " + c.format +
+                   " size " + std::to_string(c.width) + "x" + std::to_string(c.height) +
+                   " openFiles " + std::to_string(m_server.openFiles(node));
         }
         if (verb == "closed") {
             auto it = m_dying.find(std::atoi(rest.c_str()));

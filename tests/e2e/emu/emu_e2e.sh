@@ -37,7 +37,8 @@ start() {
   fi
   pid=$(control pid | cut -d' ' -f2)
 }
-start_viewer() { start "$@" -- "$build/orvex"; }
+# The program of the build, or the Release one that release_keys.sh names.
+start_viewer() { start "$@" -- "${ORVEX_PROGRAM_DIR:-$build}/orvex"; }
 # Ends the program as a logout would and checks that it went away cleanly.
 stop() {
   control quit >/dev/null
@@ -48,7 +49,14 @@ stop() {
   no_toolkit_complaints "$work/out.txt" || fail "the program printed toolkit warnings"
 }
 count_lines() { grep -cxF -- "$1" "$log"; }
-# A counter of node $1 from the device server: ioctls, afterUnplug, streamOns, openFiles.
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
+# Milliseconds from $1 (now_ms) until the log has line $2, or fails after $3 s.
+ms_until_line() {
+  wait_for "$2" "$3" || return 1
+  echo $(($(now_ms) - $1))
+}
+# A counter of node $1 from the device server: ioctls, afterUnplug, streamOns, busyRefusals,
+# noSpace, dequeued, formatSets, format, size, openFiles.
 counter() { control counters "$1" | awk -v k="$2" '{ for (i = 2; i < NF; i += 2) if ($i == k) print $(i + 1) }'; }
 
 # The picture area of the window (the middle of the preview, clear of the labels).
@@ -154,6 +162,85 @@ hotplug)
   grep -q "^Frame MSWWindowProc() dbcc_name(.*/video4linux/video3 " "$log" || fail "the arrival is not of video3"
   [ "$(counter 3 streamOns)" -ge 1 ] || fail "the scope is not streamed from video3"
   control release >/dev/null
+  stop
+  ;;
+stall)
+  # Frames stop: the tube watch gives the camera up after about a second while the window
+  # goes on, its re-open is not refused by a handle of its own; with frames back, a camera
+  # lost after a failed re-open comes back as the tube is pulled and put back.
+  start_viewer
+  wait_for "Preview refreshCamera() K2200(1) QueryFrame OK!" 90 || fail "the scope was not opened"
+  t0=$(now_ms)
+  control frames "$scope" off >/dev/null || fail "frames off"
+  waited=$(ms_until_line "$t0" "Preview onTimer() Orvex(1), Tube Fail" 30) || fail "no Tube Fail"
+  echo "Tube Fail ${waited} ms after the frames stopped"
+  [ "$waited" -ge 900 ] || fail "Tube Fail after only $waited ms"
+  wait_for "Preview onTimer() Orvex(1), NoQueryFrame" 30 || fail "the re-open was not tried"
+  [ "$(counter 2 busyRefusals)" = 0 ] || fail "the re-open was refused: $(control counters 2)"
+  control frames "$scope" on >/dev/null || fail "frames on"
+  control tube "$scope" out >/dev/null || fail "tube out"
+  wait_for "Preview onTimer() Orvex(1), Tube Output (1, 0)" 30 || fail "the tube is not seen out"
+  control tube "$scope" in >/dev/null || fail "tube in"
+  poll_for 30 eval '[ "$(count_lines "Preview onTimer() Orvex(1), QueryFrame OK!")" -ge 1 ]' ||
+    fail "the camera did not come back"
+  poll_for 30 eval 'picture "$work/a.png" && shows_scene "$work/a.png"' || fail "no scene after the stall"
+  [ "$(counter 2 busyRefusals)" = 0 ] || fail "a re-open was refused: $(control counters 2)"
+  stop
+  ;;
+fullbus)
+  # A webcam searched first on the scope's USB 2.0 bus: the scope streams once the search has
+  # let the webcam go.
+  printf '%s\n' 'camera "Integrated Camera" scene gradient bus 1' "scope \"$scope\" tube in bus 1" >"$work/rig.txt"
+  start_viewer --scenario "$work/rig.txt"
+  wait_for "Preview refreshCamera() K2200(1) QueryFrame OK!" 90 || fail "the scope was not opened"
+  poll_for 30 eval 'picture "$work/a.png" && shows_scene "$work/a.png"' || fail "no scene in the window"
+  [ "$(counter 0 openFiles)" = 0 ] || fail "the webcam is still held: $(control counters 0)"
+  stop
+  ;;
+xustall)
+  # The scope's unit stops answering for 5 s: each request gives up after Bravik's own wait,
+  # the silence and the unit's return are logged, and the picture comes back.
+  export BRAVIK_DEBUG=1
+  start_viewer
+  wait_for "Preview refreshCamera() K2200(1) QueryFrame OK!" 90 || fail "the scope was not opened"
+  control stall "$scope" 5000 >/dev/null || fail "stall"
+  poll_for 30 grep -qF "wait timeout!!" "$work/out.txt" || fail "no time-out"
+  wait_for "IOControlBox poll() the extension unit does not answer" 30 || fail "the silence is not logged"
+  wait_for "IOControlBox the extension unit answers again" 60 || fail "the unit's return is not logged"
+  # The silence held up the ticks past the re-open's wait for a frame: as after a stall, the
+  # camera comes back with the tube pulled and put back.
+  control tube "$scope" out >/dev/null || fail "tube out"
+  wait_for "Preview onTimer() Orvex(1), Tube Output (1, 0)" 30 || fail "the tube is not seen out"
+  control tube "$scope" in >/dev/null || fail "tube in"
+  poll_for 30 eval '[ "$(count_lines "Preview onTimer() Orvex(1), QueryFrame OK!")" -ge 1 ]' ||
+    fail "the camera did not come back"
+  poll_for 30 eval 'picture "$work/a.png" && shows_scene "$work/a.png"' || fail "no scene after the stall"
+  stop
+  ;;
+em28xx)
+  # On a kernel without register debugging the bridge's registers cannot be reached: said
+  # once, and the camera's video is still shown.
+  start_viewer --scenario "$(dirname "${BASH_SOURCE[0]}")/../../../sim/scenarios/em28xx.txt"
+  wait_for "Preview refreshCamera() K1100(1) QueryFrame OK!" 90 || fail "the camera was not opened"
+  poll_for 30 eval 'picture "$work/a.png" && picture "$work/b.png" && [ "$(compare -metric AE -fuzz 3% "$work/a.png" "$work/b.png" null: 2>&1)" -gt 1000 ]' ||
+    fail "no live picture"
+  [ "$(count_lines "Preview InitEM2800Prop() bridge registers need a kernel built with CONFIG_VIDEO_ADV_DEBUG")" = 1 ] ||
+    fail "the missing registers are not said once"
+  stop
+  ;;
+mjpeg1080)
+  # A 1080p model: YUYV cannot reach 15 fps on the bus, so the stream is MJPEG at the camera's
+  # rate.
+  printf '%s\n' 'camera "N5 HD" size 1920x1080 fps 30 scene still' >"$work/rig.txt"
+  start_viewer --scenario "$work/rig.txt"
+  wait_for "Preview refreshCamera() Index(0) QueryFrame OK!" 90 || fail "the camera was not opened"
+  [ "$(counter 0 format) $(counter 0 size)" = "MJPG 1920x1080" ] || fail "format: $(control counters 0)"
+  d0=$(counter 0 dequeued) t0=$(now_ms)
+  sleep 3
+  d1=$(counter 0 dequeued) t1=$(now_ms)
+  rate=$(((d1 - d0) * 1000 / (t1 - t0)))
+  echo "$rate frames a second dequeued"
+  [ "$rate" -ge 20 ] || fail "only $rate frames a second"
   stop
   ;;
 bravik)
