@@ -5,6 +5,7 @@
 #include "app/picture_settings.h"
 #include "bench/gui_session.h"
 #include "bench/rig_frames.h"
+#include "bench/timing.h"
 #include "browse/orvex_browse_state.h"
 #include "browse/orvex_progress_bar.h"
 #include "browse/orvex_video_control_box.h"
@@ -240,10 +241,7 @@ void timingCounters(benchmark::State& state, std::vector<double>& ms)
     state.counters["longest_ms"] = ms.back();
 }
 
-double msSince(std::chrono::steady_clock::time_point t0)
-{
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
-}
+using benchtime::msSince;
 
 // Each pointer move of the drag, one pixel apart; the release lands on the exact frame.
 void BM_DragAcrossBar(benchmark::State& state)
