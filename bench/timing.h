@@ -1,4 +1,4 @@
-// Clocks and registration shared by the benchmark programs.
+// Clocks shared by the benchmark programs.
 #pragma once
 
 #include <benchmark/benchmark.h>
@@ -52,13 +52,5 @@ struct Span {
         return wall / 1e3;
     }
 };
-
-// A benchmark timed on the wall clock, reported in ms.
-template <typename Fn> benchmark::internal::Benchmark* wallMs(const char* name, Fn&& fn)
-{
-    return benchmark::RegisterBenchmark(name, std::forward<Fn>(fn))
-        ->Unit(benchmark::kMillisecond)
-        ->UseRealTime();
-}
 
 } // namespace benchtime
