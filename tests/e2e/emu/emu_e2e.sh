@@ -86,6 +86,16 @@ recording_plays() {
   [ "$(frames_of "$avi")" -gt 5 ] 2>/dev/null || fail "the recording does not play: $(probe "$avi")"
 }
 
+# A camera the tube watch has given up comes back as the tube is pulled and put back.
+tube_out_and_in() {
+  control tube "$scope" out >/dev/null || fail "tube out"
+  wait_for "Preview onTimer() Orvex(1), Tube Output (1, 0)" 30 || fail "the tube is not seen out"
+  control tube "$scope" in >/dev/null || fail "tube in"
+  poll_for 30 eval '[ "$(count_lines "Preview onTimer() Orvex(1), QueryFrame OK!")" -ge 1 ]' ||
+    fail "the camera did not come back"
+  poll_for 30 eval 'picture "$work/a.png" && shows_scene "$work/a.png"' || fail "no scene after the stall"
+}
+
 case $case in
 enumeration)
   # As a user outside the video group: the locked camera keeps its place, says why once, and
@@ -178,12 +188,7 @@ stall)
   wait_for "Preview onTimer() Orvex(1), NoQueryFrame" 30 || fail "the re-open was not tried"
   [ "$(counter 2 busyRefusals)" = 0 ] || fail "the re-open was refused: $(control counters 2)"
   control frames "$scope" on >/dev/null || fail "frames on"
-  control tube "$scope" out >/dev/null || fail "tube out"
-  wait_for "Preview onTimer() Orvex(1), Tube Output (1, 0)" 30 || fail "the tube is not seen out"
-  control tube "$scope" in >/dev/null || fail "tube in"
-  poll_for 30 eval '[ "$(count_lines "Preview onTimer() Orvex(1), QueryFrame OK!")" -ge 1 ]' ||
-    fail "the camera did not come back"
-  poll_for 30 eval 'picture "$work/a.png" && shows_scene "$work/a.png"' || fail "no scene after the stall"
+  tube_out_and_in
   [ "$(counter 2 busyRefusals)" = 0 ] || fail "a re-open was refused: $(control counters 2)"
   stop
   ;;
@@ -209,12 +214,7 @@ xustall)
   wait_for "IOControlBox the extension unit answers again" 60 || fail "the unit's return is not logged"
   # The silence held up the ticks past the re-open's wait for a frame: as after a stall, the
   # camera comes back with the tube pulled and put back.
-  control tube "$scope" out >/dev/null || fail "tube out"
-  wait_for "Preview onTimer() Orvex(1), Tube Output (1, 0)" 30 || fail "the tube is not seen out"
-  control tube "$scope" in >/dev/null || fail "tube in"
-  poll_for 30 eval '[ "$(count_lines "Preview onTimer() Orvex(1), QueryFrame OK!")" -ge 1 ]' ||
-    fail "the camera did not come back"
-  poll_for 30 eval 'picture "$work/a.png" && shows_scene "$work/a.png"' || fail "no scene after the stall"
+  tube_out_and_in
   stop
   ;;
 em28xx)
