@@ -36,6 +36,22 @@ probe() { ffprobe -v error -count_frames -select_streams v:0 -show_entries strea
 frames_of() { ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames -of csv=p=0 "$1" 2>/dev/null; }
 duration_of() { ffprobe -v error -show_entries format=duration -of csv=p=0 "$1" 2>/dev/null; }
 
+# Ends program $1 as a logout would and checks it went away cleanly: exit status 0 and no
+# toolkit warnings in its output file $2 ($3 names it in failures). Needs fail().
+end_cleanly() {
+  local pid=$1 out=$2 what=${3:-the program} i rc
+  kill -TERM "$pid" 2>/dev/null
+  for ((i = 0; i < 100; i++)); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -0 "$pid" 2>/dev/null && { kill -KILL "$pid"; fail "$what did not close"; }
+  wait "$pid"
+  rc=$?
+  [ "$rc" -eq 0 ] || { cat "$out"; fail "exit status $rc"; }
+  no_toolkit_complaints "$out" || fail "$what printed toolkit warnings"
+}
+
 # Toolkit warnings end the program (G_DEBUG) and fail the test when it printed one anyway.
 export G_DEBUG=fatal-warnings
 # Fails (returns 1, showing them) when the output file $1 holds GLib/GObject/GTK warnings.

@@ -27,19 +27,7 @@ catches_term() {
 }
 
 # Ends it as a logout would and checks that it went away cleanly.
-stop() {
-  kill -TERM "$pid" 2>/dev/null
-  local i
-  for ((i = 0; i < 100; i++)); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  kill -0 "$pid" 2>/dev/null && { kill -KILL "$pid"; fail "the program did not close"; }
-  wait "$pid"
-  local rc=$?
-  [ "$rc" -eq 0 ] || { cat "$work/out.txt"; fail "exit status $rc"; }
-  no_toolkit_complaints "$work/out.txt" || fail "the program printed toolkit warnings"
-}
+stop() { end_cleanly "$pid" "$work/out.txt"; }
 
 case $case in
 default)

@@ -105,20 +105,11 @@ run_viewer() {
   local line=$1; shift
   rm -rf "$HOME/Orvex"
   "$root/usr/bin/orvex" "$@" >"$work/out.txt" 2>&1 &
-  local pid=$! i rc
+  local pid=$!
   wait_for "$line" 60 || { kill -KILL "$pid"; cat "$work/out.txt"; fail "no live picture with $*"; }
   [ "$(readlink "/proc/$pid/exe")" = "$root/usr/lib/orvex/orvex" ] ||
     { kill -KILL "$pid"; fail "the launcher ran $(readlink "/proc/$pid/exe")"; }
-  kill -TERM "$pid"
-  for ((i = 0; i < 100; i++)); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  kill -0 "$pid" 2>/dev/null && { kill -KILL "$pid"; fail "the viewer did not close"; }
-  wait "$pid"
-  rc=$?
-  [ "$rc" -eq 0 ] || { cat "$work/out.txt"; fail "exit status $rc"; }
-  no_toolkit_complaints "$work/out.txt" || fail "the viewer printed toolkit warnings"
+  end_cleanly "$pid" "$work/out.txt" "the viewer"
 }
 run_viewer "Preview refreshCamera() K2200(1) QueryFrame OK!" --simulate
 [ "$(head -n1 "$log")" = "Frame createGUIControls() Open logFile OK" ] || fail "first log line"
