@@ -17,28 +17,8 @@ warm=5
 start_headless "$disp"
 
 hz=$(getconf CLK_TCK)
-# utime + stime of all threads, in clock ticks (fields 14 and 15; the name has no blanks).
-cpu() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
+source "$(dirname "${BASH_SOURCE[0]}")/painted_frames.sh"
 ms_per_frame() { awk -v t="$1" -v hz="$hz" -v f="$2" 'BEGIN { printf "%.2f", t * 1000 / hz / f }'; }
-
-# The viewer's painted-frame counter, read from its memory (a PIE: symbol + load address).
-offset=$(nm "$build/orvex" | awk '$3 == "g_FramesPainted" { print $1 }')
-[ -n "$offset" ] || { echo "no frame counter in $build/orvex" >&2; exit 1; }
-painted() {
-    python3 - "$1" "$offset" <<'EOF'
-import os, sys
-pid, off = int(sys.argv[1]), int(sys.argv[2], 16)
-exe = os.readlink(f"/proc/{pid}/exe")
-for line in open(f"/proc/{pid}/maps"):
-    f = line.split()
-    if len(f) >= 6 and f[5] == exe and int(f[2], 16) == 0:
-        base = int(f[0].split("-")[0], 16)
-        break
-with open(f"/proc/{pid}/mem", "rb") as m:
-    m.seek(base + off)
-    print(int.from_bytes(m.read(8), "little"))
-EOF
-}
 
 echo 'scope "USB Inspection Camera" scene still' >"$work/still.txt"
 "$build/orvex" --simulate="$work/still.txt" >/dev/null 2>&1 &

@@ -18,25 +18,9 @@ scope="USB Inspection Camera"
 start_headless "$disp"
 chmod 755 "$work"
 hz=$(getconf CLK_TCK)
-cpu() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
+source "$(dirname "${BASH_SOURCE[0]}")/painted_frames.sh"
 ctl() { "$emu/orvex_emu_ctl" "$work/ctl" "$@"; }
 counter() { ctl counters "$1" | awk -v k="$2" '{ for (i = 2; i < NF; i += 2) if ($i == k) print $(i + 1) }'; }
-offset=$(nm "$build/orvex" | awk '$3 == "g_FramesPainted" { print $1 }')
-painted() {
-    python3 - "$1" "$offset" <<'PY'
-import os, sys
-pid, off = int(sys.argv[1]), int(sys.argv[2], 16)
-exe = os.readlink(f"/proc/{pid}/exe")
-for line in open(f"/proc/{pid}/maps"):
-    f = line.split()
-    if len(f) >= 6 and f[5] == exe and int(f[2], 16) == 0:
-        base = int(f[0].split("-")[0], 16)
-        break
-with open(f"/proc/{pid}/mem", "rb") as m:
-    m.seek(base + off)
-    print(int.from_bytes(m.read(8), "little"))
-PY
-}
 # Starts PROGRAM under the launcher on scenario $1; sets lpid and pid.
 launch() {
     local rig=$1
