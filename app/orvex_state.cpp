@@ -7,6 +7,7 @@
 #include "app/shell_parts.h"
 #include "app/skin_bitmap.h"
 #include "app/skin_geometry.h"
+#include "platform/clock.h"
 
 #include <wx/dcmemory.h>
 
@@ -87,6 +88,7 @@ void COrvexState::keyF3() {}
 wxString COrvexState::statusText() { return wxString(); }
 wxColour COrvexState::statusColour() { return wxColour(0, 0, 0); }
 cv::Mat* COrvexState::grabFrame() { return nullptr; }
+uint32_t COrvexState::frameTakenAt() const { return platform::clock().tickCount(); }
 
 cv::Size COrvexState::fileFrameSize(const cv::Mat& frame) const { return frame.size(); }
 

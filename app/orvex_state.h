@@ -68,6 +68,8 @@ public:
     virtual wxColour statusColour();
     // The frame to paint, owned by the state until releaseFrame; null when there is none.
     virtual cv::Mat* grabFrame();
+    // The clock tick at which that frame was taken; the tick now where the tab has no camera.
+    virtual uint32_t frameTakenAt() const;
     // The size the files (snapshot, recording) get of a frame of this tab: the frame's own
     // unless the camera model records at another size. The pass scales the frame into a
     // buffer of its own only when a file needs it.

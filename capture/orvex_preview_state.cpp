@@ -269,6 +269,7 @@ cv::Mat* COrvexPreviewState::takeFrame(bool forFile)
         m_frame.release();
         m_capture->retrieve(m_frame);
         m_lastNewFrame = now;
+        m_frameTakenAt = static_cast<uint32_t>(m_capture->get(platform::kPropPosMsec));
     }
     if (!g_Freeze) {
         // One grab: the capture hands over its newest frame. Without a new one the last
@@ -278,6 +279,7 @@ cv::Mat* COrvexPreviewState::takeFrame(bool forFile)
         if (m_capture->grab() && m_capture->retrieve(fresh) && !fresh.empty()) {
             m_frame = fresh;
             m_lastNewFrame = now;
+            m_frameTakenAt = static_cast<uint32_t>(m_capture->get(platform::kPropPosMsec));
         } else if (now - m_lastNewFrame >= kNoFrameMs) {
             m_frame.release();
         }

@@ -71,6 +71,7 @@ public:
     wxString statusText() override;
     wxColour statusColour() override;
     cv::Mat* grabFrame() override;
+    uint32_t frameTakenAt() const override { return m_frameTakenAt; }
     cv::Size fileFrameSize(const cv::Mat& frame) const override;
 
     // Steps that put into `out` a camera's newest frame; a stream that has not given its
@@ -141,6 +142,7 @@ private:
     cv::Mat m_frame;
     platform::Capture* m_frameSource = nullptr; // the capture m_frame and its age belong to
     uint32_t m_lastNewFrame = 0;                // clock tick of its last new frame
+    uint32_t m_frameTakenAt = 0;                // the camera's clock tick for m_frame
     cv::Mat m_work;
     CameraKind m_cameraKind = KindNone;
     std::array<int, kModelSlots> m_modelIndex;

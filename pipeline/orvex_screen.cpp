@@ -9,6 +9,7 @@
 #include "pipeline/recording.h"
 #include "pipeline/snapshot_file.h"
 #include "pipeline/time_stamp.h"
+#include "platform/clock.h"
 
 #include <wx/dcclient.h>
 
@@ -16,6 +17,7 @@
 
 wxSize g_LastDrawSize(0, 0);
 volatile uint64_t g_FramesPainted = 0;
+volatile uint64_t g_FrameAgeMsTotal = 0;
 
 COrvexScreen::COrvexScreen(wxWindow* parent, const wxSize& size, const wxPoint& pos)
     : COrvexScreenBase(parent, pos, size)
@@ -102,6 +104,8 @@ void COrvexScreen::drawFrame()
         m_painter.paint(*this, m_picture, fit.x, fit.y, g_LastDrawSize != size);
         g_LastDrawSize = size;
         g_FramesPainted = g_FramesPainted + 1;
+        g_FrameAgeMsTotal =
+            g_FrameAgeMsTotal + (platform::clock().tickCount() - state->frameTakenAt());
     }
 
     // The frame itself only when a file keeps it (snapshot, recording), at the file's size:

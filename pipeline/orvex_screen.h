@@ -42,3 +42,6 @@ extern wxSize g_LastDrawSize;
 // Pictures painted by display passes since the start (benchmarks read it from outside the
 // process to divide its CPU time by the frames shown).
 extern volatile uint64_t g_FramesPainted;
+// Milliseconds from the camera taking each painted frame to its paint, summed: the mean age
+// at paint is its growth over that of g_FramesPainted.
+extern volatile uint64_t g_FrameAgeMsTotal;
