@@ -155,14 +155,12 @@ struct StreamingCapture::Shared {
             }
         }
         std::lock_guard<std::mutex> c(control);
-        bool wasOn = false;
         {
             std::lock_guard<std::mutex> g(lock);
-            wasOn = on;
             on = false;
         }
-        if (wasOn)
-            stream->stop();
+        // Also when the stream never started: a lost device is let go with the thread.
+        stream->stop();
         std::lock_guard<std::mutex> g(lock);
         dead = true;
         changed.notify_all();

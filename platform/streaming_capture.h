@@ -21,6 +21,7 @@ public:
     virtual ~FrameStream() = default;
     // 0, or an errno: ENOSPC (no bandwidth now: tried again later), ENODEV (gone).
     virtual int start() = 0;
+    // Stops streaming; a device that has gone is also let go (the thread's last call).
     virtual void stop() = 0;
     // Waits up to timeoutMs for a frame and gives the newest the device holds: 0 with a BGR
     // frame, the clock tick when the device took it and its number (counting from 1 since

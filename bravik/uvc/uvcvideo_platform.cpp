@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <linux/uvcvideo.h>
 #include <linux/videodev2.h>
+#include <mutex>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -25,23 +26,47 @@ class UvcvideoChannel : public IUvcChannel
 {
 public:
     UvcvideoChannel(int fd, IoctlFunction ioctl) : m_fd(fd), m_ioctl(std::move(ioctl)) {}
-    ~UvcvideoChannel() override { ::close(m_fd); }
+    ~UvcvideoChannel() override
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
 
     int query(uint8_t unit, uint8_t selector, uint8_t query, uint16_t size, uint8_t* data) override
     {
+        int fd;
+        {
+            std::lock_guard<std::mutex> g(m_lock);
+            if (m_gone)
+                return ENODEV;
+            fd = m_fd;
+            ++m_inFlight;
+        }
         uvc_xu_control_query q{};
         q.unit = unit;
         q.selector = selector;
         q.query = query;
         q.size = size;
         q.data = data;
-        if (m_ioctl(m_fd, UVCIOC_CTRL_QUERY, &q) < 0)
-            return errno > 0 ? errno : EIO;
-        return 0;
+        const int r = m_ioctl(fd, UVCIOC_CTRL_QUERY, &q) < 0 ? (errno > 0 ? errno : EIO) : 0;
+        std::lock_guard<std::mutex> g(m_lock);
+        --m_inFlight;
+        // An unplugged node is let go at once (the last request out closes it), not when the
+        // unit is released on udev's remove event: until then the kernel keeps its minor.
+        if (r == ENODEV)
+            m_gone = true;
+        if (m_gone && m_inFlight == 0 && m_fd >= 0) {
+            ::close(m_fd);
+            m_fd = -1;
+        }
+        return r;
     }
 
 private:
+    std::mutex m_lock;
     int m_fd;
+    bool m_gone = false;
+    int m_inFlight = 0;
     IoctlFunction m_ioctl;
 };
 

@@ -53,7 +53,7 @@ public:
     ~V4l2Stream() override
     {
         release();
-        m_ops.close(m_ops.ctx, m_fd);
+        closeNode();
         ::close(m_wake);
     }
 
@@ -93,7 +93,14 @@ public:
         return 0;
     }
 
-    void stop() override { release(); }
+    void stop() override
+    {
+        release();
+        // A node that has gone is let go at once: udev's remove event, on which the capture
+        // is destroyed, may be long in coming or never come.
+        if (m_dead)
+            closeNode();
+    }
 
     int read(cv::Mat& bgr, uint32_t& capturedAt, uint64_t& number, uint32_t timeoutMs) override
     {
@@ -170,6 +177,13 @@ private:
         if (e == ENODEV)
             m_dead = true;
         return e;
+    }
+
+    void closeNode()
+    {
+        if (m_fd >= 0)
+            m_ops.close(m_ops.ctx, m_fd);
+        m_fd = -1;
     }
 
     int lose()
@@ -290,9 +304,12 @@ private:
         }
         if (!have)
             return EAGAIN;
-        const bool ok = newest.index < m_buffers.size() && decode(newest, bgr);
+        // The bytes are copied out and the buffer given straight back, so that the driver
+        // has every buffer to fill while a large frame is decoded.
+        const bool copied = newest.index < m_buffers.size() && copyOut(newest);
         if (call(VIDIOC_QBUF, &newest) == ENODEV)
             return ENODEV;
+        const bool ok = copied && decode(bgr);
         // A frame the camera spoilt (a broken JPEG, a short transfer) is dropped.
         if (!ok) {
             bgr.release();
@@ -304,18 +321,23 @@ private:
         return 0;
     }
 
-    bool decode(const v4l2_buffer& b, cv::Mat& bgr) const
+    bool copyOut(const v4l2_buffer& b)
     {
         if (b.flags & V4L2_BUF_FLAG_ERROR)
             return false;
         const Mapping& m = m_buffers[b.index];
-        const size_t used = std::min<size_t>(b.bytesused, m.length);
+        m_copy.assign(m.data, m.data + std::min<size_t>(b.bytesused, m.length));
+        return true;
+    }
+
+    bool decode(cv::Mat& bgr) const
+    {
         switch (m_format) {
         case V4L2_PIX_FMT_MJPEG:
         case V4L2_PIX_FMT_JPEG:
-            return decodeMjpeg(m.data, used, bgr);
+            return decodeMjpeg(m_copy.data(), m_copy.size(), bgr);
         case V4L2_PIX_FMT_YUYV:
-            return decodeYuyv(m.data, used, m_width, m_height, m_stride, bgr);
+            return decodeYuyv(m_copy.data(), m_copy.size(), m_width, m_height, m_stride, bgr);
         default:
             return false; // a format we never asked for
         }
@@ -340,6 +362,7 @@ private:
     int m_wake;
     std::vector<uint32_t> m_offered;
     std::vector<Mapping> m_buffers;
+    std::vector<uint8_t> m_copy; // the frame being decoded
     bool m_allocated = false;
     bool m_streaming = false;
     int m_wantWidth = 0, m_wantHeight = 0;

@@ -229,8 +229,8 @@ em28xx)
   stop
   ;;
 mjpeg1080)
-  # A 1080p model: YUYV cannot reach 15 fps on the bus, so the stream is MJPEG; the rate it
-  # is drained at is printed (on a loaded machine it falls below the camera's).
+  # A 1080p model: YUYV cannot reach 15 fps on the bus, so the stream is MJPEG, drained at
+  # the camera's 30 fps (5/6 of it: a loaded machine may hold the thread back for a moment).
   printf '%s\n' 'camera "N5 HD" size 1920x1080 fps 30 scene still' >"$work/rig.txt"
   start_viewer --scenario "$work/rig.txt"
   wait_for "Preview refreshCamera() Index(0) QueryFrame OK!" 90 || fail "the camera was not opened"
@@ -240,7 +240,7 @@ mjpeg1080)
   d1=$(counter 0 dequeued) t1=$(now_ms)
   rate=$(((d1 - d0) * 1000 / (t1 - t0)))
   echo "$rate frames a second dequeued"
-  [ "$rate" -gt 0 ] || fail "no frames dequeued"
+  [ "$rate" -ge 25 ] || fail "only $rate of the camera's 30 frames a second dequeued"
   stop
   ;;
 bravik)

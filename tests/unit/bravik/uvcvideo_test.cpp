@@ -126,6 +126,16 @@ protected:
         gateChanged.notify_all();
     }
 
+    static int openFilesOf(const fs::path& node)
+    {
+        int n = 0;
+        for (const auto& e : fs::directory_iterator("/proc/self/fd")) {
+            std::error_code ec;
+            n += fs::read_symlink(e.path(), ec) == node;
+        }
+        return n;
+    }
+
     UvcvideoPlatform platform()
     {
         return UvcvideoPlatform(
@@ -215,6 +225,13 @@ TEST_F(FakeTree, OpensTheScopeAndIssuesControlQueriesOnItsUnit)
     EXPECT_EQ(v, 0x5A10);
     scope->failCur[2] = EPIPE;
     EXPECT_EQ(readRegister(*unit, 0, 0x7A, 0, &v), int32_t(0x80070020));
+    // Unplugged: the node is let go at once, before the unit is released, and not asked again.
+    scope->failCur[2] = ENODEV;
+    EXPECT_EQ(readRegister(*unit, 0, 0x7A, 0, &v), hresultFromError(ENODEV));
+    EXPECT_EQ(openFilesOf(root / "dev/video10"), 0);
+    scope->clearLog();
+    EXPECT_EQ(readRegister(*unit, 0, 0x7A, 0, &v), hresultFromError(ENODEV));
+    EXPECT_TRUE(scope->log().empty());
     uvcRelease(&holder, &unit);
 }
 
