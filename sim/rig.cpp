@@ -430,6 +430,16 @@ uint32_t rigTime()
     return s.rig() ? rigNow(*s.rig()) : 0;
 }
 
+uint32_t clockTimeOf(uint32_t rigMs)
+{
+    Session s;
+    if (!s.rig())
+        return clockNow();
+    // One reading of the clock for both ends: another thread may move it at any moment.
+    const uint32_t elapsed = rigNow(*s.rig());
+    return s.rig()->lastTick - (elapsed - rigMs);
+}
+
 std::string defaultScenario()
 {
     return "camera \"Integrated Camera\" size 1280x720 scene gradient\n"

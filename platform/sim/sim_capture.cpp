@@ -1,6 +1,5 @@
 // A rig camera behind the capture interface, read as a V4L2 camera is: a thread dequeues
 // the device's YUYV or MJPEG buffers and converts them. Files are real files either way.
-#include "platform/clock.h"
 #include "platform/frame_decode.h"
 #include "platform/opencv_capture.h"
 #include "platform/sim/sim_backends.h"
@@ -46,7 +45,7 @@ public:
                             ? decodeMjpeg(b.bytes, bgr)
                             : decodeYuyv(b.bytes, b.width, b.height, bgr);
         // The rig counts from its start; callers compare with the clock.
-        capturedAt = clock().tickCount() - (scopesim::rigTime() - b.capturedAt);
+        capturedAt = scopesim::clockTimeOf(b.capturedAt);
         number = b.sequence + 1;
         return ok ? 0 : EAGAIN; // a corrupt buffer is skipped, as the library does
     }

@@ -22,6 +22,8 @@ using SleepFn = std::function<void(uint32_t)>;
 void setTimeSource(NowFn now, SleepFn sleep);
 // Milliseconds of the rig clock since the rig started (0 when none runs).
 uint32_t rigTime();
+// The time source's reading at rig time rigMs.
+uint32_t clockTimeOf(uint32_t rigMs);
 
 // ---- Lifecycle ----------------------------------------------------------------------------
 // Each returns false with a message "FILE:LINE: problem" in *error (nothing started) when

@@ -110,7 +110,7 @@ TEST_F(DefaultRig, ASearchQueryGivesOnlyAFrameTakenAfterIt)
 {
     startUp();
     platform::Capture* scope = preview->cameraAt(1);
-    ASSERT_NE(scope, nullptr);
+    ASSERT_NE(scope, nullptr) << log();
     cv::Mat f;
     EXPECT_FALSE(awaitFrame(COrvexPreviewState::newestFrame(scope, f), f).empty());
     // A camera that takes no more frames (a reader that fell behind on a busy machine) does not

@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
+#include <thread>
 
 namespace
 {
@@ -35,6 +37,16 @@ TEST(Backends, SimulateStartsTheDefaultRigOnThePlatformClock)
     EXPECT_EQ(list[1].vid, 0x05E3);
     clock->advance(1234);
     EXPECT_EQ(scopesim::rigTime(), 1234u);
+    // A rig time is one clock time, whatever another thread does to the clock meanwhile.
+    std::atomic<bool> done{false};
+    std::thread mover([&] {
+        while (!done)
+            clock->advance(10);
+    });
+    for (int i = 0; i < 20000; ++i)
+        ASSERT_EQ(scopesim::clockTimeOf(1000), 2000u) << i;
+    done = true;
+    mover.join();
     stopBackends(cl);
     EXPECT_FALSE(scopesim::running());
     EXPECT_EQ(platform::backend(), platform::Backend::Linux);
