@@ -6,6 +6,7 @@
 // README.md.
 #include "app/data_files.h"
 #include "bench/gui_session.h"
+#include "bench/timing.h"
 #include "devctl/orvex_io_control_box.h"
 #include "platform/clock.h"
 
@@ -152,18 +153,16 @@ void BM_TicksAlone(benchmark::State& state)
 
 } // namespace
 
-BENCHMARK(BM_TicksAlone)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_TicksAlone)->Iterations(1)->Apply(benchtime::wallMs);
 BENCHMARK_TEMPLATE(BM_StalledUnit, true)
     ->Name("BM_StalledUnit_FormerCallsOnTheTick")
     ->Iterations(1)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+    ->Apply(benchtime::wallMs);
 BENCHMARK_TEMPLATE(BM_StalledUnit, false)
     ->Name("BM_StalledUnit_Box")
     ->Iterations(1)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK(BM_StalledAtPlugIn)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+    ->Apply(benchtime::wallMs);
+BENCHMARK(BM_StalledAtPlugIn)->Iterations(1)->Apply(benchtime::wallMs);
 
 int main(int argc, char** argv)
 {

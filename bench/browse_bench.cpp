@@ -2,6 +2,7 @@
 // full-size captures, and the Page Down handler over 1000 captures.
 #include "app/data_files.h"
 #include "app/orvex_state.h"
+#include "bench/bench_folder.h"
 #include "bench/gui_session.h"
 #include "bench/timing.h"
 #include "browse/media_catalogue.h"
@@ -209,10 +210,7 @@ void BM_PageDown(benchmark::State& state)
 int main(int argc, char** argv)
 {
     benchmark::Initialize(&argc, argv);
-    char tmpl[] = "/tmp/orvex-bench-XXXXXX";
-    if (!mkdtemp(tmpl))
-        return 1;
-    g_root = tmpl;
+    g_root = benchfs::folder();
     // The folder of 100 000 files and the ring are made by the benchmarks that use them.
     makePageFolder();
 
@@ -242,7 +240,5 @@ int main(int argc, char** argv)
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     benchgui::stop();
-    std::error_code ec;
-    fs::remove_all(g_root, ec);
     return 0;
 }

@@ -3,6 +3,7 @@
 // three seconds. Each runs with the capture thread and, as the baseline, with the plain
 // read the viewer did before (a blocking dequeue of the driver's oldest buffer on the GUI
 // thread, waiting up to the capture library's 10 s). Figures are in README.md.
+#include "bench/timing.h"
 #include "platform/clock.h"
 #include "platform/frame_decode.h"
 #include "platform/services.h"
@@ -40,7 +41,7 @@ public:
             return false;
         cv::Mat bgr;
         platform::decodeYuyv(b.bytes, b.width, b.height, bgr);
-        takenAt = platform::clock().tickCount() - (scopesim::rigTime() - b.capturedAt);
+        takenAt = scopesim::clockTimeOf(b.capturedAt);
         return true;
     }
 
@@ -168,20 +169,11 @@ void BM_StalledCamera_CaptureThread(benchmark::State& state)
 
 } // namespace
 
-BENCHMARK(BM_TicksAlone)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_FrameAge_BlockingRead)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_FrameAge_CaptureThread)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_FrameAge_CaptureThreadStillScene)
-    ->Iterations(1)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK(BM_StalledCamera_BlockingRead)
-    ->Iterations(1)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK(BM_StalledCamera_CaptureThread)
-    ->Iterations(1)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+BENCHMARK(BM_TicksAlone)->Iterations(1)->Apply(benchtime::wallMs);
+BENCHMARK(BM_FrameAge_BlockingRead)->Iterations(1)->Apply(benchtime::wallMs);
+BENCHMARK(BM_FrameAge_CaptureThread)->Iterations(1)->Apply(benchtime::wallMs);
+BENCHMARK(BM_FrameAge_CaptureThreadStillScene)->Iterations(1)->Apply(benchtime::wallMs);
+BENCHMARK(BM_StalledCamera_BlockingRead)->Iterations(1)->Apply(benchtime::wallMs);
+BENCHMARK(BM_StalledCamera_CaptureThread)->Iterations(1)->Apply(benchtime::wallMs);
 
 BENCHMARK_MAIN();

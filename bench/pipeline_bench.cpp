@@ -12,8 +12,10 @@
 #include "pipeline/time_stamp.h"
 #include "platform/clock.h"
 
+#include "bench/bench_folder.h"
 #include "bench/gui_session.h"
 #include "bench/rig_frames.h"
+#include "bench/timing.h"
 
 #include <benchmark/benchmark.h>
 #include <scopesim/rig.h>
@@ -256,7 +258,7 @@ void BM_RecordWrite(benchmark::State& state)
 {
     const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
     const std::vector<cv::Mat> frames = rigFrames(w, h, 30);
-    const std::string path = (std::filesystem::temp_directory_path() / "orvex-bench.avi").string();
+    const std::string path = (benchfs::folder() / "record.avi").string();
     cv::VideoWriter writer(path, cv::CAP_FFMPEG, cv::VideoWriter::fourcc('D', 'I', 'V', 'X'), 15.0,
                            cv::Size(w, h), true);
     size_t i = 0;
@@ -275,7 +277,7 @@ void BM_RecordingStep(benchmark::State& state)
     const std::vector<cv::Mat> frames = rigFrames(1280, 960, 30);
     auto* clock = new platform::VirtualClock();
     auto old = platform::setClock(std::unique_ptr<platform::Clock>(clock));
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "orvex-bench-rec";
+    const std::filesystem::path dir = benchfs::folder() / "rec";
     std::filesystem::create_directories(dir);
     g_StoragePath = wxString::FromUTF8(dir.string());
     std::string name;
@@ -305,7 +307,7 @@ void BM_SnapshotEncode(benchmark::State& state)
 
 void BM_SnapshotSave(benchmark::State& state)
 {
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "orvex-bench-snap";
+    const std::filesystem::path dir = benchfs::folder() / "snap";
     std::filesystem::create_directories(dir);
     g_StoragePath = wxString::FromUTF8(dir.string());
     for (auto _ : state)
@@ -313,14 +315,10 @@ void BM_SnapshotSave(benchmark::State& state)
     std::filesystem::remove_all(dir);
 }
 
-BENCHMARK(BM_RecordWrite)
-    ->Args({1280, 960})
-    ->Args({1920, 1080})
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK(BM_RecordingStep)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RecordWrite)->Args({1280, 960})->Args({1920, 1080})->Apply(benchtime::wallMs);
+BENCHMARK(BM_RecordingStep)->Apply(benchtime::wallMs);
 BENCHMARK(BM_SnapshotEncode)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_SnapshotSave)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SnapshotSave)->Apply(benchtime::wallMs);
 
 } // namespace
 

@@ -3,6 +3,7 @@
 #include "app/data_files.h"
 #include "app/orvex_state.h"
 #include "app/picture_settings.h"
+#include "bench/bench_folder.h"
 #include "bench/gui_session.h"
 #include "bench/rig_frames.h"
 #include "bench/timing.h"
@@ -39,12 +40,7 @@ namespace
 
 const std::filesystem::path& folder()
 {
-    static const std::filesystem::path dir = [] {
-        auto d = std::filesystem::temp_directory_path() / "orvex-bench-player";
-        std::filesystem::create_directories(d);
-        return d;
-    }();
-    return dir;
+    return benchfs::folder();
 }
 
 // A recording as the program's recorder writes it: DIVX AVI at 15 frames a second, of
@@ -361,47 +357,32 @@ int main(int argc, char** argv)
             benchmark::RegisterBenchmark(("BM_PlaybackBaseline/" + what).c_str(),
                                          BM_PlaybackBaseline)
                 ->Args({kind, w})
-                ->Unit(benchmark::kMillisecond)
-                ->UseRealTime();
+                ->Apply(benchtime::wallMs);
             benchmark::RegisterBenchmark(("BM_PlaybackPass/" + what).c_str(), BM_PlaybackPass)
                 ->Args({kind, w})
-                ->Unit(benchmark::kMillisecond)
-                ->UseRealTime();
+                ->Apply(benchtime::wallMs);
             benchmark::RegisterBenchmark(("BM_PlaybackReader/" + what).c_str(), BM_PlaybackReader)
                 ->Args({kind, w})
-                ->Unit(benchmark::kMillisecond)
-                ->UseRealTime();
+                ->Apply(benchtime::wallMs);
             benchmark::RegisterBenchmark(("BM_PlaybackGrab/" + what).c_str(), BM_PlaybackGrab)
                 ->Args({kind, w})
-                ->Unit(benchmark::kMillisecond)
-                ->UseRealTime();
+                ->Apply(benchtime::wallMs);
         }
-    benchmark::RegisterBenchmark("BM_PaintKept", BM_PaintKept)
-        ->Unit(benchmark::kMillisecond)
-        ->UseRealTime();
-    benchmark::RegisterBenchmark("BM_PaintFormer", BM_PaintFormer)
-        ->Unit(benchmark::kMillisecond)
-        ->UseRealTime();
+    benchmark::RegisterBenchmark("BM_PaintKept", BM_PaintKept)->Apply(benchtime::wallMs);
+    benchmark::RegisterBenchmark("BM_PaintFormer", BM_PaintFormer)->Apply(benchtime::wallMs);
     benchmark::RegisterBenchmark("BM_DragAcrossBar", BM_DragAcrossBar)
         ->Iterations(1)
-        ->Unit(benchmark::kMillisecond)
-        ->UseRealTime();
+        ->Apply(benchtime::wallMs);
     benchmark::RegisterBenchmark("BM_DragExactSeeks", BM_DragExactSeeks)
         ->Iterations(1)
         ->Repetitions(3)
-        ->Unit(benchmark::kMillisecond)
-        ->UseRealTime();
-    benchmark::RegisterBenchmark("BM_PhotoBaseline", BM_PhotoBaseline)
-        ->Unit(benchmark::kMillisecond)
-        ->UseRealTime();
-    benchmark::RegisterBenchmark("BM_PhotoPass", BM_PhotoPass)
-        ->Unit(benchmark::kMillisecond)
-        ->UseRealTime();
+        ->Apply(benchtime::wallMs);
+    benchmark::RegisterBenchmark("BM_PhotoBaseline", BM_PhotoBaseline)->Apply(benchtime::wallMs);
+    benchmark::RegisterBenchmark("BM_PhotoPass", BM_PhotoPass)->Apply(benchtime::wallMs);
 
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     g_CurrentState = nullptr;
     benchgui::stop();
-    std::filesystem::remove_all(folder());
     return 0;
 }

@@ -16,6 +16,13 @@
 namespace benchtime
 {
 
+// For benchmarks that wait on threads or timers: wall-clock time, in ms.
+// Use: BENCHMARK(BM_X)->Apply(benchtime::wallMs);
+inline void wallMs(benchmark::internal::Benchmark* b)
+{
+    b->Unit(benchmark::kMillisecond)->UseRealTime();
+}
+
 inline double msSince(std::chrono::steady_clock::time_point t0)
 {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
