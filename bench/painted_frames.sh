@@ -4,11 +4,16 @@
 # utime + stime of all threads, in clock ticks (fields 14 and 15; the name has no blanks).
 cpu() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
 
-# The viewer's painted-frame counter, read from its memory (a PIE: symbol + load address).
-offset=$(nm "$build/orvex" | awk '$3 == "g_FramesPainted" { print $1 }')
+# A counter's offset in the program (a PIE: its symbol + the load address), empty without it.
+symbol_offset() { nm "$build/orvex" | awk -v s="$1" '$3 == s { print $1 }'; }
+offset=$(symbol_offset g_FramesPainted)
 [ -n "$offset" ] || { echo "no frame counter in $build/orvex" >&2; exit 1; }
-painted() {
-    python3 - "$1" "$offset" <<'PY'
+# The summed age at paint of the painted frames, in ms; empty in a program without it.
+age_offset=$(symbol_offset g_FrameAgeMsTotal)
+
+# PID OFFSET: the 64-bit counter at OFFSET in the process's memory.
+read_counter() {
+    python3 - "$1" "$2" <<'PY'
 import os, sys
 pid, off = int(sys.argv[1]), int(sys.argv[2], 16)
 exe = os.readlink(f"/proc/{pid}/exe")
@@ -22,3 +27,5 @@ with open(f"/proc/{pid}/mem", "rb") as m:
     print(int.from_bytes(m.read(8), "little"))
 PY
 }
+painted() { read_counter "$1" "$offset"; }
+aged() { read_counter "$1" "$age_offset"; }
