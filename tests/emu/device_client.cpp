@@ -77,6 +77,18 @@ int raw(const char* path, const std::string& kind)
         say("dbg_g_register " + std::to_string(call(fd, VIDIOC_DBG_G_REGISTER, &r)));
     }
     const int other = ::open(path, O_RDWR | O_NONBLOCK);
+    if (kind.empty()) {
+        int index = -1, one = 1, zero = 0;
+        const int got = call(fd, VIDIOC_G_INPUT, &index);
+        v4l2_input in{}, second{};
+        const int first = call(fd, VIDIOC_ENUMINPUT, &in);
+        second.index = 1;
+        say("inputs " + std::to_string(got) + " " + std::to_string(index) + " " +
+            std::to_string(first) + " " + reinterpret_cast<char*>(in.name) + " type " +
+            std::to_string(in.type) + " " + std::to_string(call(fd, VIDIOC_ENUMINPUT, &second)) +
+            " " + std::to_string(call(fd, VIDIOC_S_INPUT, &one)) + " " +
+            std::to_string(call(other, VIDIOC_S_INPUT, &zero)));
+    }
     say("second_s_fmt " + std::to_string(call(other, VIDIOC_S_FMT, &f)));
     ::close(other);
 

@@ -176,6 +176,12 @@ TEST_F(DeviceServer, NodesAreNumberedAsTheKernelDoesAndTheBridgeStreamsUntilItGo
     EXPECT_GT(m_server->counters(4).dequeued, 0u);
     {
         Client second(m_dir, {"raw", node(0)});
+        // G_INPUT, ENUMINPUT 0 (name, type), ENUMINPUT 1, S_INPUT 1, S_INPUT 0 from a
+        // file that does not hold the stream: what a player's V4L2 input asks first.
+        EXPECT_EQ(second.line("inputs"), "0 0 0 Camera 1 type " +
+                                             std::to_string(V4L2_INPUT_TYPE_CAMERA) + " " +
+                                             std::to_string(EINVAL) + " " + std::to_string(EINVAL) +
+                                             " " + std::to_string(EBUSY));
         EXPECT_EQ(second.line("streamon"), std::to_string(ENOSPC)) << "the bus is full";
         EXPECT_EQ(second.wait(), 0);
         EXPECT_EQ(m_server->counters(0).noSpace, 1u);

@@ -537,6 +537,30 @@ int EmulatedV4l2::Impl::ioctl(int fd, unsigned long request, void* arg,
         ++n.c.formatSets;
         return 0;
     }
+    case VIDIOC_ENUMINPUT:
+    case VIDIOC_G_INPUT:
+    case VIDIOC_S_INPUT: {
+        // A UVC chain of one camera terminal and no selector unit has input 0 only, named
+        // after the terminal; choosing it takes the stream as a format does.
+        if (n.spec.driver != "uvcvideo")
+            return ENOTTY;
+        if (request == VIDIOC_G_INPUT) {
+            *static_cast<int*>(arg) = 0;
+            return 0;
+        }
+        if (request == VIDIOC_S_INPUT) {
+            if (int e = acquire(n, fd))
+                return e;
+            return *static_cast<int*>(arg) == 0 ? 0 : EINVAL;
+        }
+        auto* in = static_cast<v4l2_input*>(arg);
+        if (in->index != 0)
+            return EINVAL;
+        *in = {};
+        std::strncpy(reinterpret_cast<char*>(in->name), "Camera 1", sizeof in->name - 1);
+        in->type = V4L2_INPUT_TYPE_CAMERA;
+        return 0;
+    }
     case VIDIOC_G_PARM:
     case VIDIOC_S_PARM: {
         auto* p = static_cast<v4l2_streamparm*>(arg);
