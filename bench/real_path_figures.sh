@@ -144,15 +144,16 @@ for run in $(seq "$runs"); do
 done
 
 # Median, lowest, highest of a figure's runs; runs without it are counted apart.
+#   summary FIGURE WHAT UNIT [WHAT A RUN WITHOUT IT MEANS]
 summary() {
-    sort -g "$work/fig.$1" | awk -v what="$2" -v unit="$3" '
+    sort -g "$work/fig.$1" | awk -v what="$2" -v unit="${3:+ $3}" -v without="${4:-}" '
         $1 == "none" { none++; next }
         { v[n++] = $1 }
         END {
-            if (n) printf "%s: median %s %s (%s to %s, %d runs)", what,
+            if (n) printf "%s: median %s%s (%s to %s, %d runs)", what,
                 (n % 2 ? v[(n - 1) / 2] : (v[n / 2 - 1] + v[n / 2]) / 2), unit, v[0], v[n - 1], n
             else printf "%s: none", what
-            if (none) printf ", %d runs without", none
+            if (none) printf ", %d runs %s", none, without ? without : "without"
             print ""
         }'
 }
@@ -162,10 +163,10 @@ summary fps "frames painted a second, live view" ""
 summary age "frame age at paint" ms
 summary ffc "ffplay CPU per frame shown, V4L2 input" ms
 summary ffps "ffplay frames shown a second" ""
-summary back "picture painted again after frames on" "ms (without: not within 15 s)"
+summary back "picture painted again after frames on" ms "not within 15 s"
 summary ucpu "CPU in the 3 s after an unplug" ms
 summary dead "ioctls on the dead node in those 3 s" ""
-summary closed "dead node's last close after the unplug" "ms (without: open 10 s on)"
+summary closed "dead node's last close after the unplug" ms "still open 10 s on"
 summary hdd "1920x1080 MJPEG frames dequeued a second" ""
 summary hdp "1920x1080 MJPEG frames painted a second" ""
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"
