@@ -2,11 +2,11 @@
 // id files and descriptor files. Any bytes give a value within its range or nothing.
 #include "bravik/uvc/descriptor_parser.h"
 #include "bravik/uvc/uvcvideo_platform.h"
+#include "tests/fuzz/fuzz_scratch.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <unistd.h>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (const int n = bravik::videoNodeNumber(text); n < -1 || (n >= 0 && text.rfind("video", 0)))
         std::abort();
 
-    static const std::string file = "/tmp/orvex-uvcvideo-fuzz-" + std::to_string(::getpid());
+    static const std::string file = fuzzScratch("attribute");
     FILE* f = std::fopen(file.c_str(), "wb");
     if (!f)
         return 0;

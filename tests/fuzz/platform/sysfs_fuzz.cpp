@@ -1,16 +1,16 @@
 // sysfs attribute files (ids, classes, counts) read from a tree that may not be sysfs at all:
 // any bytes give a value within its digits or nothing.
 #include "platform/linux/sysfs.h"
+#include "tests/fuzz/fuzz_scratch.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
-#include <unistd.h>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static const std::string file = "/tmp/orvex-sysfs-fuzz-" + std::to_string(::getpid());
+    static const std::string file = fuzzScratch("attribute");
     FILE* f = std::fopen(file.c_str(), "wb");
     if (!f)
         return 0;

@@ -2,13 +2,13 @@
 // part is the scenario, after a line "--eeprom--" the bytes of the eeprom file "e.bin" it
 // may name. Any bytes start the rig or give a one-line message, never a crash.
 #include "scopesim/rig.h"
+#include "tests/fuzz/fuzz_scratch.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <string>
-#include <unistd.h>
 
 namespace
 {
@@ -23,7 +23,7 @@ void writeFile(const std::string& path, const char* data, size_t size)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static const std::string dir = "/tmp/orvex-scenario-fuzz-" + std::to_string(::getpid());
+    static const std::string dir = fuzzScratch("scenario");
     std::filesystem::create_directories(dir);
     const std::string text(reinterpret_cast<const char*>(data), size);
     const std::string mark = "\n--eeprom--\n";

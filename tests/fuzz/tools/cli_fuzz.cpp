@@ -1,6 +1,7 @@
 // The bravik tool's command line and its input files: the first line of the input is the
 // command line (words split at blanks), the rest a descriptors file for 'units'. Any bytes
 // give a result and an exit status, never a crash.
+#include "tests/fuzz/fuzz_scratch.h"
 #include "tools/bravik_cli/cli_options.h"
 #include "tools/bravik_cli/commands.h"
 
@@ -9,12 +10,11 @@
 #include <cstdio>
 #include <sstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static const std::string file = "/tmp/orvex-cli-fuzz-" + std::to_string(::getpid());
+    static const std::string file = fuzzScratch("descriptors");
     const std::string text(reinterpret_cast<const char*>(data), size);
     const size_t end = text.find('\n');
     std::istringstream line(text.substr(0, end));
