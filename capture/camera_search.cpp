@@ -54,10 +54,10 @@ const SizeSlot kSizeSlots[] = {
     {SlotSquare400, 400, 400, false}, {SlotVga480, 640, 480, false},
 };
 
-constexpr uint8_t kTubeDevice = 0x7A;
-constexpr int kPictureModeRegister = 0x8400;
+constexpr uint8_t kTubeDevice = scope::kTube;
+constexpr int kPictureModeRegister = scope::kTubePicture;
 constexpr int kModeA16D8 = 1;
-constexpr uint16_t kLivePicture = 2;
+constexpr uint16_t kLivePicture = scope::kPictureLive;
 
 // The search asks a camera for a frame that came after it asked, as a read from the device
 // would give: a query after a register write must show the new picture, never one the

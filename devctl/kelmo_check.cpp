@@ -3,18 +3,13 @@
 #include "devctl/orvex_io_control_box.h"
 
 #include "app/data_files.h"
+#include "devctl/scope_registers.h"
 #include "platform/clock.h"
 
 #include <cstdlib>
 
 namespace
 {
-constexpr int kTube = 0x7A;
-constexpr int kTubePresence = 0x0000;
-constexpr int kTubePicture = 0x8400;
-constexpr uint16_t kColourBars = 0x16;
-constexpr uint16_t kLivePicture = 0x02;
-constexpr uint16_t kNoTube = 0xFFFF;
 constexpr uint32_t kPictureSettleMs = 30;
 constexpr std::chrono::milliseconds kBarsWait{1000};
 
@@ -56,7 +51,7 @@ bool matchesBars(const uint8_t* row)
 bool COrvexIOControlBox::checkKelmo(bool restore)
 {
     if (restore) {
-        writeRegister(BV_MODE_A16D8, kTube, kTubePicture, kLivePicture);
+        writeRegister(BV_MODE_A16D8, scope::kTube, scope::kTubePicture, scope::kPictureLive);
         platform::clock().sleep(kPictureSettleMs);
         return true;
     }
@@ -66,7 +61,8 @@ bool COrvexIOControlBox::checkKelmo(bool restore)
             missedLook(); // still opening
         return false;
     }
-    const std::optional<uint16_t> answer = tryRead(BV_MODE_A16D16, kTube, kTubePresence);
+    const std::optional<uint16_t> answer =
+        tryRead(BV_MODE_A16D16, scope::kTube, scope::kTubePresence);
     if (!answer) {
         // Asked again by the box, which has the search run again once the unit answers.
         logLine("IOControlBox checkKelmo() the extension unit does not answer\n");
@@ -75,11 +71,11 @@ bool COrvexIOControlBox::checkKelmo(bool restore)
     }
     const uint16_t wData = *answer;
     logLine("IOControlBox checkKelmo() wData=0x%x\n", wData);
-    if (wData == kNoTube)
+    if (wData == scope::kNoTube)
         return false;
     // The bars must be on before the search looks at the pictures: this write is waited for
     // up to the library's own time-out (the unit has just answered).
-    writeRegister(BV_MODE_A16D8, kTube, kTubePicture, kColourBars, kBarsWait);
+    writeRegister(BV_MODE_A16D8, scope::kTube, scope::kTubePicture, scope::kPictureBars, kBarsWait);
     platform::clock().sleep(kPictureSettleMs);
     return true;
 }

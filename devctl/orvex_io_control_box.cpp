@@ -5,6 +5,7 @@
 #include "app/orvex_state.h"
 #include "app/picture_settings.h"
 #include "app/skin_bitmap.h"
+#include "devctl/scope_registers.h"
 #include "pipeline/capture_state.h"
 
 #include <wx/bmpbuttn.h>
@@ -16,28 +17,7 @@
 
 namespace
 {
-// The button and LED controller behind the bridge, and the sensor in the tube.
-constexpr int kController = 0xDC;
-constexpr int kStatus = 0x00;
-constexpr int kLedCommand = 0x40;
-constexpr int kTube = 0x7A;
-constexpr int kTubePresence = 0x0000;
-constexpr int kTubeBoost = 0xA070;
-constexpr uint16_t kBoostOn = 0x017A;
-constexpr uint16_t kBoostOff = 0x002A;
-constexpr uint16_t kNoTube = 0xFFFF;
-
-constexpr int kScopePid = 0x0510;
-constexpr int kScopeVid = 0x05E3;
 constexpr int kApartmentThreaded = 2;
-
-enum ButtonCode {
-    NoButton = 0,
-    SnapshotButton = 1,
-    RecordButton = 2,
-    LedUpButton = 3,
-    LedDownButton = 4
-};
 
 // Layout reference: the strip under the picture at full size.
 constexpr int kRefWidth = 652;
@@ -134,18 +114,22 @@ COrvexIOControlBox::~COrvexIOControlBox()
     if (m_hBravik.IsLoaded()) {
         if (m_pEEPXU && !m_channel->failing() && BravikApi.BV_UvcWriteReg) {
             const uint16_t level = static_cast<uint16_t>(m_nDeviceLevel);
-            m_channel->queue([write = BravikApi.BV_UvcWriteReg, unit = m_pEEPXU, level] {
-                return write(unit, BV_MODE_A8D8, kController, kStatus, &level);
-            }, std::chrono::milliseconds(0));
+            m_channel->queue(
+                [write = BravikApi.BV_UvcWriteReg, unit = m_pEEPXU, level] {
+                    return write(unit, BV_MODE_A8D8, scope::kController, scope::kStatus, &level);
+                },
+                std::chrono::milliseconds(0));
         }
         // A holder without a unit (unit creation failed) is released too.
         if (m_pFilter || m_openReply)
             releaseUnit();
         if (BravikApi.BV_UninitializeCOM)
-            m_channel->queue([uninit = BravikApi.BV_UninitializeCOM] {
-                uninit();
-                return 0;
-            }, std::chrono::milliseconds(0));
+            m_channel->queue(
+                [uninit = BravikApi.BV_UninitializeCOM] {
+                    uninit();
+                    return 0;
+                },
+                std::chrono::milliseconds(0));
         if (m_channel->shutdown(kQuitWait)) {
             unloadBravik(m_hBravik);
         } else {
@@ -203,9 +187,10 @@ bool COrvexIOControlBox::writeRegister(int mode, int device, int address, uint16
 {
     if (!m_pEEPXU || !BravikApi.BV_UvcWriteReg)
         return false;
-    BoxChannel::Job job = [write = BravikApi.BV_UvcWriteReg, unit = m_pEEPXU, mode, device,
-                           address, value] { return write(unit, mode, device, address, &value); };
-    const auto outcome = wait ? m_channel->run(std::move(job), *wait) : m_channel->run(std::move(job));
+    BoxChannel::Job job = [write = BravikApi.BV_UvcWriteReg, unit = m_pEEPXU, mode, device, address,
+                           value] { return write(unit, mode, device, address, &value); };
+    const auto outcome =
+        wait ? m_channel->run(std::move(job), *wait) : m_channel->run(std::move(job));
     switch (outcome) {
     case BoxChannel::Outcome::Done:
         noteAnswering();
@@ -240,15 +225,19 @@ void COrvexIOControlBox::releaseUnit()
     auto release = BravikApi.BV_UVCRelease;
     if (!release)
         return;
-    m_channel->queue([release, filter = m_pFilter, unit = m_pEEPXU]() mutable {
-        release(&filter, &unit);
-        return 0;
-    }, std::chrono::milliseconds(0));
-    if (m_openReply)
-        m_channel->queue([release, reply = m_openReply] {
-            release(&reply->filter, &reply->unit);
+    m_channel->queue(
+        [release, filter = m_pFilter, unit = m_pEEPXU]() mutable {
+            release(&filter, &unit);
             return 0;
-        }, std::chrono::milliseconds(0));
+        },
+        std::chrono::milliseconds(0));
+    if (m_openReply)
+        m_channel->queue(
+            [release, reply = m_openReply] {
+                release(&reply->filter, &reply->unit);
+                return 0;
+            },
+            std::chrono::milliseconds(0));
     m_openReply.reset();
     m_pollReply.reset();
     m_pFilter = nullptr;
@@ -260,11 +249,11 @@ void COrvexIOControlBox::startOpen()
     auto reply = std::make_shared<OpenReply>();
     m_openReply = reply;
     m_channel->queue([init = BravikApi.BV_UVCInitialize, read = BravikApi.BV_UvcReadReg, reply] {
-        reply->init = init(&reply->filter, &reply->unit, kScopePid, kScopeVid, &reply->foundPid,
+        reply->init = init(&reply->filter, &reply->unit, scope::kPid, scope::kVid, &reply->foundPid,
                            &reply->foundVid);
         if (reply->unit && read)
             reply->statusResult =
-                read(reply->unit, BV_MODE_A8D8, kController, kStatus, &reply->status);
+                read(reply->unit, BV_MODE_A8D8, scope::kController, scope::kStatus, &reply->status);
         // A device that is not there is no failure of the unit: nothing to back off from.
         const bool failed =
             reply->filter && (reply->init < 0 || (reply->unit && reply->statusResult < 0));
@@ -320,7 +309,7 @@ void COrvexIOControlBox::onWatch(wxTimerEvent& /*event*/)
     if (m_bMissedLook && !m_openReply && !m_bRetrying && m_pEEPXU && m_channel->ready()) {
         if (m_bSilent) {
             // One question a second until the unit answers again.
-            tryRead(BV_MODE_A16D16, kTube, kTubePresence);
+            tryRead(BV_MODE_A16D16, scope::kTube, scope::kTubePresence);
         } else {
             m_bMissedLook = false;
             if (m_onAnswer)
@@ -354,12 +343,12 @@ void COrvexIOControlBox::noteAnswering()
 
 void COrvexIOControlBox::openingSteps(uint16_t s)
 {
-    m_nLedLevel = m_nDeviceLevel = s & 0x0F;
+    m_nLedLevel = m_nDeviceLevel = s & scope::kLedLevelMask;
     m_bPresent = true; // as the preview assumes until the first look
     m_bLedSwitch = false;
     m_bBoost = false;
     showIconPictures();
-    writeRegister(BV_MODE_A8D8, kController, kStatus, s);
+    writeRegister(BV_MODE_A8D8, scope::kController, scope::kStatus, s);
     drawLevelBar();
     showControls();
 }
@@ -383,7 +372,7 @@ void COrvexIOControlBox::closingSteps()
     if (g_ButtonSource == 2)
         g_Freeze = false;
     g_ButtonSource = 0;
-    m_nButtonCode = NoButton;
+    m_nButtonCode = scope::NoButton;
     m_nRotation = 0;
     m_bPresent = false;
     m_bSilent = false;
@@ -425,9 +414,10 @@ void COrvexIOControlBox::sendLedCommand()
 {
     if (!m_pEEPXU)
         return;
-    const int command = kLedCommand | (m_bLedSwitch ? 0x20 : 0) | (m_nLedLevel & 0x0F);
+    const int command = scope::kLedCommand | (m_bLedSwitch ? scope::kLedSwitchBit : 0) |
+                        (m_nLedLevel & scope::kLedLevelMask);
     // A unit that does not answer gets the latest command once it answers again.
-    m_bLedCommandDue = !writeRegister(BV_MODE_A8D8, kController, command, 0);
+    m_bLedCommandDue = !writeRegister(BV_MODE_A8D8, scope::kController, command, 0);
     if (!m_bLedCommandDue)
         m_bLevelPending = true;
 }
@@ -450,7 +440,8 @@ void COrvexIOControlBox::toggleLedSwitch()
 void COrvexIOControlBox::toggleBoost()
 {
     m_bBoost = !m_bBoost;
-    m_bBoostDue = !writeRegister(BV_MODE_A16D16, kTube, kTubeBoost, m_bBoost ? kBoostOn : kBoostOff);
+    m_bBoostDue = !writeRegister(BV_MODE_A16D16, scope::kTube, scope::kTubeBoost,
+                                 m_bBoost ? scope::kBoostOn : scope::kBoostOff);
     showIconPictures();
 }
 
@@ -507,10 +498,10 @@ bool COrvexIOControlBox::poll()
         m_pollReply = reply;
         m_channel->run([read = BravikApi.BV_UvcReadReg, unit = m_pEEPXU,
                         withStatus = g_ButtonSource != 1, reply] {
-            int r = read(unit, BV_MODE_A16D16, kTube, kTubePresence, &reply->tube);
-            if (r >= 0 && reply->tube != kNoTube && withStatus) {
+            int r = read(unit, BV_MODE_A16D16, scope::kTube, scope::kTubePresence, &reply->tube);
+            if (r >= 0 && reply->tube != scope::kNoTube && withStatus) {
                 reply->withStatus = true;
-                r = read(unit, BV_MODE_A8D8, kController, kStatus, &reply->status);
+                r = read(unit, BV_MODE_A8D8, scope::kController, scope::kStatus, &reply->status);
             }
             reply->result = r;
             reply->ended = true;
@@ -531,7 +522,7 @@ void COrvexIOControlBox::applyPoll(const PollReply& reply)
         return;
     }
     noteAnswering();
-    if (reply.tube == kNoTube) {
+    if (reply.tube == scope::kNoTube) {
         m_nDeviceLevel = 0;
         if (m_nLedLevel != 0) {
             m_nLedLevel = 0;
@@ -551,19 +542,19 @@ void COrvexIOControlBox::applyPoll(const PollReply& reply)
         showIconPictures();
     }
     if (m_bBoostDue)
-        m_bBoostDue =
-            !writeRegister(BV_MODE_A16D16, kTube, kTubeBoost, m_bBoost ? kBoostOn : kBoostOff);
+        m_bBoostDue = !writeRegister(BV_MODE_A16D16, scope::kTube, scope::kTubeBoost,
+                                     m_bBoost ? scope::kBoostOn : scope::kBoostOff);
     if (m_bLedCommandDue)
         sendLedCommand();
     if (g_ButtonSource == 1 || !reply.withStatus)
         return; // the on-screen snapshot button holds the trigger
 
     const uint16_t s = reply.status;
-    const int level = s & 0x0F;
+    const int level = s & scope::kLedLevelMask;
     if (level != m_nDeviceLevel) {
         if (m_bLevelPending) {
             m_bLevelPending = false;
-            writeRegister(BV_MODE_A8D8, kController, kStatus, s);
+            writeRegister(BV_MODE_A8D8, scope::kController, scope::kStatus, s);
             m_bLedSwitch = false;
             showIconPictures();
         }
@@ -572,36 +563,36 @@ void COrvexIOControlBox::applyPoll(const PollReply& reply)
     }
     m_nDeviceLevel = level;
 
-    const int code = (s >> 4) & 0x0F;
+    const int code = (s >> scope::kButtonShift) & 0x0F;
     const int previous = m_nButtonCode;
     m_nButtonCode = code;
     if (code == previous)
         return;
-    if (previous == SnapshotButton) {
+    if (previous == scope::SnapshotButton) {
         // Any code after the snapshot button is its release, or the freeze would stick.
         if (g_CurrentState)
             g_CurrentState->snapshotPress();
         g_ButtonSource = 0;
         return;
     }
-    if (previous != NoButton)
+    if (previous != scope::NoButton)
         return;
     switch (code) {
-    case SnapshotButton:
+    case scope::SnapshotButton:
         if (!g_Freeze && !recordingRuns()) {
             g_ButtonSource = 2;
             if (g_CurrentState)
                 g_CurrentState->snapshotPress();
         }
         break;
-    case RecordButton:
+    case scope::RecordButton:
         if (g_ButtonSource == 0 && g_CurrentState)
             g_CurrentState->toggleRecord();
         break;
-    case LedUpButton:
+    case scope::LedUpButton:
         stepLed(+1);
         break;
-    case LedDownButton:
+    case scope::LedDownButton:
         stepLed(-1);
         break;
     default:

@@ -5,8 +5,9 @@
 // parent beside it.
 #pragma once
 
-#include "devctl/bravik_api.h"
 #include "devctl/box_channel.h"
+#include "devctl/bravik_api.h"
+#include "devctl/scope_registers.h"
 
 #include <wx/bitmap.h>
 #include <wx/dynlib.h>
@@ -159,11 +160,11 @@ private:
     bool m_bLevelPending = false;
     bool m_bBoost = false;
     bool m_bTubeAbsent = false;
-    bool m_bPresent = false;    // the last look's answer
-    bool m_bSilent = false;     // the unit failed its last request
-    bool m_bRetrying = false;   // opened without an answer: opened again once a second
-    bool m_bMissedLook = false; // a camera search went without the unit's answer
+    bool m_bPresent = false;       // the last look's answer
+    bool m_bSilent = false;        // the unit failed its last request
+    bool m_bRetrying = false;      // opened without an answer: opened again once a second
+    bool m_bMissedLook = false;    // a camera search went without the unit's answer
     bool m_bLedCommandDue = false; // an LED command not sent yet
     bool m_bBoostDue = false;      // a boost switch not sent yet
-    const int m_nLedMax = 15;
+    const int m_nLedMax = scope::kLedMax;
 };

@@ -35,8 +35,8 @@ ScopeModel::ScopeModel(bool tubeIn, std::vector<uint8_t> eeprom)
     while (size < m_eeprom.size())
         size *= 2;
     m_eeprom.resize(size, 0xFF); // unwritten EEPROM cells read erased
-    m_bridge[0x00] = kBridgeReset0;
-    m_bridge[0x06] = kBridgeReset6;
+    m_bridge[scope::kBridgeControl] = kBridgeReset0;
+    m_bridge[scope::kBridgeEnable] = kBridgeReset6;
     resetTube();
 }
 
@@ -61,8 +61,8 @@ void ScopeModel::resetTube()
 {
     // The sensor powers up with the tube: live picture, boost off.
     m_tube.clear();
-    m_tube[kTubePicture] = 0x02;
-    m_tube[kTubeBoost] = 0x002A;
+    m_tube[scope::kTubePicture] = scope::kPictureLive;
+    m_tube[scope::kTubeBoost] = scope::kBoostOff;
 }
 
 uint16_t ScopeModel::reg16(uint16_t address) const
@@ -79,7 +79,8 @@ bool ScopeModel::testPictureAt(uint32_t atMs) const
 
 uint8_t ScopeModel::status(uint32_t now) const
 {
-    return static_cast<uint8_t>((buttonCode(now) << 4) | (m_ledLevel & 0x0F));
+    return static_cast<uint8_t>((buttonCode(now) << scope::kButtonShift) |
+                                (m_ledLevel & scope::kLedLevelMask));
 }
 
 int ScopeModel::buttonCode(uint32_t now) const
@@ -92,9 +93,9 @@ void ScopeModel::pressButton(int code, uint32_t until)
     m_button = code;
     m_buttonUntil = until;
     // The controller steps its own LED level on its LED buttons.
-    if (code == 3)
-        m_ledLevel = std::min(m_ledLevel + 1, 15);
-    else if (code == 4)
+    if (code == scope::LedUpButton)
+        m_ledLevel = std::min(m_ledLevel + 1, scope::kLedMax);
+    else if (code == scope::LedDownButton)
         m_ledLevel = std::max(m_ledLevel - 1, 0);
 }
 
@@ -107,21 +108,22 @@ void ScopeModel::setTube(bool in)
 
 bool ScopeModel::eepromWritable() const
 {
-    return !(m_bridge[0x00] & 0x08) && (m_bridge[0x06] & 0x08);
+    return !(m_bridge[scope::kBridgeControl] & scope::kEepromWriteBit) &&
+           (m_bridge[scope::kBridgeEnable] & scope::kEepromWriteBit);
 }
 
 uint16_t ScopeModel::peek(uint8_t device, uint16_t address, uint32_t now) const
 {
     switch (device) {
-    case kBusBridge:
+    case scope::kBridge:
         return m_bridge[address & 0xFF];
-    case kBusTube:
+    case scope::kTube:
         if (!m_tubeIn)
-            return 0xFFFF;
-        return address == 0x0000 ? kTubeChipId : reg16(address);
-    case kBusController:
-        return (address & 0xFF) == 0x00 ? status(now) : 0;
-    case kBusEeprom:
+            return scope::kNoTube;
+        return address == scope::kTubePresence ? scope::kTubeChipId : reg16(address);
+    case scope::kController:
+        return (address & 0xFF) == scope::kStatus ? status(now) : 0;
+    case scope::kEeprom:
         return m_eeprom[address % m_eeprom.size()];
     default:
         return 0xFFFF; // nobody answers: the bus reads all ones
@@ -131,7 +133,7 @@ uint16_t ScopeModel::peek(uint8_t device, uint16_t address, uint32_t now) const
 uint16_t ScopeModel::busRead(uint8_t device, uint16_t address, bool wide, uint32_t now)
 {
     uint16_t v;
-    if (device == kBusEeprom && wide)
+    if (device == scope::kEeprom && wide)
         v = static_cast<uint16_t>(m_eeprom[address % m_eeprom.size()] |
                                   m_eeprom[(address + 1u) % m_eeprom.size()] << 8);
     else
@@ -142,26 +144,26 @@ uint16_t ScopeModel::busRead(uint8_t device, uint16_t address, bool wide, uint32
 void ScopeModel::busWrite(uint8_t device, uint16_t address, uint16_t value, bool wide)
 {
     switch (device) {
-    case kBusBridge:
+    case scope::kBridge:
         m_bridge[address & 0xFF] = static_cast<uint8_t>(value);
         break;
-    case kBusTube:
-        if (m_tubeIn && address != 0x0000)
+    case scope::kTube:
+        if (m_tubeIn && address != scope::kTubePresence)
             m_tube[address] = wide ? value : static_cast<uint16_t>(value & 0xFF);
         break;
-    case kBusController: {
+    case scope::kController: {
         uint8_t a = static_cast<uint8_t>(address);
-        if ((a & 0xC0) == 0x40) {
+        if ((a & scope::kLedCommandMask) == scope::kLedCommand) {
             // LED command in the address byte: level in bits 0-3, switch in bit 5.
-            m_ledLevel = a & 0x0F;
-            m_ledSwitch = (a & 0x20) != 0;
-        } else if (a == 0x00) {
+            m_ledLevel = a & scope::kLedLevelMask;
+            m_ledSwitch = (a & scope::kLedSwitchBit) != 0;
+        } else if (a == scope::kStatus) {
             // A written-back status: the level follows; buttons are physical.
-            m_ledLevel = value & 0x0F;
+            m_ledLevel = value & scope::kLedLevelMask;
         }
         break;
     }
-    case kBusEeprom:
+    case scope::kEeprom:
         if (eepromWritable()) {
             m_eeprom[address % m_eeprom.size()] = static_cast<uint8_t>(value);
             if (wide)
@@ -226,7 +228,7 @@ int ScopeModel::setCur(int selector, const uint8_t* data, uint16_t size, uint32_
             return EPIPE;
         t.block = true;
         t.blockData.assign(data + 2, data + 18);
-        if (t.device == kBusEeprom && eepromWritable())
+        if (t.device == scope::kEeprom && eepromWritable())
             for (int i = 0; i < 16; ++i)
                 m_eeprom[(t.address + static_cast<unsigned>(i)) % m_eeprom.size()] = data[2 + i];
     } else {
@@ -273,7 +275,7 @@ int ScopeModel::getCur(int selector, uint8_t* data, uint16_t size, uint32_t now,
         t.block = true;
         for (int i = 0; i < 16; ++i) {
             uint16_t a = static_cast<uint16_t>(t.address + i);
-            data[2 + i] = t.device == kBusEeprom ? m_eeprom[a % m_eeprom.size()] : 0xFF;
+            data[2 + i] = t.device == scope::kEeprom ? m_eeprom[a % m_eeprom.size()] : 0xFF;
         }
         t.blockData.assign(data + 2, data + 18);
     } else {

@@ -2,6 +2,8 @@
 // on the bridge's serial bus (tube sensor, button/LED controller, EEPROM, bridge registers).
 #pragma once
 
+#include "devctl/scope_registers.h"
+
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -9,17 +11,6 @@
 
 namespace scopesim
 {
-
-constexpr uint8_t kBusBridge = 0x00;
-constexpr uint8_t kBusTube = 0x7A;
-constexpr uint8_t kBusEeprom = 0xA0;
-constexpr uint8_t kBusController = 0xDC;
-
-constexpr uint16_t kTubeChipId = 0x5A10; // what 0x0000 reads while the tube is in
-constexpr uint16_t kTubePicture = 0x8400;
-constexpr uint16_t kTubeBoost = 0xA070;
-constexpr uint16_t kPictureBars = 0x16;
-constexpr uint16_t kBoostOn = 0x017A;
 
 constexpr int kEepromMinSize = 8192;
 constexpr int kEepromMaxSize = 65536;
@@ -59,15 +50,18 @@ public:
 
     void setTube(bool in);
     bool tubeIn() const { return m_tubeIn; }
-    // Button codes: 1 snapshot, 2 record, 3 LED up, 4 LED down; held until `until`.
+    // A scope::ButtonCode, held until `until`.
     void pressButton(int code, uint32_t until);
     int buttonCode(uint32_t now) const;
 
-    bool testPicture() const { return m_tubeIn && (reg16(kTubePicture) & 0xFF) == kPictureBars; }
+    bool testPicture() const
+    {
+        return m_tubeIn && (reg16(scope::kTubePicture) & 0xFF) == scope::kPictureBars;
+    }
     // What a frame taken at atMs shows: a frame the sensor took before the picture mode
     // changed still carries the old picture when it is read later.
     bool testPictureAt(uint32_t atMs) const;
-    bool boost() const { return m_tubeIn && reg16(kTubeBoost) == kBoostOn; }
+    bool boost() const { return m_tubeIn && reg16(scope::kTubeBoost) == scope::kBoostOn; }
     int ledLevel() const { return m_ledLevel; }
     bool ledSwitch() const { return m_ledSwitch; }
     const std::vector<uint8_t>& eeprom() const { return m_eeprom; }

@@ -1,6 +1,8 @@
 // The command line of the bravik tool.
 #pragma once
 
+#include "devctl/scope_registers.h"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,8 +15,8 @@ struct Options {
     bool simulate = false;
     bool writeTest = false; // check also writes, reads back and restores a block
     std::string scenario;   // empty: the default rig
-    int vid = 0x05E3;
-    int pid = 0x0510;
+    int vid = scope::kVid;
+    int pid = scope::kPid;
     std::string command;
     std::vector<std::string> args;
 };

@@ -3,6 +3,7 @@
 #include "bravik/core/display_name.h"
 #include "bravik/uvc/default_platform.h"
 #include "bravik/uvc/descriptor_parser.h"
+#include "devctl/scope_registers.h"
 #include "platform/bounded_file.h"
 #include "tools/bravik_cli/results.h"
 
@@ -13,7 +14,6 @@ namespace bravik::cli
 namespace
 {
 
-constexpr int kTubeDevice = 0x7A;
 constexpr int kDefaultCheckAddress = 0x1F00;
 
 struct Ids {
@@ -229,11 +229,12 @@ int runCheck(const Options& o, const BravikApi& api)
     std::printf("opened %04x:%04x\n", unsigned(session.foundVid()), unsigned(session.foundPid()));
 
     uint16_t tube = 0;
-    int result = api.readReg(session.unit(), BV_MODE_A16D16, kTubeDevice, 0x0000, &tube);
+    int result =
+        api.readReg(session.unit(), BV_MODE_A16D16, scope::kTube, scope::kTubePresence, &tube);
     if (result != BV_OK)
         return failure("reading the tube sensor", result);
     std::printf("tube sensor 0x7a register 0x0000 = 0x%04x%s\n", unsigned(tube),
-                tube == 0xFFFF ? " (no answer: is the tube plugged in?)" : "");
+                tube == scope::kNoTube ? " (no answer: is the tube plugged in?)" : "");
 
     uint8_t original[BV_EEPROM_BLOCK];
     if ((result = api.readEeprom(session.unit(), address, original)) != BV_OK)
@@ -242,7 +243,7 @@ int runCheck(const Options& o, const BravikApi& api)
     for (uint8_t b : original)
         std::printf(" %02x", b);
     std::printf("\n");
-    const bool tubeOk = tube != 0xFFFF;
+    const bool tubeOk = tube != scope::kNoTube;
     if (!o.writeTest) {
         std::printf("nothing written (check --write-test writes, reads back and restores the "
                     "block)\n");
