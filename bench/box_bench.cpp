@@ -88,8 +88,8 @@ template <bool Former> void lookAndClick(COrvexIOControlBox& box, uint32_t at, u
 {
     if (Former) {
         uint16_t v = 0;
-        if (box.unit() && BravikApi.BV_UvcReadReg)
-            BravikApi.BV_UvcReadReg(box.unit(), BV_MODE_A16D16, 0x7A, 0x0000, &v);
+        if (box.unit() && box.api().readReg)
+            box.api().readReg(box.unit(), BV_MODE_A16D16, scope::kTube, scope::kTubePresence, &v);
     } else {
         box.poll();
     }
@@ -97,8 +97,9 @@ template <bool Former> void lookAndClick(COrvexIOControlBox& box, uint32_t at, u
         nextClick += kClickMs;
         if (Former) {
             const uint16_t none = 0;
-            if (box.unit() && BravikApi.BV_UvcWriteReg)
-                BravikApi.BV_UvcWriteReg(box.unit(), BV_MODE_A8D8, 0xDC, 0x48, &none);
+            if (box.unit() && box.api().writeReg)
+                box.api().writeReg(box.unit(), BV_MODE_A8D8, scope::kController,
+                                   scope::kLedCommand | 8, &none);
         } else {
             box.stepLed((at / kClickMs) % 2 ? +1 : -1);
         }

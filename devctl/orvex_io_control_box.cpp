@@ -10,6 +10,7 @@
 
 #include <wx/bmpbuttn.h>
 #include <wx/dcmemory.h>
+#include <wx/filefn.h>
 
 #include <algorithm>
 #include <atomic>
@@ -100,8 +101,8 @@ COrvexIOControlBox::COrvexIOControlBox(wxWindow* parent, const wxPoint& pos, con
     m_watch.SetOwner(this);
     Bind(wxEVT_TIMER, &COrvexIOControlBox::onWatch, this);
     m_channel = std::make_unique<BoxChannel>(answerWait);
-    if (loadBravik(m_hBravik) && BravikApi.BV_InitializeCOM)
-        m_channel->queue([init = BravikApi.BV_InitializeCOM] {
+    if (loadLibrary() && api().initializeCom)
+        m_channel->queue([init = api().initializeCom] {
             init(kApartmentThreaded);
             return 0;
         });
@@ -111,11 +112,11 @@ COrvexIOControlBox::COrvexIOControlBox(wxWindow* parent, const wxPoint& pos, con
 COrvexIOControlBox::~COrvexIOControlBox()
 {
     m_watch.Stop();
-    if (m_hBravik.IsLoaded()) {
-        if (m_pEEPXU && !m_channel->failing() && BravikApi.BV_UvcWriteReg) {
+    if (m_bravik.loaded()) {
+        if (m_pEEPXU && !m_channel->failing() && api().writeReg) {
             const uint16_t level = static_cast<uint16_t>(m_nDeviceLevel);
             m_channel->queue(
-                [write = BravikApi.BV_UvcWriteReg, unit = m_pEEPXU, level] {
+                [write = api().writeReg, unit = m_pEEPXU, level] {
                     return write(unit, BV_MODE_A8D8, scope::kController, scope::kStatus, &level);
                 },
                 std::chrono::milliseconds(0));
@@ -123,21 +124,21 @@ COrvexIOControlBox::~COrvexIOControlBox()
         // A holder without a unit (unit creation failed) is released too.
         if (m_pFilter || m_openReply)
             releaseUnit();
-        if (BravikApi.BV_UninitializeCOM)
+        if (api().uninitializeCom)
             m_channel->queue(
-                [uninit = BravikApi.BV_UninitializeCOM] {
+                [uninit = api().uninitializeCom] {
                     uninit();
                     return 0;
                 },
                 std::chrono::milliseconds(0));
         if (m_channel->shutdown(kQuitWait)) {
-            unloadBravik(m_hBravik);
+            m_bravik.unload();
         } else {
             // The channel's thread still waits on the unit and will call the library when
             // the driver gives up: the library stays loaded for it.
             logLine("IOControlBox quit: the extension unit does not answer, its last requests "
                     "are left to time out\n");
-            m_hBravik.Detach();
+            m_bravik.keepLoaded();
         }
     } else {
         m_channel->shutdown(kQuitWait);
@@ -147,6 +148,21 @@ COrvexIOControlBox::~COrvexIOControlBox()
     for (auto& c : m_controls)
         if (c)
             c->Destroy();
+}
+
+bool COrvexIOControlBox::loadLibrary()
+{
+    const wxString path = g_ProgramDir + "/libBravik.so";
+    if (!wxFileExists(path))
+        return false; // the library is optional: nothing to report
+    std::string error;
+    if (!m_bravik.load(toUtf8(path), &error)) {
+        logLine("IOControlBox load() %s not loadable\n", toUtf8(path).c_str());
+        return false;
+    }
+    for (const std::string& name : m_bravik.missing())
+        logLine("IOControlBox load() %s missing\n", name.c_str());
+    return true;
 }
 
 wxBitmapButton* COrvexIOControlBox::button(Control c) const
@@ -166,13 +182,14 @@ uint16_t COrvexIOControlBox::readRegister(int mode, int device, int address)
 
 std::optional<uint16_t> COrvexIOControlBox::tryRead(int mode, int device, int address)
 {
-    if (!m_pEEPXU || !BravikApi.BV_UvcReadReg)
+    if (!m_pEEPXU || !api().readReg)
         return std::nullopt;
     // The value is written on the channel's thread, also after the wait was given up.
     auto value = std::make_shared<uint16_t>(0);
     const auto outcome =
-        m_channel->run([read = BravikApi.BV_UvcReadReg, unit = m_pEEPXU, mode, device, address,
-                        value] { return read(unit, mode, device, address, value.get()); });
+        m_channel->run([read = api().readReg, unit = m_pEEPXU, mode, device, address, value] {
+            return read(unit, mode, device, address, value.get());
+        });
     if (outcome == BoxChannel::Outcome::Done) {
         noteAnswering();
         return *value;
@@ -185,10 +202,11 @@ std::optional<uint16_t> COrvexIOControlBox::tryRead(int mode, int device, int ad
 bool COrvexIOControlBox::writeRegister(int mode, int device, int address, uint16_t value,
                                        std::optional<std::chrono::milliseconds> wait)
 {
-    if (!m_pEEPXU || !BravikApi.BV_UvcWriteReg)
+    if (!m_pEEPXU || !api().writeReg)
         return false;
-    BoxChannel::Job job = [write = BravikApi.BV_UvcWriteReg, unit = m_pEEPXU, mode, device, address,
-                           value] { return write(unit, mode, device, address, &value); };
+    BoxChannel::Job job = [write = api().writeReg, unit = m_pEEPXU, mode, device, address, value] {
+        return write(unit, mode, device, address, &value);
+    };
     const auto outcome =
         wait ? m_channel->run(std::move(job), *wait) : m_channel->run(std::move(job));
     switch (outcome) {
@@ -208,11 +226,11 @@ bool COrvexIOControlBox::writeRegister(int mode, int device, int address, uint16
 
 void COrvexIOControlBox::open()
 {
-    if (!m_hBravik.IsLoaded())
+    if (!m_bravik.loaded())
         return;
     // A unit that could not be released again must not be created: the next open would
     // leak it.
-    if (!BravikApi.BV_UVCRelease || !BravikApi.BV_UVCInitialize)
+    if (!api().release || !api().initialize)
         return;
     m_bRetrying = false;
     releaseUnit();
@@ -222,7 +240,7 @@ void COrvexIOControlBox::open()
 void COrvexIOControlBox::releaseUnit()
 {
     // Released on the channel after whatever it runs, so no request of the unit outlives it.
-    auto release = BravikApi.BV_UVCRelease;
+    auto release = api().release;
     if (!release)
         return;
     m_channel->queue(
@@ -248,7 +266,7 @@ void COrvexIOControlBox::startOpen()
 {
     auto reply = std::make_shared<OpenReply>();
     m_openReply = reply;
-    m_channel->queue([init = BravikApi.BV_UVCInitialize, read = BravikApi.BV_UvcReadReg, reply] {
+    m_channel->queue([init = api().initialize, read = api().readReg, reply] {
         reply->init = init(&reply->filter, &reply->unit, scope::kPid, scope::kVid, &reply->foundPid,
                            &reply->foundVid);
         if (reply->unit && read)
@@ -359,7 +377,7 @@ void COrvexIOControlBox::close()
     m_watch.Stop();
     m_bRetrying = false;
     m_bMissedLook = false;
-    if (m_hBravik.IsLoaded())
+    if (m_bravik.loaded())
         releaseUnit();
     m_pFilter = nullptr;
     m_pEEPXU = nullptr;
@@ -489,15 +507,15 @@ void COrvexIOControlBox::onIconDown(wxMouseEvent& event)
 bool COrvexIOControlBox::poll()
 {
     pickUpOpen();
-    if (!m_pEEPXU || !BravikApi.BV_UvcReadReg)
+    if (!m_pEEPXU || !api().readReg)
         return false;
     // One look at a time: while one is under way, or the unit has just failed one, the
     // last answer holds and the window goes on.
     if (!m_pollReply && m_channel->ready()) {
         auto reply = std::make_shared<PollReply>();
         m_pollReply = reply;
-        m_channel->run([read = BravikApi.BV_UvcReadReg, unit = m_pEEPXU,
-                        withStatus = g_ButtonSource != 1, reply] {
+        m_channel->run([read = api().readReg, unit = m_pEEPXU, withStatus = g_ButtonSource != 1,
+                        reply] {
             int r = read(unit, BV_MODE_A16D16, scope::kTube, scope::kTubePresence, &reply->tube);
             if (r >= 0 && reply->tube != scope::kNoTube && withStatus) {
                 reply->withStatus = true;

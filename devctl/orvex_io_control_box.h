@@ -6,11 +6,10 @@
 #pragma once
 
 #include "devctl/box_channel.h"
-#include "devctl/bravik_api.h"
+#include "devctl/bravik_library.h"
 #include "devctl/scope_registers.h"
 
 #include <wx/bitmap.h>
-#include <wx/dynlib.h>
 #include <wx/timer.h>
 #include <wx/weakref.h>
 #include <wx/window.h>
@@ -90,10 +89,12 @@ public:
     // An opening is under way (its answer is picked up by the box's watch).
     bool opening() const { return m_openReply != nullptr; }
 
-    // The camera's extension unit for BravikApi's transfers; null when device control is
+    // The camera's extension unit for api()'s transfers; null when device control is
     // unavailable.
     BVUnit* unit() const { return m_pEEPXU; }
-    bool libraryLoaded() const { return m_hBravik.IsLoaded(); }
+    bool libraryLoaded() const { return m_bravik.loaded(); }
+    // The library's exports; all empty without the library.
+    const BravikApi& api() const { return m_bravik.api(); }
 
     // What the box shows and commands, for the preview and for tests.
     int ledLevel() const { return m_nLedLevel; }
@@ -113,6 +114,8 @@ private:
     struct OpenReply;
     struct PollReply;
 
+    // The library beside the program; false when there is none that loads.
+    bool loadLibrary();
     void loadPictures(int w, int h);
     void showIconPictures();
     void startOpen();
@@ -136,7 +139,7 @@ private:
     const wxBitmap& releasePicture(Control c) const { return m_pictures[2 * size_t(c)]; }
     const wxBitmap& clickPicture(Control c) const { return m_pictures[2 * size_t(c) + 1]; }
 
-    wxDynamicLibrary m_hBravik;
+    BravikLibrary m_bravik;
     std::unique_ptr<BoxChannel> m_channel;
     std::shared_ptr<OpenReply> m_openReply; // an opening under way
     std::shared_ptr<PollReply> m_pollReply; // a look under way

@@ -1,23 +1,9 @@
 #include "tools/bravik_cli/library_api.h"
 
-#include <dlfcn.h>
 #include <filesystem>
 
 namespace bravik::cli
 {
-namespace
-{
-
-template <class F> bool resolve(void* handle, F& slot, const char* name, std::string* error)
-{
-    slot = reinterpret_cast<F>(dlsym(handle, name));
-    if (!slot)
-        *error = std::string("libBravik.so lacks ") + name;
-    return slot != nullptr;
-}
-
-} // namespace
-
 std::string programDir()
 {
     std::error_code ec;
@@ -25,28 +11,14 @@ std::string programDir()
     return ec ? std::string(".") : exe.parent_path().string();
 }
 
-BravikLibrary::~BravikLibrary()
+bool loadWholeLibrary(BravikLibrary& library, const std::string& path, std::string* error)
 {
-    if (m_handle)
-        dlclose(m_handle);
-}
-
-bool BravikLibrary::load(const std::string& path, std::string* error)
-{
-    m_handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!m_handle) {
-        const char* why = dlerror();
-        *error = "cannot load " + path + ": " + (why ? why : "unknown error");
+    if (!library.load(path, error))
         return false;
-    }
-    return resolve(m_handle, m_api.initializeCom, "BV_InitializeCOM", error) &&
-           resolve(m_handle, m_api.uninitializeCom, "BV_UninitializeCOM", error) &&
-           resolve(m_handle, m_api.initialize, "BV_UVCInitialize", error) &&
-           resolve(m_handle, m_api.release, "BV_UVCRelease", error) &&
-           resolve(m_handle, m_api.readReg, "BV_UvcReadReg", error) &&
-           resolve(m_handle, m_api.writeReg, "BV_UvcWriteReg", error) &&
-           resolve(m_handle, m_api.readEeprom, "BV_UvcReadEEPCont", error) &&
-           resolve(m_handle, m_api.writeEeprom, "BV_UvcWriteEEPCont", error);
+    if (library.missing().empty())
+        return true;
+    *error = "libBravik.so lacks " + library.missing().front();
+    return false;
 }
 
 DeviceSession::~DeviceSession()

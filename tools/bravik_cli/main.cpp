@@ -62,7 +62,7 @@ int run(int argc, char** argv)
         return runUnits(o);
 
     BravikLibrary library;
-    if (!library.load(dir + "/libBravik.so", &error)) {
+    if (!loadWholeLibrary(library, dir + "/libBravik.so", &error)) {
         std::fprintf(stderr, "bravik: %s\n", error.c_str());
         return kExitFailed;
     }

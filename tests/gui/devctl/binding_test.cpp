@@ -21,11 +21,6 @@ protected:
         use("full");
         script(0x7A, 0x0000, {0x5A10});
     }
-    void TearDown() override
-    {
-        BoxTest::TearDown();
-        EXPECT_EQ(BravikApi.BV_UvcReadReg, nullptr) << "the table outlived its library";
-    }
     static fakebravik::Host& fake() { return fakebravik::host(); }
     static void use(const char* variant)
     {
@@ -60,7 +55,7 @@ TEST_F(Binding, StartAndQuitCallTheLibraryInOrder)
     ASSERT_NE(box->unit(), nullptr);
     EXPECT_EQ(box->ledLevel(), 7);
     EXPECT_TRUE(allShown(true));
-    EXPECT_NE(BravikApi.BV_UvcWriteEEPCont, nullptr);
+    EXPECT_NE(box->api().writeEeprom, nullptr);
 
     EXPECT_TRUE(box->poll()); // the controller now reports 3: that is what quit leaves
     calls();
@@ -163,7 +158,7 @@ TEST_F(Binding, AbsentOrDamagedLibraries)
     box->toggleBoost();
     EXPECT_TRUE(box->checkKelmo(false));
     EXPECT_TRUE(box->poll());
-    EXPECT_EQ(box->ledLevel(), 5);  // shown, though never sent
+    EXPECT_EQ(box->ledLevel(), 5); // shown, though never sent
     calls();
     destroyBox();
     EXPECT_THAT(calls(), ElementsAre("UVCRelease(holder,unit)", "UninitializeCOM", "unload"));
@@ -189,7 +184,7 @@ TEST_F(Binding, ASnapshotHeldOnTheCameraIsAlwaysReleased)
     EXPECT_FALSE(g_Freeze);
     EXPECT_EQ(g_ButtonSource, 0);
     EXPECT_EQ(box->ledLevel(), 6); // adopted, not stepped
-    box->poll();  // LED up let go
+    box->poll();                   // LED up let go
     EXPECT_THAT(calls("WriteReg(3,0xdc,0x4"), IsEmpty());
 
     // Unplugged while held: the picture is let go, and the camera's return is no release.
