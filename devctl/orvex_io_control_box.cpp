@@ -5,6 +5,7 @@
 #include "app/orvex_state.h"
 #include "app/picture_settings.h"
 #include "app/skin_bitmap.h"
+#include "devctl/box_layout.h"
 #include "devctl/scope_registers.h"
 #include "pipeline/capture_state.h"
 
@@ -19,10 +20,6 @@
 namespace
 {
 constexpr int kApartmentThreaded = 2;
-
-// Layout reference: the strip under the picture at full size.
-constexpr int kRefWidth = 652;
-constexpr int kRefHeight = 108;
 
 // How long the quitting box waits for its last calls; a unit that stalls gets them ended by
 // the driver's time-out without the program.
@@ -642,48 +639,14 @@ void COrvexIOControlBox::drawLevelBar()
 
 void COrvexIOControlBox::layout(int x, int y, int w, int h)
 {
-    const bool small = w < kRefWidth || h < kRefHeight;
-
-    int segment = 24;
-    int barHeight = 24;
-    int dx = 8;
-    int dy = 8;
-    if (small) {
-        segment = w * 24 / kRefWidth;
-        barHeight = h * 24 / kRefHeight;
-        dx = w * 8 / kRefWidth;
-        dy = h * 8 / kRefHeight;
-    }
+    const BoxLayout l = layoutBox(x, y, w, h, m_nLedMax);
     if (wxWindow* bar = m_controls[LevelBar])
-        bar->SetSize(x + dx, y + dy, (segment + 1) * m_nLedMax - 1, barHeight);
+        bar->SetSize(l.levelBar.x, l.levelBar.y, l.levelBar.w, l.levelBar.h);
     drawLevelBar();
-    const int rowOffset = dy + barHeight;
-
-    int iconW = 64;
-    int iconH = 64;
-    int gap = 24;
-    dx = 8;
-    dy = 8;
-    if (small) {
-        iconW = w * 64 / kRefWidth;
-        iconH = h * 64 / kRefHeight;
-        dx = w * 8 / kRefWidth;
-        dy = h * 8 / kRefHeight;
-        gap = w * 24 / kRefWidth;
-    }
-    loadPictures(iconW, iconH);
-
-    // One row: the two LED buttons, a gap, then the three icons.
-    const int row = y + rowOffset + dy;
-    int xs[5];
-    xs[LedDown] = x + dx;
-    xs[LedUp] = xs[LedDown] + dx + iconW;
-    xs[Boost] = xs[LedUp] + gap + iconW;
-    xs[Rotate] = xs[Boost] + dx + iconW;
-    xs[LedSwitch] = xs[Rotate] + dx + iconW;
+    loadPictures(l.row[0].w, l.row[0].h);
     for (int c = LedDown; c <= LedSwitch; ++c)
         if (wxWindow* control = m_controls[c])
-            control->SetSize(xs[c], row, iconW, iconH);
+            control->SetSize(l.row[c].x, l.row[c].y, l.row[c].w, l.row[c].h);
 
     for (Control c : {LedDown, LedUp}) {
         wxBitmapButton* b = button(c);

@@ -1,7 +1,9 @@
-// The strip's controls: what is created, where the layout puts it at full and reduced size,
-// how the level bar is painted and which picture each icon shows.
+// The strip's controls: what is created, that they follow the layout, how the level bar is
+// painted and which picture each icon shows.
 #include "box_fixture.h"
 #include "fake_bravik_host.h"
+
+#include "devctl/box_layout.h"
 
 #include <wx/bmpbuttn.h>
 
@@ -23,14 +25,7 @@ protected:
         ASSERT_NE(box->unit(), nullptr);
     }
     wxRect rect(Box::Control c) const { return rectOf(box->control(c)); }
-    void expectRow(int y, std::initializer_list<int> xs, int w, int h)
-    {
-        int c = Box::LedDown;
-        for (int x : xs)
-            EXPECT_EQ(rect(Box::Control(c++)), wxRect(x, y, w, h)) << c;
-        for (int i = 0; i < 10; ++i)
-            EXPECT_EQ(box->picture(i).GetSize(), wxSize(w, h)) << i;
-    }
+    static wxRect toRect(const BoxRect& r) { return wxRect(r.x, r.y, r.w, r.h); }
     wxColour barPixel(int x, int y = 12) const
     {
         wxImage img = shownPicture(Box::LevelBar).ConvertToImage();
@@ -52,20 +47,18 @@ TEST_F(Strip, SixControlsOnTheParentWithTheirIds)
     EXPECT_FALSE(box->IsShown());
 }
 
-TEST_F(Strip, LayoutAtFullHalfAndTinySize)
+// The arithmetic is layoutBox's; here the controls and their pictures follow it.
+TEST_F(Strip, ControlsAndPicturesFollowTheLayout)
 {
-    box->layout(10, 20, 652, 108);
-    EXPECT_EQ(rect(Box::LevelBar), wxRect(18, 28, 374, 24));
-    expectRow(60, {18, 90, 178, 250, 322}, 64, 64);
-    box->layout(10, 20, 1000, 300); // more room never enlarges
-    EXPECT_EQ(rect(Box::LevelBar), wxRect(18, 28, 374, 24));
-    expectRow(60, {18, 90, 178, 250, 322}, 64, 64);
-
-    box->layout(0, 0, 326, 54);
-    EXPECT_EQ(rect(Box::LevelBar), wxRect(4, 4, 194, 12));
-    expectRow(20, {4, 40, 84, 120, 156}, 32, 32);
-    box->layout(0, 0, 652, 54); // one short direction scales both
-    EXPECT_EQ(rect(Box::LevelBar), wxRect(8, 4, 374, 12));
+    for (wxSize strip : {wxSize(652, 108), wxSize(326, 54)}) {
+        box->layout(10, 20, strip.x, strip.y);
+        const BoxLayout l = layoutBox(10, 20, strip.x, strip.y, box->ledMax());
+        EXPECT_EQ(rect(Box::LevelBar), toRect(l.levelBar));
+        for (int c = Box::LedDown; c <= Box::LedSwitch; ++c)
+            EXPECT_EQ(rect(Box::Control(c)), toRect(l.row[size_t(c)])) << c;
+        for (int i = 0; i < 10; ++i)
+            EXPECT_EQ(box->picture(i).GetSize(), wxSize(l.row[0].w, l.row[0].h)) << i;
+    }
 
     box->stepLed(+4);
     box->layout(0, 0, 5, 5);
