@@ -1,6 +1,7 @@
 #include "platform/streaming_capture.h"
 
 #include "platform/clock.h"
+#include "platform/frame_decode.h"
 
 #include <cerrno>
 #include <chrono>
@@ -21,12 +22,20 @@ constexpr int kMinUncompressedFps = 15;
 constexpr uint32_t kReadSliceMs = 500;
 // A stream refused for lack of bandwidth is tried again after this long.
 constexpr auto kRetryStart = std::chrono::milliseconds(50);
-// Bounds on waiting for the thread itself (never for the camera). The conversion wait is
+// Bounds on waiting for the thread itself (never for the camera). The copy wait is
 // only made on virtual time, where a loaded machine must not change what a test sees.
-constexpr auto kConvertWait = std::chrono::milliseconds(10000);
+constexpr auto kCopyWait = std::chrono::milliseconds(10000);
 constexpr auto kRequestWait = std::chrono::milliseconds(2000);
 
 } // namespace
+
+bool decodeRaw(const RawFrame& raw, cv::Mat& bgr)
+{
+    if (raw.mjpeg)
+        return decodeMjpeg(raw.bytes.data(), raw.bytes.size(), bgr);
+    const size_t stride = raw.stride ? raw.stride : static_cast<size_t>(raw.width) * 2;
+    return decodeYuyv(raw.bytes.data(), raw.bytes.size(), raw.width, raw.height, stride, bgr);
+}
 
 bool needsCompression(int width, int height)
 {
@@ -46,7 +55,7 @@ struct StreamingCapture::Shared {
     bool stopping = false;
     bool dead = false;
     bool on = false;
-    cv::Mat newest;
+    RawFrame newest;
     uint32_t newestAt = 0;
     uint64_t newestNumber = 0; // since the stream's last start
     uint64_t starts = 0;
@@ -86,6 +95,7 @@ struct StreamingCapture::Shared {
 
     void run()
     {
+        RawFrame spare; // read into, then swapped with the newest: buffers are reused
         cacheProperties();
         for (;;) {
             int w = 0, h = 0;
@@ -136,13 +146,12 @@ struct StreamingCapture::Shared {
                 }
                 cacheProperties();
             }
-            cv::Mat frame;
             uint32_t at = 0;
             uint64_t number = 0;
-            const int r = stream->read(frame, at, number, kReadSliceMs);
-            if (r == 0 && !frame.empty()) {
+            const int r = stream->read(spare, at, number, kReadSliceMs);
+            if (r == 0 && !spare.bytes.empty()) {
                 std::lock_guard<std::mutex> g(lock);
-                newest = frame;
+                std::swap(newest, spare);
                 newestAt = at;
                 newestNumber = number;
                 ++produced;
@@ -200,22 +209,32 @@ bool StreamingCapture::grab()
     s.tryStart();
     uint64_t seen = static_cast<uint64_t>(m_frames);
     // Never waits for the camera. On a clock that moves only when told, a frame the device
-    // has taken is there now, the thread's conversion taking no time: wait for that. On
-    // real time the frame comes when it is converted.
+    // has taken is there now, the thread's copy taking no time: wait for that. On
+    // real time the frame comes when it is copied out.
     const bool virtualTime = dynamic_cast<VirtualClock*>(&clock()) != nullptr;
     const uint64_t taken = virtualTime ? s.stream->framesTaken() : 0;
     if (taken) {
         std::unique_lock<std::mutex> l(s.lock);
         const uint64_t starts = s.starts;
-        s.changed.wait_for(l, kConvertWait,
+        s.changed.wait_for(l, kCopyWait,
                            [&] { return s.dead || s.starts != starts || s.newestNumber >= taken; });
     }
-    std::lock_guard<std::mutex> g(s.lock);
-    if (s.produced == seen)
+    uint32_t at = 0;
+    {
+        std::lock_guard<std::mutex> g(s.lock);
+        if (s.produced == seen)
+            return false;
+        std::swap(m_raw, s.newest);
+        at = s.newestAt;
+        m_frames = static_cast<double>(s.produced);
+    }
+    // Decoded here, once per frame taken; a spoilt frame is dropped and the last good one
+    // stays.
+    cv::Mat frame;
+    if (!decodeRaw(m_raw, frame))
         return false;
-    m_frame = s.newest;
-    m_frameAt = s.newestAt;
-    m_frames = static_cast<double>(s.produced);
+    m_frame = frame;
+    m_frameAt = at;
     m_grabbed = true;
     return true;
 }

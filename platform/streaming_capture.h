@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace platform
 {
@@ -13,6 +14,18 @@ namespace platform
 // Whether a frame size asks for MJPEG: uncompressed YUYV (2 bytes a pixel) cannot reach
 // 15 frames a second through a USB 2.0 bus's isochronous share.
 bool needsCompression(int width, int height);
+
+// A frame as the device sent it (YUYV rows stride bytes apart, or one MJPEG picture): only
+// the frames a pass takes are decoded, not every one the camera sends.
+struct RawFrame {
+    std::vector<uint8_t> bytes;
+    bool mjpeg = false;
+    int width = 0, height = 0;
+    size_t stride = 0; // YUYV only; 0: width * 2
+};
+
+// False (and an empty bgr) for bytes that do not make the frame, such as a broken JPEG.
+bool decodeRaw(const RawFrame& raw, cv::Mat& bgr);
 
 // One device's stream, driven by the capture thread alone (never called concurrently).
 class FrameStream
@@ -23,11 +36,12 @@ public:
     virtual int start() = 0;
     // Stops streaming; a device that has gone is also let go (the thread's last call).
     virtual void stop() = 0;
-    // Waits up to timeoutMs for a frame and gives the newest the device holds: 0 with a BGR
-    // frame, the clock tick when the device took it and its number (counting from 1 since
+    // Waits up to timeoutMs for a frame and gives the newest the device holds: 0 with its
+    // bytes, the clock tick when the device took it and its number (counting from 1 since
     // the start), or an errno (EAGAIN timeout, EINTR interrupted, ENODEV gone, EINVAL not
     // streaming).
-    virtual int read(cv::Mat& bgr, uint32_t& capturedAt, uint64_t& number, uint32_t timeoutMs) = 0;
+    virtual int read(RawFrame& frame, uint32_t& capturedAt, uint64_t& number,
+                     uint32_t timeoutMs) = 0;
     // Frame size and format for the next start; the device may adjust the size.
     virtual bool setSize(int width, int height) = 0;
     virtual double get(int property) = 0;
@@ -50,7 +64,7 @@ public:
     StreamingCapture& operator=(const StreamingCapture&) = delete;
 
     // True when a frame newer than the last grabbed one has come. Never waits for the
-    // camera; a frame the driver already holds is waited for while the thread converts it.
+    // camera; a frame the driver already holds is waited for while the thread copies it out.
     bool grab() override;
     // The frame of the last successful grab, while the device is there.
     bool retrieve(cv::Mat& frame) override;
@@ -63,6 +77,7 @@ public:
 
 private:
     std::shared_ptr<Shared> m_shared;
+    RawFrame m_raw; // the last one taken, its buffer kept for the next
     cv::Mat m_frame;
     bool m_grabbed = false;
     uint32_t m_frameAt = 0;

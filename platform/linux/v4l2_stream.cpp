@@ -1,7 +1,6 @@
 #include "platform/linux/v4l2_stream.h"
 
 #include "platform/clock.h"
-#include "platform/frame_decode.h"
 
 #include <linux/videodev2.h>
 
@@ -20,7 +19,7 @@ namespace platform
 namespace
 {
 
-// Enough for the driver to fill one while we decode another, as the capture library asked.
+// Enough for the driver to fill some while we copy one out, as the capture library asked.
 constexpr uint32_t kBufferCount = 4;
 // Bounds on what a misbehaving driver could make us loop over.
 constexpr uint32_t kMaxFormats = 64;
@@ -102,7 +101,7 @@ public:
             closeNode();
     }
 
-    int read(cv::Mat& bgr, uint32_t& capturedAt, uint64_t& number, uint32_t timeoutMs) override
+    int read(RawFrame& frame, uint32_t& capturedAt, uint64_t& number, uint32_t timeoutMs) override
     {
         if (m_dead)
             return ENODEV;
@@ -125,7 +124,7 @@ public:
             return lose();
         if (!(fds[0].revents & POLLIN))
             return EAGAIN;
-        return takeNewest(bgr, capturedAt, number);
+        return takeNewest(frame, capturedAt, number);
     }
 
     bool setSize(int width, int height) override
@@ -283,8 +282,9 @@ private:
     }
 
     // Drains the done queue, oldest first as the driver hands them out, giving every
-    // buffer but the newest straight back; decodes the newest only.
-    int takeNewest(cv::Mat& bgr, uint32_t& capturedAt, uint64_t& number)
+    // buffer but the newest straight back; the newest is copied out (the decoding is left to
+    // whoever takes it) and given back too, so the driver has every buffer to fill.
+    int takeNewest(RawFrame& frame, uint32_t& capturedAt, uint64_t& number)
     {
         v4l2_buffer newest{};
         bool have = false;
@@ -304,43 +304,30 @@ private:
         }
         if (!have)
             return EAGAIN;
-        // The bytes are copied out and the buffer given straight back, so that the driver
-        // has every buffer to fill while a large frame is decoded.
-        const bool copied = newest.index < m_buffers.size() && copyOut(newest);
+        const bool ok = newest.index < m_buffers.size() && copyOut(newest, frame);
         if (call(VIDIOC_QBUF, &newest) == ENODEV)
             return ENODEV;
-        const bool ok = copied && decode(bgr);
-        // A frame the camera spoilt (a broken JPEG, a short transfer) is dropped.
-        if (!ok) {
-            bgr.release();
+        // A frame the driver marked spoilt (a short transfer) is dropped.
+        if (!ok)
             return EAGAIN;
-        }
         capturedAt = stampOf(newest);
         number = static_cast<uint64_t>(newest.sequence) + 1;
         m_taken = number;
         return 0;
     }
 
-    bool copyOut(const v4l2_buffer& b)
+    bool copyOut(const v4l2_buffer& b, RawFrame& frame) const
     {
-        if (b.flags & V4L2_BUF_FLAG_ERROR)
-            return false;
+        const bool mjpeg = m_format == V4L2_PIX_FMT_MJPEG || m_format == V4L2_PIX_FMT_JPEG;
+        if ((b.flags & V4L2_BUF_FLAG_ERROR) || (!mjpeg && m_format != V4L2_PIX_FMT_YUYV))
+            return false; // spoilt, or a format we never asked for
         const Mapping& m = m_buffers[b.index];
-        m_copy.assign(m.data, m.data + std::min<size_t>(b.bytesused, m.length));
+        frame.bytes.assign(m.data, m.data + std::min<size_t>(b.bytesused, m.length));
+        frame.mjpeg = mjpeg;
+        frame.width = m_width;
+        frame.height = m_height;
+        frame.stride = m_stride;
         return true;
-    }
-
-    bool decode(cv::Mat& bgr) const
-    {
-        switch (m_format) {
-        case V4L2_PIX_FMT_MJPEG:
-        case V4L2_PIX_FMT_JPEG:
-            return decodeMjpeg(m_copy.data(), m_copy.size(), bgr);
-        case V4L2_PIX_FMT_YUYV:
-            return decodeYuyv(m_copy.data(), m_copy.size(), m_width, m_height, m_stride, bgr);
-        default:
-            return false; // a format we never asked for
-        }
     }
 
     // The buffer's own time on the platform clock where the driver stamps with the
@@ -362,7 +349,6 @@ private:
     int m_wake;
     std::vector<uint32_t> m_offered;
     std::vector<Mapping> m_buffers;
-    std::vector<uint8_t> m_copy; // the frame being decoded
     bool m_allocated = false;
     bool m_streaming = false;
     int m_wantWidth = 0, m_wantHeight = 0;

@@ -1,6 +1,6 @@
 // A V4L2 capture node streamed by the capture thread itself: one format negotiation per
 // start, memory-mapped buffers, a poll that stop and interrupt cut short, every ready
-// buffer drained and only the newest decoded. A node that reports itself gone (ENODEV,
+// buffer drained and only the newest kept. A node that reports itself gone (ENODEV,
 // POLLERR, POLLHUP) is never touched again.
 #pragma once
 

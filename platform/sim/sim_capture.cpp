@@ -1,6 +1,5 @@
 // A rig camera behind the capture interface, read as a V4L2 camera is: a thread dequeues
 // the device's YUYV or MJPEG buffers and converts them. Files are real files either way.
-#include "platform/frame_decode.h"
 #include "platform/opencv_capture.h"
 #include "platform/sim/sim_backends.h"
 #include "platform/streaming_capture.h"
@@ -32,22 +31,23 @@ public:
     // Only its own stream: the device may stream for a newer capture by now.
     void stop() override { scopesim::stopStream(m_id, this); }
 
-    int read(cv::Mat& bgr, uint32_t& capturedAt, uint64_t& number, uint32_t timeoutMs) override
+    int read(RawFrame& frame, uint32_t& capturedAt, uint64_t& number, uint32_t timeoutMs) override
     {
         if (!alive())
             return ENODEV;
         scopesim::StreamBuffer b;
-        // Only the newest frame is converted: the others would be thrown away anyway.
         const int r = scopesim::dequeueBuffer(m_id, b, timeoutMs, true, this);
         if (r != 0)
             return r;
-        const bool ok = b.format == scopesim::PixelFormat::Mjpeg
-                            ? decodeMjpeg(b.bytes, bgr)
-                            : decodeYuyv(b.bytes, b.width, b.height, bgr);
+        frame.bytes = std::move(b.bytes);
+        frame.mjpeg = b.format == scopesim::PixelFormat::Mjpeg;
+        frame.width = b.width;
+        frame.height = b.height;
+        frame.stride = 0;
         // The rig counts from its start; callers compare with the clock.
         capturedAt = scopesim::clockTimeOf(b.capturedAt);
         number = b.sequence + 1;
-        return ok ? 0 : EAGAIN; // a corrupt buffer is skipped, as the library does
+        return 0;
     }
 
     bool setSize(int width, int height) override
