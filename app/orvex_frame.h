@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/skin_geometry.h"
+#include "app/window_ids.h"
 
 #include <wx/aboutdlg.h>
 #include <wx/frame.h>
@@ -18,23 +19,21 @@ class COrvexScreenBase;
 class COrvexBrowsePanelBase;
 class SkinBitmap;
 class WheelFilter;
-namespace platform {
+namespace platform
+{
 class HotplugMonitor;
 }
 
-constexpr int ID_FRAME_TIMER = 1000;
-constexpr int ID_FULLSCREEN = 12394;
-constexpr int ID_ABOUT = 12400;
-
 class COrvexFrame;
 extern COrvexFrame* g_MainFrame;
-extern int g_SettleTime;      // ms; drawing is held off while positive
-extern int g_InfoTime;        // notice display countdown
-extern wxString g_LastFileName;  // the notice text
+extern int g_SettleTime;        // ms; drawing is held off while positive
+extern int g_InfoTime;          // notice display countdown
+extern wxString g_LastFileName; // the notice text
 extern wxString g_StatusText;
 extern wxColour g_StatusColour;
 
-class COrvexFrame : public wxFrame {
+class COrvexFrame : public wxFrame
+{
 public:
     COrvexFrame(const wxString& title, const wxPoint& pos, const wxSize& size);
     ~COrvexFrame() override;
@@ -97,7 +96,8 @@ private:
     wxTimer m_timer;
     wxIcon m_icon;
     wxBitmap m_canvas;
-    wxBitmap m_topLeftTile, m_bottomLeftTile, m_sideTile, m_rightTile, m_topBarTile, m_bottomBarTile;
+    wxBitmap m_topLeftTile, m_bottomLeftTile, m_sideTile, m_rightTile, m_topBarTile,
+        m_bottomBarTile;
     COrvexBackground* m_background = nullptr;
     wxBitmap m_statusBitmap;
     SkinBitmap* m_statusLabel = nullptr;

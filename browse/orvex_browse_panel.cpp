@@ -5,6 +5,7 @@
 #include "app/orvex_state.h"
 #include "app/picture_settings.h"
 #include "app/skin_bitmap.h"
+#include "app/window_ids.h"
 #include "browse/bounded_photo.h"
 #include "browse/browse_panel_geometry.h"
 #include "browse/orvex_browse_image.h"
@@ -23,10 +24,12 @@ namespace
 const char* kFilterNames[6] = {"browse_all_off.bmp",   "browse_all_on.bmp",
                                "browse_photo_off.bmp", "browse_photo_on.bmp",
                                "browse_video_off.bmp", "browse_video_on.bmp"};
-constexpr int kFilterIds[3] = {12344, 12345, 12346};
+constexpr int kFilterIds[3] = {ID_STRIP_FILTER_ALL, ID_STRIP_FILTER_PHOTO, ID_STRIP_FILTER_VIDEO};
+// A filter button's id gives its filter by offset.
+static_assert(ID_STRIP_FILTER_PHOTO - ID_STRIP_FILTER_ALL == FilterPhoto - FilterAll &&
+              ID_STRIP_FILTER_VIDEO - ID_STRIP_FILTER_ALL == FilterVideo - FilterAll);
 // Photos are decoded at the smallest DCT scale that still leaves twice the largest thumbnail.
 constexpr int kThumbnailDecodeWidth = 320, kThumbnailDecodeHeight = 240;
-constexpr int kPrevId = 12340, kNextId = 12341, kSlotId = 12330, kDeleteId = 12335;
 } // namespace
 
 COrvexBrowsePanel::COrvexBrowsePanel(wxWindow* parent, const wxPoint& pos, const wxSize& size)
@@ -41,12 +44,12 @@ COrvexBrowsePanel::COrvexBrowsePanel(wxWindow* parent, const wxPoint& pos, const
         b->Bind(wxEVT_LEFT_DOWN, &COrvexBrowsePanel::onControlDown, this);
         m_filterButtons[static_cast<size_t>(i)] = b;
     }
-    m_prev =
-        new wxBitmapButton(parent, kPrevId, loadSkinPicture("browse_prev_release.bmp", 108, 36),
-                           wxPoint(x + 10, y + 78), wxSize(108, 36), wxBU_AUTODRAW | wxBORDER_NONE);
+    m_prev = new wxBitmapButton(
+        parent, ID_STRIP_PREV, loadSkinPicture("browse_prev_release.bmp", 108, 36),
+        wxPoint(x + 10, y + 78), wxSize(108, 36), wxBU_AUTODRAW | wxBORDER_NONE);
     m_prev->SetBitmapPressed(loadSkinPicture("browse_prev_click.bmp", 108, 36));
     m_next = new wxBitmapButton(
-        parent, kNextId, loadSkinPicture("browse_next_release.bmp", 108, 36),
+        parent, ID_STRIP_NEXT, loadSkinPicture("browse_next_release.bmp", 108, 36),
         wxPoint(x + 10, y + h - 44), wxSize(108, 36), wxBU_AUTODRAW | wxBORDER_NONE);
     m_next->SetBitmapPressed(loadSkinPicture("browse_next_click.bmp", 108, 36));
     for (wxBitmapButton* b : {m_prev, m_next})
@@ -57,12 +60,12 @@ COrvexBrowsePanel::COrvexBrowsePanel(wxWindow* parent, const wxPoint& pos, const
     m_deletePictures[0] = loadSkinPicture("cancel_release.bmp", 24, 24);
     m_deletePictures[1] = loadSkinPicture("cancel_click.bmp", 24, 24);
     for (int k = 0; k < 4; ++k) {
-        auto* s = new COrvexBrowseImage(wxSize(132, 100), parent, kSlotId + k,
+        auto* s = new COrvexBrowseImage(wxSize(132, 100), parent, ID_STRIP_SLOT + k,
                                         wxPoint(x + 16, y + 124 + 100 * k));
         s->Bind(wxEVT_LEFT_DOWN, &COrvexBrowsePanel::onControlDown, this);
         m_slots[static_cast<size_t>(k)] = s;
-        auto* d =
-            new SkinBitmap(s, kDeleteId + k, m_deletePictures[0], wxPoint(0, 0), wxSize(24, 24));
+        auto* d = new SkinBitmap(s, ID_STRIP_DELETE + k, m_deletePictures[0], wxPoint(0, 0),
+                                 wxSize(24, 24));
         d->Bind(wxEVT_LEFT_DOWN, &COrvexBrowsePanel::onControlDown, this);
         d->Hide();
         m_deleteIcons[static_cast<size_t>(k)] = d;
@@ -431,12 +434,12 @@ void COrvexBrowsePanel::onControlDown(wxMouseEvent& event)
     if (busy())
         return;
     const int id = event.GetId();
-    if (id >= kSlotId && id < kSlotId + 4)
-        selectSlot(id - kSlotId);
-    else if (id >= kDeleteId && id < kDeleteId + 4)
-        deleteFile(id - kDeleteId);
-    else if (id >= 12344 && id <= 12346)
-        scanFolder(id - 12342);
+    if (id >= ID_STRIP_SLOT && id < ID_STRIP_SLOT + 4)
+        selectSlot(id - ID_STRIP_SLOT);
+    else if (id >= ID_STRIP_DELETE && id < ID_STRIP_DELETE + 4)
+        deleteFile(id - ID_STRIP_DELETE);
+    else if (id >= ID_STRIP_FILTER_ALL && id <= ID_STRIP_FILTER_VIDEO)
+        scanFolder(FilterAll + (id - ID_STRIP_FILTER_ALL));
 }
 
 void COrvexBrowsePanel::onPrev(wxCommandEvent&)

@@ -19,7 +19,6 @@
 namespace
 {
 constexpr int kTab = 2;
-constexpr int kTabId = 12301;
 constexpr int kTabY = 133;
 constexpr int kToolIds[3] = {ID_BROWSE_SNAPSHOT, ID_BROWSE_MIRROR, ID_BROWSE_ROTATE};
 const char* const kToolPictures[6] = {"snap_release.bmp",   "snap_click.bmp",
@@ -38,7 +37,7 @@ COrvexBrowseState::COrvexBrowseState(wxWindow* parent, const wxPoint& origin)
 {
     m_origin = origin;
     m_panel = origin;
-    createTabButton(kTab, kTabId, kTabY);
+    createTabButton(kTab, ID_TAB_BROWSE, kTabY);
 
     loadToolPictures(108, 108);
     for (size_t i = 0; i < 3; ++i) {

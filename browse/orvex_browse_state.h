@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/orvex_state.h"
+#include "app/window_ids.h"
 #include "browse/media_catalogue.h"
 #include "capture/zoom_control.h"
 
@@ -15,10 +16,6 @@
 class SkinBitmap;
 class COrvexVideoControlBox;
 class wxScrollBar;
-
-constexpr int ID_BROWSE_SNAPSHOT = 12310;
-constexpr int ID_BROWSE_MIRROR = 12311;
-constexpr int ID_BROWSE_ROTATE = 12312;
 
 class COrvexBrowseState : public COrvexState
 {

@@ -3,10 +3,9 @@
 #pragma once
 
 #include "app/skin_bitmap.h"
+#include "app/window_ids.h"
 
 #include <algorithm>
-
-constexpr int ID_PROGRESS_BAR = 12355;
 
 class COrvexProgressBar : public SkinBitmap
 {

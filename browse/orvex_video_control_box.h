@@ -2,6 +2,7 @@
 // buttons. It does not paint the video; the screen's pass asks it for one frame at a time.
 #pragma once
 
+#include "app/window_ids.h"
 #include "browse/key_frame_reader.h"
 #include "browse/video_source.h"
 
@@ -15,10 +16,6 @@
 class SkinBitmap;
 class COrvexProgressBar;
 class wxMouseCaptureLostEvent;
-
-constexpr int ID_VIDEO_STOP = 12320;
-constexpr int ID_VIDEO_PLAY = 12321;
-constexpr int ID_VIDEO_PAUSE = 12322;
 
 enum PlayState { PlayNone = 0, PlayPlaying = 1, PlayPaused = 2 };
 

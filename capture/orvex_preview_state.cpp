@@ -5,6 +5,7 @@
 #include "app/orvex_frame.h"
 #include "app/picture_settings.h"
 #include "app/skin_bitmap.h"
+#include "app/window_ids.h"
 #include "capture/em2800_prop.h"
 #include "capture/preview_layout.h"
 #include "capture/time_span.h"
@@ -22,13 +23,17 @@
 namespace
 {
 constexpr int kTab = 1;
-constexpr int kTabId = 12300;
 constexpr int kTabY = 20;
-constexpr int kToolIds[4] = {12310, 12311, 12312, 12313};
+constexpr int kToolIds[4] = {ID_PREVIEW_SNAPSHOT, ID_PREVIEW_RECORD, ID_PREVIEW_MIRROR,
+                             ID_PREVIEW_ROTATE};
 const char* const kToolPictures[8] = {
     "snap_release.bmp",   "snap_click.bmp",   "rec_release.bmp",    "rec_click.bmp",
     "mirror_release.bmp", "mirror_click.bmp", "rotate_release.bmp", "rotate_click.bmp"};
 enum Tool { ToolSnapshot, ToolRecord, ToolMirror, ToolRotate };
+// The box names its controls itself still: the list must give them the same numbers.
+static_assert(ID_LED_DOWN == ID_BOX_LED_DOWN && ID_LED_UP == ID_BOX_LED_UP &&
+              ID_BOOST == ID_BOX_BOOST && ID_ROTATE == ID_BOX_ROTATE &&
+              ID_LED_SWITCH == ID_BOX_LED_SWITCH);
 // A camera that has sent no new frame for this long gives nothing.
 constexpr uint32_t kNoFrameMs = 1000;
 // A camera re-opened on tube input: its settling pause, then how long its first frame
@@ -42,7 +47,7 @@ COrvexPreviewState::COrvexPreviewState(wxWindow* parent, const wxPoint& origin)
 {
     m_origin = origin;
     m_modelIndex.fill(-1);
-    createTabButton(kTab, kTabId, kTabY);
+    createTabButton(kTab, ID_TAB_PREVIEW, kTabY);
 
     loadToolPictures(108, 108);
     for (int i = 0; i < 4; ++i) {
@@ -57,8 +62,8 @@ COrvexPreviewState::COrvexPreviewState(wxWindow* parent, const wxPoint& origin)
 
     m_zoom = std::make_unique<ZoomControl>(*this, parent, origin);
 
-    m_cameraList = new wxComboBox(parent, 12390, wxEmptyString, wxDefaultPosition, wxDefaultSize, 0,
-                                  nullptr, wxCB_READONLY);
+    m_cameraList = new wxComboBox(parent, ID_CAMERA_LIST, wxEmptyString, wxDefaultPosition,
+                                  wxDefaultSize, 0, nullptr, wxCB_READONLY);
     m_cameraList->Hide();
     m_cameraList->Clear();
 
@@ -436,7 +441,7 @@ void COrvexPreviewState::onToolDown(wxMouseEvent& event)
         return;
     const int id = event.GetId();
     // Snapshot, record and rotate act on the camera the search is choosing.
-    if (!afterSearch([this, id] { toolDown(id); }, id != 12312))
+    if (!afterSearch([this, id] { toolDown(id); }, id != ID_PREVIEW_MIRROR))
         toolDown(id);
 }
 
@@ -445,20 +450,20 @@ void COrvexPreviewState::toolDown(int id)
     if (g_SettleTime > 0)
         return;
     switch (id) {
-    case 12310:
+    case ID_PREVIEW_SNAPSHOT:
         if (g_ButtonSource != 2) {
             g_ButtonSource = 1;
             snapshotPress();
         }
         break;
-    case 12311:
+    case ID_PREVIEW_RECORD:
         if (g_ButtonSource == 0)
             toggleRecord();
         break;
-    case 12312:
+    case ID_PREVIEW_MIRROR:
         mirrorToggle();
         break;
-    case 12313:
+    case ID_PREVIEW_ROTATE:
         m_ioBox->stepRotation();
         updateRotateLook();
         break;
@@ -477,7 +482,7 @@ void COrvexPreviewState::onToolUp(wxMouseEvent& event)
 
 void COrvexPreviewState::toolUp(int id)
 {
-    if (id == 12310 && g_ButtonSource == 1) {
+    if (id == ID_PREVIEW_SNAPSHOT && g_ButtonSource == 1) {
         g_Freeze = false;
         g_ButtonSource = 0;
     }

@@ -6,6 +6,7 @@
 #include "app/orvex_frame.h"
 #include "app/screen_base.h"
 #include "app/skin_bitmap.h"
+#include "app/window_ids.h"
 #include "browse/orvex_browse_panel.h"
 #include "pipeline/time_stamp.h"
 #include "platform/clock.h"
@@ -32,14 +33,7 @@
 namespace
 {
 constexpr int kTab = 3;
-constexpr int kTabId = 12302;
 constexpr int kTabY = 246;
-constexpr int kFolderIconId = 12310;
-constexpr int kStampIconId = 12311;
-constexpr int kRadioId = 12350;
-constexpr int kConfirmId = 12391;
-constexpr int kCancelId = 12392;
-constexpr int kAddId = 12393;
 constexpr int kClickTicks = 4;
 const char* const kRadioLabels[4] = {"OFF", "YYYY/MM/DD", "MM/DD/YYYY", "DD/MM/YYYY"};
 const char* const kIconNames[4] = {"select_dir_off.bmp", "select_dir_on.bmp", "timestamp_off.bmp",
@@ -89,15 +83,15 @@ COrvexSetupState::COrvexSetupState(wxWindow* parent, const wxPoint& origin)
     : COrvexState(parent, StateSetup, origin)
 {
     m_origin = origin;
-    createTabButton(kTab, kTabId, kTabY);
+    createTabButton(kTab, ID_TAB_SETUP, kTabY);
     for (int i = 0; i < 4; ++i)
         m_iconPictures[i] = loadSkinPicture(kIconNames[i]);
     for (int i = 0; i < 6; ++i)
         m_buttonPictures[i] = loadSkinPicture(kButtonNames[i]);
 
-    m_icons[0] = new SkinBitmap(parent, kFolderIconId, m_iconPictures[0], wxDefaultPosition,
+    m_icons[0] = new SkinBitmap(parent, ID_SETUP_FOLDER, m_iconPictures[0], wxDefaultPosition,
                                 wxSize(108, 108));
-    m_icons[1] = new SkinBitmap(parent, kStampIconId, m_iconPictures[2], wxDefaultPosition,
+    m_icons[1] = new SkinBitmap(parent, ID_SETUP_STAMP, m_iconPictures[2], wxDefaultPosition,
                                 wxSize(108, 108));
     m_page = new SkinBitmap(parent, wxID_ANY, wxNullBitmap, wxDefaultPosition, wxSize(624, 464));
     m_tree = new wxGenericDirCtrl(m_page, wxID_ANY, g_StoragePath, wxPoint(0, 0), wxSize(624, 464),
@@ -108,13 +102,13 @@ COrvexSetupState::COrvexSetupState(wxWindow* parent, const wxPoint& origin)
     m_tree->GetTreeCtrl()->Bind(wxEVT_TREE_END_LABEL_EDIT, &COrvexSetupState::onEndLabelEdit, this);
     for (int i = 0; i < 4; ++i) {
         m_radios[i] =
-            new wxRadioButton(m_page, kRadioId + i, kRadioLabels[i], wxPoint(40, 20 + 40 * i),
-                              wxSize(200, 20), i == 0 ? wxRB_GROUP : 0);
+            new wxRadioButton(m_page, ID_SETUP_STAMP_FORMAT + i, kRadioLabels[i],
+                              wxPoint(40, 20 + 40 * i), wxSize(200, 20), i == 0 ? wxRB_GROUP : 0);
         m_radios[i]->Bind(wxEVT_RADIOBUTTON, &COrvexSetupState::onRadio, this);
     }
     m_sampleView =
         new SkinBitmap(m_page, wxID_ANY, wxNullBitmap, wxPoint(240, 40), wxSize(320, 240));
-    const int ids[3] = {kConfirmId, kCancelId, kAddId};
+    const int ids[3] = {ID_SETUP_CONFIRM, ID_SETUP_CANCEL, ID_SETUP_ADD};
     for (int i = 0; i < 3; ++i)
         m_buttons[i] = new SkinBitmap(parent, ids[i], m_buttonPictures[2 * i], wxDefaultPosition,
                                       wxSize(80, 80));
@@ -142,19 +136,19 @@ void COrvexSetupState::onClick(wxMouseEvent& event)
 {
     event.Skip();
     switch (event.GetId()) {
-    case kFolderIconId:
+    case ID_SETUP_FOLDER:
         showFolderPage();
         break;
-    case kStampIconId:
+    case ID_SETUP_STAMP:
         showStampPage();
         break;
-    case kConfirmId:
+    case ID_SETUP_CONFIRM:
         confirm();
         break;
-    case kCancelId:
+    case ID_SETUP_CANCEL:
         cancel();
         break;
-    case kAddId:
+    case ID_SETUP_ADD:
         addFolder();
         break;
     default:
@@ -165,7 +159,7 @@ void COrvexSetupState::onClick(wxMouseEvent& event)
 void COrvexSetupState::onRadio(wxCommandEvent& event)
 {
     event.Skip();
-    chooseStamp(event.GetId() - kRadioId);
+    chooseStamp(event.GetId() - ID_SETUP_STAMP_FORMAT);
 }
 
 void COrvexSetupState::chooseStamp(int format)
@@ -193,8 +187,8 @@ void COrvexSetupState::confirm()
         const int err = errno;
         logLine("Storage folder not changed: %s is not writable (%s)\n", path.c_str(),
                 std::strerror(err));
-        showFailureNotice(wxString::FromUTF8("Storage folder not changed: " +
-                                             std::string(std::strerror(err))));
+        showFailureNotice(
+            wxString::FromUTF8("Storage folder not changed: " + std::string(std::strerror(err))));
         return;
     }
     g_StoragePath = chosen;
