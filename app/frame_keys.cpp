@@ -10,6 +10,9 @@
 #include <wx/treectrl.h>
 #include <wx/utils.h>
 
+#include <algorithm>
+#include <iterator>
+
 namespace
 {
 
@@ -31,6 +34,70 @@ int tableCode(const wxKeyEvent& event)
         return '0' + (code - WXK_NUMPAD0);
     return code;
 }
+
+enum class KeyAction {
+    Enter,
+    CtrlP,
+    CtrlR,
+    CtrlS,
+    Escape,
+    Space,
+    Slot, // the strip's slot for the digit
+    ShowAll,
+    ShowPhotos,
+    ShowVideos,
+    Delete,
+    Left,
+    WheelUp,
+    Right,
+    WheelDown,
+    F1,
+    F2,
+    F3,
+    FullScreen,
+    PagePrev,
+    PageNext,
+};
+
+struct KeyBinding {
+    int code; // as tableCode gives it
+    bool altNeeded;
+    KeyAction action;
+};
+
+// The numbers the program always went by (callers hand dispatchKey such numbers).
+static_assert(WXK_RETURN == 13 && WXK_CONTROL_P == 16 && WXK_CONTROL_R == 18 &&
+              WXK_CONTROL_S == 19 && WXK_ESCAPE == 27 && WXK_SPACE == 32 && WXK_DELETE == 127);
+static_assert(WXK_LEFT == 314 && WXK_UP == 315 && WXK_RIGHT == 316 && WXK_DOWN == 317);
+static_assert(WXK_F1 == 340 && WXK_F2 == 341 && WXK_F3 == 342 && WXK_F11 == 350);
+static_assert(WXK_PAGEUP == 366 && WXK_PAGEDOWN == 367);
+
+constexpr KeyBinding kKeyTable[] = {
+    {WXK_RETURN, false, KeyAction::Enter},
+    {WXK_CONTROL_P, false, KeyAction::CtrlP},
+    {WXK_CONTROL_R, false, KeyAction::CtrlR},
+    {WXK_CONTROL_S, false, KeyAction::CtrlS},
+    {WXK_ESCAPE, false, KeyAction::Escape},
+    {WXK_SPACE, false, KeyAction::Space},
+    {'1', false, KeyAction::Slot},
+    {'2', false, KeyAction::Slot},
+    {'3', false, KeyAction::Slot},
+    {'4', false, KeyAction::Slot},
+    {'a', true, KeyAction::ShowAll},
+    {'p', true, KeyAction::ShowPhotos},
+    {'v', true, KeyAction::ShowVideos},
+    {WXK_DELETE, false, KeyAction::Delete},
+    {WXK_LEFT, false, KeyAction::Left},
+    {WXK_UP, false, KeyAction::WheelUp},
+    {WXK_RIGHT, false, KeyAction::Right},
+    {WXK_DOWN, false, KeyAction::WheelDown},
+    {WXK_F1, false, KeyAction::F1},
+    {WXK_F2, false, KeyAction::F2},
+    {WXK_F3, false, KeyAction::F3},
+    {WXK_F11, false, KeyAction::FullScreen},
+    {WXK_PAGEUP, false, KeyAction::PagePrev},
+    {WXK_PAGEDOWN, false, KeyAction::PageNext},
+};
 
 } // namespace
 
@@ -76,86 +143,85 @@ void COrvexFrame::dispatchKey(int code, bool alt)
     COrvexBrowsePanelBase* panel = m_browsePanel;
     if (!s)
         return;
-    switch (code) {
-    case 13:
+    const KeyBinding* key = std::find_if(std::begin(kKeyTable), std::end(kKeyTable),
+                                         [code](const KeyBinding& k) { return k.code == code; });
+    if (key == std::end(kKeyTable) || (key->altNeeded && !alt))
+        return;
+    switch (key->action) {
+    case KeyAction::Enter:
         s->keyEnter();
         break;
-    case 16:
+    case KeyAction::CtrlP:
         s->keyCtrlP();
         break;
-    case 18:
+    case KeyAction::CtrlR:
         s->keyCtrlR();
         break;
-    case 19:
+    case KeyAction::CtrlS:
         s->keyCtrlS();
         break;
-    case 27:
+    case KeyAction::Escape:
         // Full screen may hide its exit button (a missing picture): Escape always leaves it.
         if (g_FullScreen)
             toggleFullScreen();
         else
             s->keyEscape();
         break;
-    case 32:
+    case KeyAction::Space:
         s->keySpace();
         break;
-    case 49:
-    case 50:
-    case 51:
-    case 52:
+    case KeyAction::Slot:
         if (panel)
-            panel->selectSlot(code - 49);
+            panel->selectSlot(code - '1');
         break;
-    case 97:
-        if (alt && panel)
+    case KeyAction::ShowAll:
+        if (panel)
             panel->scanFolder(FilterAll);
         break;
-    case 112:
-        if (alt && panel)
+    case KeyAction::ShowPhotos:
+        if (panel)
             panel->scanFolder(FilterPhoto);
         break;
-    case 118:
-        if (alt && panel)
+    case KeyAction::ShowVideos:
+        if (panel)
             panel->scanFolder(FilterVideo);
         break;
-    case 127:
+    case KeyAction::Delete:
         if (panel && panel->isViewing())
             panel->deleteFile(panel->selectedSlot());
         break;
-    case 314:
+    case KeyAction::Left:
         s->keyLeft();
         break;
-    case 315:
+    case KeyAction::WheelUp:
         s->wheelStep(-1);
         break;
-    case 316:
+    case KeyAction::Right:
         s->keyRight();
         break;
-    case 317:
+    case KeyAction::WheelDown:
         s->wheelStep(1);
         break;
-    case 340:
+    case KeyAction::F1:
         s->keyF1();
         break;
-    case 341:
+    case KeyAction::F2:
         s->keyF2();
         break;
-    case 342:
+    case KeyAction::F3:
         s->keyF3();
         break;
-    case 350:
+    case KeyAction::FullScreen:
         if (s->id() != StateSetup)
             toggleFullScreen();
         break;
-    case 366:
+    case KeyAction::PagePrev:
         if (panel)
             panel->pagePrev();
         break;
-    case 367:
+    case KeyAction::PageNext:
         if (panel)
             panel->pageNext();
-        break;
-    default:
         break;
     }
 }
