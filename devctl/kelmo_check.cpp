@@ -4,6 +4,7 @@
 
 #include "app/data_files.h"
 #include "devctl/scope_registers.h"
+#include "devctl/scope_unit.h"
 #include "platform/clock.h"
 
 #include <cstdlib>
@@ -48,7 +49,7 @@ bool matchesBars(const uint8_t* row)
 }
 } // namespace
 
-bool COrvexIOControlBox::checkKelmo(bool restore)
+bool ScopeUnit::checkKelmo(bool restore)
 {
     if (restore) {
         writeRegister(BV_MODE_A16D8, scope::kTube, scope::kTubePicture, scope::kPictureLive);
@@ -57,7 +58,7 @@ bool COrvexIOControlBox::checkKelmo(bool restore)
     }
     if (!m_pEEPXU) {
         logLine("IOControlBox checkKelmo() m_pEEPXU=%s\n", "NULL");
-        if (m_openReply)
+        if (opening())
             missedLook(); // still opening
         return false;
     }

@@ -1,13 +1,13 @@
 // The strip under the family camera's picture: LED level bar, LED down/up buttons and the
-// boost, rotate and LED-switch icons. It owns the Bravik binding and the camera's extension
-// unit, polls the camera's tube, LED level and buttons, and tells the family camera apart by
-// its colour-bar test picture. The window itself stays hidden; its controls sit on the
-// parent beside it.
+// boost, rotate and LED-switch icons. It keeps the controls, their pictures and clicks, and
+// drives the camera's extension unit (a ScopeUnit) from them and from its timer; it tells the
+// family camera apart by its colour-bar test picture. The window itself stays hidden; its
+// controls sit on the parent beside it.
 #pragma once
 
 #include "devctl/box_channel.h"
-#include "devctl/bravik_library.h"
 #include "devctl/scope_registers.h"
+#include "devctl/scope_unit.h"
 
 #include <wx/bitmap.h>
 #include <wx/timer.h>
@@ -83,54 +83,43 @@ public:
                        std::optional<std::chrono::milliseconds> wait = std::nullopt);
 
     // Called when a unit that did not answer at its opening, or to the camera search, answers.
-    void onUnitAnswers(std::function<void()> fn) { m_onAnswer = std::move(fn); }
+    void onUnitAnswers(std::function<void()> fn) { m_unit->onUnitAnswers(std::move(fn)); }
     // The unit was found but does not answer its requests.
-    bool unitSilent() const { return m_bSilent; }
+    bool unitSilent() const { return m_unit->unitSilent(); }
     // An opening is under way (its answer is picked up by the box's watch).
-    bool opening() const { return m_openReply != nullptr; }
+    bool opening() const { return m_unit->opening(); }
 
     // The camera's extension unit for api()'s transfers; null when device control is
     // unavailable.
-    BVUnit* unit() const { return m_pEEPXU; }
-    bool libraryLoaded() const { return m_bravik.loaded(); }
+    BVUnit* unit() const { return m_unit->unit(); }
+    bool libraryLoaded() const { return m_unit->libraryLoaded(); }
     // The library's exports; all empty without the library.
-    const BravikApi& api() const { return m_bravik.api(); }
+    const BravikApi& api() const { return m_unit->api(); }
 
     // What the box shows and commands, for the preview and for tests.
-    int ledLevel() const { return m_nLedLevel; }
-    int deviceLevel() const { return m_nDeviceLevel; }
+    int ledLevel() const { return m_unit->ledLevel(); }
+    int deviceLevel() const { return m_unit->deviceLevel(); }
     int rotation() const { return m_nRotation; }
-    int buttonCode() const { return m_nButtonCode; }
-    bool ledSwitch() const { return m_bLedSwitch; }
-    bool boost() const { return m_bBoost; }
-    bool levelPending() const { return m_bLevelPending; }
-    bool tubeAbsent() const { return m_bTubeAbsent; }
-    int ledMax() const { return m_nLedMax; }
+    int buttonCode() const { return m_unit->buttonCode(); }
+    bool ledSwitch() const { return m_unit->ledSwitch(); }
+    bool boost() const { return m_unit->boost(); }
+    bool levelPending() const { return m_unit->levelPending(); }
+    bool tubeAbsent() const { return m_unit->tubeAbsent(); }
+    int ledMax() const { return scope::kLedMax; }
     wxWindow* control(Control c) const { return m_controls[c].get(); }
     // Picture 2k is control k's release image, 2k + 1 its click image.
     const wxBitmap& picture(int i) const { return m_pictures[static_cast<size_t>(i)]; }
 
 private:
-    struct OpenReply;
-    struct PollReply;
-
-    // The library beside the program; false when there is none that loads.
-    bool loadLibrary();
+    // Starts the watch when the unit asks for ticks; it stops itself once they are done.
+    void watchUnit();
+    void onWatch(wxTimerEvent& event);
+    // The unit found answering at its opening.
+    void openingSteps();
+    void closingSteps();
+    void drawChanges(const ScopeUnit::PollStatus& status);
     void loadPictures(int w, int h);
     void showIconPictures();
-    void startOpen();
-    void pickUpOpen();
-    void finishOpen(const OpenReply& reply);
-    void releaseUnit();
-    void applyPoll(const PollReply& reply);
-    // The camera search could not ask the unit; it is run again once the unit answers.
-    void missedLook();
-    void noteSilent(const char* where);
-    void noteAnswering();
-    void onWatch(wxTimerEvent& event);
-    void openingSteps(uint16_t status);
-    void closingSteps();
-    void sendLedCommand();
     void onLedDown(wxCommandEvent& event);
     void onLedUp(wxCommandEvent& event);
     void onIconDown(wxMouseEvent& event);
@@ -139,35 +128,13 @@ private:
     const wxBitmap& releasePicture(Control c) const { return m_pictures[2 * size_t(c)]; }
     const wxBitmap& clickPicture(Control c) const { return m_pictures[2 * size_t(c) + 1]; }
 
-    BravikLibrary m_bravik;
-    std::unique_ptr<BoxChannel> m_channel;
-    std::shared_ptr<OpenReply> m_openReply; // an opening under way
-    std::shared_ptr<PollReply> m_pollReply; // a look under way
-    // Runs while an opening is under way or a silent unit is retried.
+    std::unique_ptr<ScopeUnit> m_unit;
+    // Runs while the unit asks for ticks.
     wxTimer m_watch;
-    std::function<void()> m_onAnswer;
-    BVFilterHolder* m_pFilter = nullptr;
-    BVUnit* m_pEEPXU = nullptr;
-    int m_nFoundVid = -1;
-    int m_nFoundPid = -1;
 
     std::array<wxBitmap, 10> m_pictures;
     // Children of the parent, not of the box; weak so a parent torn down first is noticed.
     std::array<wxWeakRef<wxWindow>, kControls> m_controls;
 
-    int m_nButtonCode = 0;
-    int m_nLedLevel = 0;
-    int m_nDeviceLevel = 0;
     int m_nRotation = 0;
-    bool m_bLedSwitch = false;
-    bool m_bLevelPending = false;
-    bool m_bBoost = false;
-    bool m_bTubeAbsent = false;
-    bool m_bPresent = false;       // the last look's answer
-    bool m_bSilent = false;        // the unit failed its last request
-    bool m_bRetrying = false;      // opened without an answer: opened again once a second
-    bool m_bMissedLook = false;    // a camera search went without the unit's answer
-    bool m_bLedCommandDue = false; // an LED command not sent yet
-    bool m_bBoostDue = false;      // a boost switch not sent yet
-    const int m_nLedMax = scope::kLedMax;
 };

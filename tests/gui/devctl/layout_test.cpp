@@ -1,7 +1,7 @@
 // The strip's controls: what is created, that they follow the layout, how the level bar is
 // painted and which picture each icon shows.
 #include "box_fixture.h"
-#include "fake_bravik_host.h"
+#include "unit/devctl/fake_bravik_host.h"
 
 #include "devctl/box_layout.h"
 
