@@ -194,4 +194,18 @@ TEST_F(CliOnRig, EepromWritePutsTheWriteProtectionBack)
     EXPECT_EQ(protection(), guard);
 }
 
+// The tool needs every export: a damaged install is refused by name before anything is called.
+TEST(CliLibrary, AnInstallLackingAnExportOrNotLoadingIsRefused)
+{
+    BravikLibrary library;
+    std::string error;
+    EXPECT_FALSE(loadWholeLibrary(library, FAKE_BRAVIK_DIR "/no_write/libBravik.so", &error));
+    EXPECT_EQ(error, "libBravik.so lacks BV_UvcWriteReg");
+    const std::string absent = FAKE_BRAVIK_DIR "/absent/libBravik.so";
+    EXPECT_FALSE(loadWholeLibrary(library, absent, &error));
+    EXPECT_EQ(error.rfind("cannot load " + absent + ": ", 0), 0u) << error;
+    EXPECT_FALSE(library.loaded());
+    EXPECT_TRUE(loadWholeLibrary(library, ORVEX_BINARY_DIR "/libBravik.so", &error)) << error;
+}
+
 } // namespace
