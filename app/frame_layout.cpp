@@ -18,7 +18,7 @@ namespace
 
 const char* tileName(int n)
 {
-    static char names[24][20];
+    static char names[kLastTile + 1][20];
     std::snprintf(names[n], sizeof names[n], "background%d.bmp", n);
     return names[n];
 }
@@ -44,23 +44,25 @@ void COrvexFrame::buildSkin(int W, int H)
 {
     W = std::max(W, 1);
     H = std::max(H, 1);
-    wxBitmap pictures[24];
-    for (int n = 11; n <= 23; ++n)
+    wxBitmap pictures[kLastTile + 1];
+    for (int n = kFirstTile; n <= kLastTile; ++n)
         pictures[n] = loadSkinPicture(tileName(n));
     CornerSizes corners;
-    corners.t11 = naturalSize(pictures[11], corners.t11);
-    corners.t13 = naturalSize(pictures[13], corners.t13);
-    corners.t16 = naturalSize(pictures[16], corners.t16);
-    corners.t18 = naturalSize(pictures[18], corners.t18);
+    corners.t11 = naturalSize(pictures[TileTopLeft], corners.t11);
+    corners.t13 = naturalSize(pictures[TileBottomLeft], corners.t13);
+    corners.t16 = naturalSize(pictures[TileTopRight], corners.t16);
+    corners.t18 = naturalSize(pictures[TileBottomRight], corners.t18);
     m_geometry = computeSkinGeometry(W, H, corners);
 
     m_canvas = wxBitmap(W, H, 24);
-    wxBitmap placed[24];
+    wxBitmap placed[kLastTile + 1];
     {
         wxMemoryDC dc(m_canvas);
         dc.SetBackground(*wxBLACK_BRUSH);
         dc.Clear();
-        for (int n : {11, 13, 12, 16, 18, 14, 15, 17, 19, 20, 21, 22, 23}) {
+        for (int n : {TileTopLeft, TileBottomLeft, TileLeftEdge, TileTopRight, TileBottomRight,
+                      TileRightEdge, TileTopEdge, TileBottomEdge, TileSide, TileStrip, TileTopBar,
+                      TileBottomBar, TileScreen}) {
             const SkinRect& r = m_geometry[n];
             placed[n] = rescaled(pictures[n], r.w, r.h);
             if (placed[n].IsOk())
@@ -68,12 +70,12 @@ void COrvexFrame::buildSkin(int W, int H)
         }
         dc.SelectObject(wxNullBitmap);
     }
-    m_topLeftTile = placed[11];
-    m_bottomLeftTile = placed[13];
-    m_sideTile = placed[19];
-    m_rightTile = placed[20];
-    m_topBarTile = placed[21];
-    m_bottomBarTile = placed[22];
+    m_topLeftTile = placed[TileTopLeft];
+    m_bottomLeftTile = placed[TileBottomLeft];
+    m_sideTile = placed[TileSide];
+    m_rightTile = placed[TileStrip];
+    m_topBarTile = placed[TileTopBar];
+    m_bottomBarTile = placed[TileBottomBar];
 }
 
 void COrvexFrame::relayoutFrame()
@@ -105,14 +107,16 @@ void COrvexFrame::relayoutFrame()
         layoutStatusLabel();
         m_tickCounter = 0;
         layoutNoticeLabel();
-        m_powerOff->layoutPowerOff(m_bottomLeftTile, m_canvas.GetHeight() - m_geometry[13].h);
+        m_powerOff->layoutPowerOff(m_bottomLeftTile,
+                                   m_canvas.GetHeight() - m_geometry[TileBottomLeft].h);
         layoutScreen();
         layoutFullScreenButton();
         for (COrvexState* s : g_States)
             s->relayout(m_topLeftTile, m_sideTile, m_topBarTile, m_bottomBarTile);
         if (m_browsePanel)
-            m_browsePanel->layoutPanel(W - m_geometry[20].w - m_geometry[14].w, m_geometry[15].h,
-                                       m_geometry[20].w, m_geometry[20].h);
+            m_browsePanel->layoutPanel(W - m_geometry[TileStrip].w - m_geometry[TileRightEdge].w,
+                                       m_geometry[TileTopEdge].h, m_geometry[TileStrip].w,
+                                       m_geometry[TileStrip].h);
         m_background->showCanvas(m_canvas);
         m_statusLabel->Show();
         m_noticeLabel->Show();

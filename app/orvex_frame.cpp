@@ -98,17 +98,19 @@ void COrvexFrame::createGUIControls()
     m_noticeLabel =
         new SkinBitmap(m_background, wxID_ANY, m_noticeBitmap, wxPoint(n.x, n.y), wxSize(n.w, n.h));
 
-    m_powerOff =
-        new COrvexPowerOff(m_background, m_bottomLeftTile, wxPoint(0, kDesignHeight - g[13].h));
+    m_powerOff = new COrvexPowerOff(m_background, m_bottomLeftTile,
+                                    wxPoint(0, kDesignHeight - g[TileBottomLeft].h));
 
-    const int px = g[11].w + g[19].w;
+    const int px = g[TileTopLeft].w + g[TileSide].w;
     ShellParts& parts = shellParts();
     if (parts.screen)
         m_screen =
-            parts.screen(m_background, wxPoint(px + 6, g[15].h + g[21].h + 6), wxSize(640, 480));
+            parts.screen(m_background, wxPoint(px + 6, g[TileTopEdge].h + g[TileTopBar].h + 6),
+                         wxSize(640, 480));
     if (parts.browsePanel)
-        m_browsePanel = parts.browsePanel(m_background, wxPoint(px + g[21].w, g[15].h),
-                                          wxSize(g[20].w, g[20].h));
+        m_browsePanel =
+            parts.browsePanel(m_background, wxPoint(px + g[TileTopBar].w, g[TileTopEdge].h),
+                              wxSize(g[TileStrip].w, g[TileStrip].h));
 
     SkinRect f = fullScreenButtonRect(g);
     m_fullScreenButton = new SkinBitmap(m_background, ID_FULLSCREEN,

@@ -2,9 +2,13 @@
 
 #include <algorithm>
 
-namespace {
-int nonNegative(int v) { return std::max(v, 0); }
-}  // namespace
+namespace
+{
+int nonNegative(int v)
+{
+    return std::max(v, 0);
+}
+} // namespace
 
 SkinGeometry computeSkinGeometry(int W, int H, const CornerSizes& c)
 {
@@ -17,116 +21,118 @@ SkinGeometry computeSkinGeometry(int W, int H, const CornerSizes& c)
     auto sy = [H](int n) { return n * H / kDesignHeight; };
     auto& t = g.tile;
 
-    t[11].w = s ? sx(136) : c.t11.w;
-    t[11].h = s ? sy(368) : c.t11.h;
-    t[11].x = 0;
-    t[11].y = 0;
+    t[TileTopLeft].w = s ? sx(136) : c.t11.w;
+    t[TileTopLeft].h = s ? sy(368) : c.t11.h;
+    t[TileTopLeft].x = 0;
+    t[TileTopLeft].y = 0;
 
-    t[13].w = s ? t[11].w : c.t13.w;
-    t[13].h = s ? sy(106) : c.t13.h;
-    t[13].x = 0;
-    t[13].y = H - t[13].h;
+    t[TileBottomLeft].w = s ? t[TileTopLeft].w : c.t13.w;
+    t[TileBottomLeft].h = s ? sy(106) : c.t13.h;
+    t[TileBottomLeft].x = 0;
+    t[TileBottomLeft].y = H - t[TileBottomLeft].h;
 
-    t[12].w = t[11].w;
-    t[12].h = nonNegative(H - t[11].h - t[13].h);
-    t[12].x = 0;
-    t[12].y = t[11].h;
+    t[TileLeftEdge].w = t[TileTopLeft].w;
+    t[TileLeftEdge].h = nonNegative(H - t[TileTopLeft].h - t[TileBottomLeft].h);
+    t[TileLeftEdge].x = 0;
+    t[TileLeftEdge].y = t[TileTopLeft].h;
 
-    t[16].w = s ? sx(32) : c.t16.w;
-    t[16].h = s ? sy(16) : c.t16.h;
-    t[16].x = W - t[16].w;
-    t[16].y = 0;
+    t[TileTopRight].w = s ? sx(32) : c.t16.w;
+    t[TileTopRight].h = s ? sy(16) : c.t16.h;
+    t[TileTopRight].x = W - t[TileTopRight].w;
+    t[TileTopRight].y = 0;
 
-    t[18].w = s ? sx(32) : c.t18.w;
-    t[18].h = s ? sy(16) : c.t18.h;
-    t[18].x = W - t[18].w;
-    t[18].y = H - t[18].h;
+    t[TileBottomRight].w = s ? sx(32) : c.t18.w;
+    t[TileBottomRight].h = s ? sy(16) : c.t18.h;
+    t[TileBottomRight].x = W - t[TileBottomRight].w;
+    t[TileBottomRight].y = H - t[TileBottomRight].h;
 
-    t[14].w = t[16].w;
-    t[14].h = nonNegative(H - t[16].h - t[18].h);
-    t[14].x = W - t[14].w;
-    t[14].y = t[16].h;
+    t[TileRightEdge].w = t[TileTopRight].w;
+    t[TileRightEdge].h = nonNegative(H - t[TileTopRight].h - t[TileBottomRight].h);
+    t[TileRightEdge].x = W - t[TileRightEdge].w;
+    t[TileRightEdge].y = t[TileTopRight].h;
 
-    t[15].w = nonNegative(W - t[11].w - t[16].w);
-    t[15].h = t[16].h;
-    t[15].x = t[11].w;
-    t[15].y = 0;
+    t[TileTopEdge].w = nonNegative(W - t[TileTopLeft].w - t[TileTopRight].w);
+    t[TileTopEdge].h = t[TileTopRight].h;
+    t[TileTopEdge].x = t[TileTopLeft].w;
+    t[TileTopEdge].y = 0;
 
-    t[17].w = t[15].w;
-    t[17].h = t[18].h;
-    t[17].x = t[13].w;
-    t[17].y = H - t[17].h;
+    t[TileBottomEdge].w = t[TileTopEdge].w;
+    t[TileBottomEdge].h = t[TileBottomRight].h;
+    t[TileBottomEdge].x = t[TileBottomLeft].w;
+    t[TileBottomEdge].y = H - t[TileBottomEdge].h;
 
-    t[19].w = s ? sx(148) : 148;
-    t[19].h = t[14].h;
-    t[19].x = t[11].w;
-    t[19].y = t[15].h;
+    t[TileSide].w = s ? sx(148) : 148;
+    t[TileSide].h = t[TileRightEdge].h;
+    t[TileSide].x = t[TileTopLeft].w;
+    t[TileSide].y = t[TileTopEdge].h;
 
-    t[20].w = s ? sx(184) : nonNegative((t[14].h - 198) / 4 * 4) / 3 + 32;
-    t[20].h = t[14].h;
-    t[20].x = W - t[20].w - t[14].w;
-    t[20].y = t[15].h;
+    t[TileStrip].w = s ? sx(184) : nonNegative((t[TileRightEdge].h - 198) / 4 * 4) / 3 + 32;
+    t[TileStrip].h = t[TileRightEdge].h;
+    t[TileStrip].x = W - t[TileStrip].w - t[TileRightEdge].w;
+    t[TileStrip].y = t[TileTopEdge].h;
 
-    t[21].w = nonNegative(W - t[11].w - t[19].w - t[20].w - t[14].w);
-    t[21].h = s ? sy(52) : 52;
-    t[21].x = t[11].w + t[19].w;
-    t[21].y = t[15].h;
+    t[TileTopBar].w =
+        nonNegative(W - t[TileTopLeft].w - t[TileSide].w - t[TileStrip].w - t[TileRightEdge].w);
+    t[TileTopBar].h = s ? sy(52) : 52;
+    t[TileTopBar].x = t[TileTopLeft].w + t[TileSide].w;
+    t[TileTopBar].y = t[TileTopEdge].h;
 
-    t[22].w = t[21].w;
-    t[22].h = s ? sy(108) : 108;
-    t[22].x = t[11].w + t[19].w;
-    t[22].y = H - t[17].h - t[22].h;
+    t[TileBottomBar].w = t[TileTopBar].w;
+    t[TileBottomBar].h = s ? sy(108) : 108;
+    t[TileBottomBar].x = t[TileTopLeft].w + t[TileSide].w;
+    t[TileBottomBar].y = H - t[TileBottomEdge].h - t[TileBottomBar].h;
 
-    t[23].w = t[21].w;
-    t[23].h = nonNegative(t[14].h - t[21].h - t[22].h);
-    t[23].x = t[11].w + t[19].w;
-    t[23].y = t[21].h + t[15].h;
+    t[TileScreen].w = t[TileTopBar].w;
+    t[TileScreen].h = nonNegative(t[TileRightEdge].h - t[TileTopBar].h - t[TileBottomBar].h);
+    t[TileScreen].x = t[TileTopLeft].w + t[TileSide].w;
+    t[TileScreen].y = t[TileTopBar].h + t[TileTopEdge].h;
     return g;
 }
 
 SkinRect statusLabelRect(const SkinGeometry& g)
 {
-    const int a = g[21].w, b = g[21].h;
+    const int a = g[TileTopBar].w, b = g[TileTopBar].h;
     SkinRect r{8, 14, 300, 28};
     if (a < 652 || b < 52)
         r = {a * 8 / 652, b * 14 / 52, a * 300 / 652, b * 28 / 52};
-    r.x += g[11].w + g[19].w;
-    r.y += g[15].h;
+    r.x += g[TileTopLeft].w + g[TileSide].w;
+    r.y += g[TileTopEdge].h;
     return r;
 }
 
 SkinRect noticeLabelRect(const SkinGeometry& g, int statusWidth)
 {
-    const int a = g[21].w, b = g[21].h;
+    const int a = g[TileTopBar].w, b = g[TileTopBar].h;
     SkinRect r{0, 24, 300, 28};
     if (a < 652 || b < 52)
         r = {0, b * 24 / 52, a * 300 / 652, b * 28 / 52};
-    r.x = g[11].w + g[19].w + statusWidth;
-    r.y += g[15].h;
+    r.x = g[TileTopLeft].w + g[TileSide].w + statusWidth;
+    r.y += g[TileTopEdge].h;
     return r;
 }
 
 SkinRect screenRect(const SkinGeometry& g)
 {
-    const int a = g[23].w, b = g[23].h;
+    const int a = g[TileScreen].w, b = g[TileScreen].h;
     const int mx = a * 6 / 652;
     const int width = nonNegative(a - 2 * mx) / 4 * 4;
     const int my = b * 6 / 492;
     const int height = nonNegative(b - 2 * my);
-    return {g[11].w + g[19].w + (a - width) / 2, g[15].h + g[21].h + (b - height) / 2, width,
-            height};
+    return {g[TileTopLeft].w + g[TileSide].w + (a - width) / 2,
+            g[TileTopEdge].h + g[TileTopBar].h + (b - height) / 2, width, height};
 }
 
 SkinRect fullScreenButtonRect(const SkinGeometry& g)
 {
-    const int a = g[22].w, b = g[22].h;
+    const int a = g[TileBottomBar].w, b = g[TileBottomBar].h;
     int w = 64, h = 64, yOffset = 40;
     if (a < 652 || b < 108) {
         w = a * 64 / 652;
         h = b * 64 / 108;
         yOffset = b * 40 / 108;
     }
-    return {g[11].w + g[19].w + a - w, g[15].h + g[19].h - b + yOffset, w, h};
+    return {g[TileTopLeft].w + g[TileSide].w + a - w,
+            g[TileTopEdge].h + g[TileSide].h - b + yOffset, w, h};
 }
 
 SkinRect exitButtonRect(int a, int b)
@@ -157,8 +163,9 @@ SkinRect tabButtonRect(int a, int b, int y)
 
 SkinSize initialClientSize(const SkinGeometry& g, int screenWidth)
 {
-    const int width = g[11].w + g[19].w + g[21].w + g[20].w + g[14].w;
-    const int height = g[15].h + g[19].h + g[17].h;
+    const int width =
+        g[TileTopLeft].w + g[TileSide].w + g[TileTopBar].w + g[TileStrip].w + g[TileRightEdge].w;
+    const int height = g[TileTopEdge].h + g[TileSide].h + g[TileBottomEdge].h;
     if (screenWidth >= width || width <= 0)
         return {width, height};
     const int w = screenWidth * 8 / 10;

@@ -19,11 +19,28 @@ struct SkinSize {
 constexpr int kDesignWidth = 1152;
 constexpr int kDesignHeight = 684;
 
-// Tiles are numbered as their pictures, 11..23.
+// The tiles, numbered as their pictures (background11.bmp..background23.bmp).
+enum SkinTile : int {
+    TileTopLeft = 11, // the tab buttons
+    TileLeftEdge = 12,
+    TileBottomLeft = 13, // the power-off button
+    TileRightEdge = 14,
+    TileTopEdge = 15,
+    TileTopRight = 16,
+    TileBottomEdge = 17,
+    TileBottomRight = 18,
+    TileSide = 19,      // each tab's tool column
+    TileStrip = 20,     // the thumbnail strip
+    TileTopBar = 21,    // the status and the notice
+    TileBottomBar = 22, // the box, the player, the setup buttons
+    TileScreen = 23,    // the picture
+};
+constexpr int kFirstTile = TileTopLeft, kLastTile = TileScreen;
+
 struct SkinGeometry {
     int width = 0, height = 0;
     bool scaled = false;
-    std::array<SkinRect, 24> tile{};
+    std::array<SkinRect, kLastTile + 1> tile{};
     const SkinRect& operator[](int n) const { return tile[static_cast<size_t>(n)]; }
 };
 

@@ -373,7 +373,7 @@ void COrvexBrowseState::layoutSide(wxBitmap side)
     const int H2 = side.IsOk() ? side.GetHeight() : kRefH;
     const bool scaled = W2 < kRefW || H2 < kRefH;
     if (g_MainFrame) {
-        const SkinRect& column = g_MainFrame->geometry()[19];
+        const SkinRect& column = g_MainFrame->geometry()[TileSide];
         m_panel = wxPoint(column.x, column.y);
     } else {
         m_panel = scaled ? wxPoint(m_origin.x * W2 / kRefW, m_origin.y * H2 / kRefH) : m_origin;

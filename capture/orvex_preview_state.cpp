@@ -498,7 +498,7 @@ void COrvexPreviewState::relayout(wxBitmap topLeft, wxBitmap side, wxBitmap topB
     layoutSide(side);
     layoutBars(side, topBar);
     if (g_MainFrame) {
-        const SkinRect& bar = g_MainFrame->geometry()[22];
+        const SkinRect& bar = g_MainFrame->geometry()[TileBottomBar];
         m_ioBox->layout(bar.x, bar.y, bottomBar.IsOk() ? bottomBar.GetWidth() : bar.w,
                         bottomBar.IsOk() ? bottomBar.GetHeight() : bar.h);
     }
@@ -514,7 +514,7 @@ void COrvexPreviewState::layoutTab(wxBitmap topLeft)
 void COrvexPreviewState::layoutSide(wxBitmap side)
 {
     if (g_MainFrame) {
-        const SkinRect& column = g_MainFrame->geometry()[19];
+        const SkinRect& column = g_MainFrame->geometry()[TileSide];
         m_panel = wxPoint(column.x, column.y);
     }
     ToolColumn c = toolColumn(side.IsOk() ? side.GetWidth() : 148,

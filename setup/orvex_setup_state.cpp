@@ -446,7 +446,7 @@ void COrvexSetupState::layoutSide(wxBitmap side)
 {
     wxPoint origin = m_origin;
     if (g_MainFrame) {
-        const SkinRect& column = g_MainFrame->geometry()[19];
+        const SkinRect& column = g_MainFrame->geometry()[TileSide];
         origin = wxPoint(column.x, column.y);
     }
     const SetupIcons r = setupIcons(side.IsOk() ? side.GetWidth() : 148,
@@ -464,7 +464,7 @@ void COrvexSetupState::layoutButtons(const wxBitmap& bottomBar)
 {
     SkinRect bar{0, 0, 652, 108};
     if (g_MainFrame)
-        bar = g_MainFrame->geometry()[22];
+        bar = g_MainFrame->geometry()[TileBottomBar];
     if (bottomBar.IsOk()) {
         bar.w = bottomBar.GetWidth();
         bar.h = bottomBar.GetHeight();
@@ -485,7 +485,8 @@ void COrvexSetupState::layoutPage()
     SkinRect area{0, 0, 652, 492};
     if (g_MainFrame) {
         const SkinGeometry& g = g_MainFrame->geometry();
-        area = {g[11].w + g[19].w, g[15].h + g[21].h, g[23].w, g[23].h};
+        area = {g[TileTopLeft].w + g[TileSide].w, g[TileTopEdge].h + g[TileTopBar].h,
+                g[TileScreen].w, g[TileScreen].h};
     }
     const SetupRect p = setupPage(area.x, area.y, area.w, area.h);
     m_page->SetSize(p.x, p.y, std::max(p.w, 1), std::max(p.h, 1));
