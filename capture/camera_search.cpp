@@ -56,7 +56,7 @@ const SizeSlot kSizeSlots[] = {
 
 constexpr uint8_t kTubeDevice = scope::kTube;
 constexpr int kPictureModeRegister = scope::kTubePicture;
-constexpr int kModeA16D8 = 1;
+constexpr int kModeA16D8 = BV_MODE_A16D8;
 constexpr uint16_t kLivePicture = scope::kPictureLive;
 
 // The search asks a camera for a frame that came after it asked, as a read from the device
