@@ -2,8 +2,8 @@
 // scripted events, and every platform service uses the rig. Everything is put back after.
 #pragma once
 
-#include "platform/clock.h"
 #include "platform/services.h"
+#include "support/virtual_time.h"
 
 #include <scopesim/rig.h>
 
@@ -11,16 +11,24 @@
 #include <stdexcept>
 #include <string>
 
-class RigSession {
+// Virtual time that the rig's scripted events and its waits run on too.
+class RigTime : public VirtualTime
+{
+public:
+    RigTime()
+    {
+        scopesim::setTimeSource([] { return platform::clock().tickCount(); },
+                                [](uint32_t ms) { platform::clock().sleep(ms); });
+    }
+    ~RigTime() { scopesim::setTimeSource({}, {}); }
+};
+
+class RigSession
+{
 public:
     // scenario: the text of a scenario file; empty for the default rig.
     explicit RigSession(const std::string& scenario = {})
     {
-        auto c = std::make_unique<platform::VirtualClock>();
-        clock = c.get();
-        m_oldClock = platform::setClock(std::move(c));
-        scopesim::setTimeSource([] { return platform::clock().tickCount(); },
-                                [](uint32_t ms) { platform::clock().sleep(ms); });
         std::string error;
         const std::string text = scenario.empty() ? scopesim::defaultScenario() : scenario;
         if (!scopesim::startText(text, "<test>", &error))
@@ -31,14 +39,10 @@ public:
     {
         platform::useLinuxBackends("/");
         scopesim::stop();
-        scopesim::setTimeSource({}, {});
-        platform::setClock(std::move(m_oldClock));
     }
     RigSession(const RigSession&) = delete;
     RigSession& operator=(const RigSession&) = delete;
 
-    platform::VirtualClock* clock = nullptr;
-
-private:
-    std::unique_ptr<platform::Clock> m_oldClock;
+    RigTime time;
+    platform::VirtualClock* const clock = time.clock;
 };

@@ -1,4 +1,4 @@
-#include "frame_fixture.h"
+#include "support/frame_harness.h"
 
 #include "app/background_window.h"
 
@@ -26,7 +26,7 @@ protected:
         frame->takeFocus();
         pumpEvents(50);
     }
-    size_t noted() const { return preview->calls.size() + panel->calls.size(); }
+    size_t noted() const { return probePreview->calls.size() + panel->calls.size(); }
     // Presses a key and waits until it has been handled (or, for a key that does
     // nothing, long enough for it to have arrived).
     void press(const char* keys)
@@ -42,9 +42,9 @@ protected:
     }
     std::vector<std::string> take()
     {
-        std::vector<std::string> all = preview->calls;
+        std::vector<std::string> all = probePreview->calls;
         all.insert(all.end(), panel->calls.begin(), panel->calls.end());
-        preview->calls.clear();
+        probePreview->calls.clear();
         panel->calls.clear();
         return all;
     }

@@ -1,4 +1,4 @@
-#include "frame_fixture.h"
+#include "support/frame_harness.h"
 
 #include "app/background_window.h"
 #include "app/power_off.h"

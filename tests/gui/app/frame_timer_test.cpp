@@ -1,4 +1,4 @@
-#include "frame_fixture.h"
+#include "support/frame_harness.h"
 
 #include "app/skin_bitmap.h"
 
@@ -6,10 +6,10 @@ using FrameTimer = FrameFixture;
 
 TEST_F(FrameTimer, StateGetsEveryTickAndScreenAtMostEvery60ms)
 {
-    const int timerBefore = preview->timerCalls;
+    const int timerBefore = probePreview->timerCalls;
     const int drawsBefore = screen->draws;
     tick(60);
-    EXPECT_EQ(preview->timerCalls - timerBefore, 60);
+    EXPECT_EQ(probePreview->timerCalls - timerBefore, 60);
     EXPECT_EQ(screen->draws - drawsBefore, 10);
 }
 
@@ -26,7 +26,7 @@ TEST_F(FrameTimer, SettleTimeHoldsTheDrawingBack)
     EXPECT_LT(g_SettleTime, 1);
     EXPECT_EQ(screen->draws, before + 1);
     // State ticks never stop.
-    EXPECT_GT(preview->timerCalls, 16);
+    EXPECT_GT(probePreview->timerCalls, 16);
 }
 
 TEST_F(FrameTimer, NoticeStaysAbout97TicksThenClearsOnASixteenthTick)

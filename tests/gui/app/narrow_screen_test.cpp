@@ -1,9 +1,11 @@
-#include "frame_fixture.h"
+#include "support/frame_harness.h"
 
 #include "platform/paths.h"
 
-namespace {
-class NarrowScreen : public FrameFixture {
+namespace
+{
+class NarrowScreen : public FrameFixture
+{
 protected:
     void SetUp() override
     {
@@ -12,7 +14,7 @@ protected:
         FrameFixture::SetUp();
     }
 };
-}  // namespace
+} // namespace
 
 TEST_F(NarrowScreen, ClientAreaIsFourFifthsOfTheScreen)
 {

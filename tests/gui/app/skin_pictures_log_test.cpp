@@ -2,7 +2,9 @@
 #include "app/data_files.h"
 #include "app/skin_bitmap.h"
 
+#include "support/log_capture.h"
 #include "support/temp_dir.h"
+#include "support/viewer_globals.h"
 
 #include <gtest/gtest.h>
 
@@ -23,17 +25,15 @@ size_t countOf(const std::string& text, const std::string& what)
 
 TEST(SkinPictures, MissingOrDamagedOnesAreLoggedOnceEach)
 {
-    TempDir program, data;
-    const wxString oldProgramDir = g_ProgramDir;
+    ViewerGlobals globals;
+    TempDir program;
     g_ProgramDir = wxString::FromUTF8(program.str());
     program.write("res/damaged_once.bmp", "BM this is no picture");
     std::filesystem::create_directories(program / "res/folder_once.bmp");
     wxImage good(4, 3);
     ASSERT_TRUE(
         good.SaveFile(wxString::FromUTF8(program / "res/good_once.bmp"), wxBITMAP_TYPE_BMP));
-    closeLogFile();
-    g_LogFile = std::fopen((data / "log.txt").c_str(), "w+");
-    ASSERT_NE(g_LogFile, nullptr);
+    LogCapture capture;
 
     for (int run = 0; run < 3; ++run) {
         EXPECT_FALSE(loadSkinPicture("missing_once.bmp").IsOk());
@@ -43,9 +43,7 @@ TEST(SkinPictures, MissingOrDamagedOnesAreLoggedOnceEach)
         ASSERT_TRUE(ok.IsOk());
         EXPECT_EQ(ok.GetSize(), wxSize(8, 6));
     }
-    closeLogFile();
-    g_ProgramDir = oldProgramDir;
-    const std::string log = readFile(data / "log.txt");
+    const std::string log = capture.text();
     EXPECT_EQ(countOf(log, "Frame loadSkinPicture() missing_once.bmp: No such file or directory\n"),
               1u)
         << log;

@@ -1,4 +1,4 @@
-#include "frame_fixture.h"
+#include "support/frame_harness.h"
 
 #include "app/skin_bitmap.h"
 
@@ -6,7 +6,8 @@
 
 using StateSwitch = FrameFixture;
 
-namespace {
+namespace
+{
 void clickOn(wxWindow* w)
 {
     COrvexState* before = g_CurrentState;
@@ -14,7 +15,7 @@ void clickOn(wxWindow* w)
     pumpUntil([&] { return g_CurrentState != before; }, 400);
     pumpEvents(20);
 }
-}  // namespace
+} // namespace
 
 TEST_F(StateSwitch, PreviewIsCurrentAfterStart)
 {
@@ -35,15 +36,18 @@ TEST_F(StateSwitch, TabsSwitchByMouseAndShowTheirPictures)
     EXPECT_FALSE(frame->fullScreenButton()->IsShown());
     EXPECT_TRUE(g_StatusText.empty());
     const wxSize size = g_States[1]->tabButton()->GetSize();
-    EXPECT_TRUE(sameBitmap(g_States[3]->tabButton()->shown(), loadSkinPicture("tab3_focus.bmp", size.x, size.y)));
-    EXPECT_TRUE(sameBitmap(g_States[1]->tabButton()->shown(), loadSkinPicture("tab1_up.bmp", size.x, size.y)));
+    EXPECT_TRUE(sameBitmap(g_States[3]->tabButton()->shown(),
+                           loadSkinPicture("tab3_focus.bmp", size.x, size.y)));
+    EXPECT_TRUE(sameBitmap(g_States[1]->tabButton()->shown(),
+                           loadSkinPicture("tab1_up.bmp", size.x, size.y)));
     EXPECT_FALSE(sameBitmap(loadSkinPicture("tab1_up.bmp"), loadSkinPicture("tab1_focus.bmp")));
 
     clickOn(g_States[1]->tabButton());
     EXPECT_EQ(g_CurrentState->id(), StatePreview);
     EXPECT_TRUE(screen->IsShown());
     EXPECT_TRUE(frame->fullScreenButton()->IsShown());
-    EXPECT_TRUE(sameBitmap(g_States[1]->tabButton()->shown(), loadSkinPicture("tab1_focus.bmp", size.x, size.y)));
+    EXPECT_TRUE(sameBitmap(g_States[1]->tabButton()->shown(),
+                           loadSkinPicture("tab1_focus.bmp", size.x, size.y)));
 }
 
 TEST_F(StateSwitch, RefusedWhileSettlingOrRecordingOrForTheSameTab)

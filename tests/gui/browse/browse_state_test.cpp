@@ -3,9 +3,9 @@
 #include "browse/orvex_progress_bar.h"
 #include "browse/orvex_video_control_box.h"
 #include "browse/player_math.h"
-#include "gui/app/frame_fixture.h"
 #include "pipeline/capture_state.h"
 #include "support/dates.h"
+#include "support/frame_harness.h"
 #include "support/hostile_media.h"
 #include "support/numbered_video.h"
 #include "support/window_pixels.h"
@@ -73,12 +73,6 @@ protected:
                 browse = b;
         ASSERT_NE(browse, nullptr);
         player = browse->player();
-    }
-    void TearDown() override
-    {
-        g_SnapInRecord = false;
-        g_ZoomFactor = 1.0f;
-        FrameFixture::TearDown();
     }
 
     // Ticks the frame until the screen has made one more drawing pass.

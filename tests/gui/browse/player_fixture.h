@@ -34,7 +34,6 @@ protected:
     }
     void TearDown() override
     {
-        g_FullScreen = false;
         window->Destroy();
         pumpEvents(30);
         CaptureFixture::TearDown();

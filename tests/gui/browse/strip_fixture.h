@@ -2,7 +2,7 @@
 // browse tab that notes what the strip asks of it.
 #pragma once
 
-#include "gui/app/frame_fixture.h"
+#include "support/frame_harness.h"
 
 #include "app/background_window.h"
 #include "browse/orvex_browse_state.h"

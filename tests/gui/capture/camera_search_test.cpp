@@ -1,4 +1,4 @@
-#include "preview_fixture.h"
+#include "support/frame_harness.h"
 
 #include "app/skin_bitmap.h"
 
@@ -28,16 +28,16 @@ using DefaultRig = PreviewFixture;
 TEST_F(DefaultRig, NoSearchBeforeTheFirstLayout)
 {
     // The frame has not run a tick yet, so nothing was laid out by its timer either.
-    EXPECT_FALSE(logHas("Preview onTimer() initState(1)"));
+    EXPECT_FALSE(log.has("Preview onTimer() initState(1)"));
     EXPECT_EQ(preview->cameraKind(), KindNone);
 }
 
 TEST_F(DefaultRig, FindsTheScopeBehindTheLaptopWebcam)
 {
     startUp();
-    const std::string search = between(log(), "Preview refreshCamera() Count(0)",
+    const std::string search = between(log.text(), "Preview refreshCamera() Count(0)",
                                        "Preview refreshCamera() K2200(1) QueryFrame OK!");
-    ASSERT_FALSE(search.empty()) << log();
+    ASSERT_FALSE(search.empty()) << log.text();
     const char* expected[] = {
         "Preview onTimer() initState(1)",
         "Preview refreshCamera() search camera",
@@ -51,7 +51,7 @@ TEST_F(DefaultRig, FindsTheScopeBehindTheLaptopWebcam)
         "Preview refreshCamera() camera(1) Is K2200",
     };
     size_t at = 0;
-    const std::string all = log();
+    const std::string all = log.text();
     for (const char* line : expected) {
         size_t p = all.find(std::string(line) + "\n", at);
         ASSERT_NE(p, std::string::npos) << "missing or out of order: " << line << "\n" << all;
@@ -88,18 +88,18 @@ TEST_F(DefaultRig, TubePulledAndPluggedBack)
     ASSERT_EQ(preview->cameraKind(), KindKelmo);
     scopesim::setTube("USB Inspection Camera", false);
     tick(2);
-    EXPECT_TRUE(logHas("Preview onTimer() Orvex(1), Tube Output (1, 0)"));
+    EXPECT_TRUE(log.has("Preview onTimer() Orvex(1), Tube Output (1, 0)"));
     EXPECT_EQ(preview->capture(), nullptr);
     EXPECT_EQ(preview->cameraAt(1), nullptr);
     EXPECT_EQ(preview->grabFrame(), nullptr);
 
     scopesim::setTube("USB Inspection Camera", true);
     tick(2);
-    EXPECT_TRUE(logHas("Preview onTimer() Orvex(1), Tube Input (0, 1)"));
+    EXPECT_TRUE(log.has("Preview onTimer() Orvex(1), Tube Input (0, 1)"));
     // The camera is confirmed after its settling pause, while the window goes on.
-    EXPECT_FALSE(logHas("Preview onTimer() Orvex(1), QueryFrame OK!"));
+    EXPECT_FALSE(log.has("Preview onTimer() Orvex(1), QueryFrame OK!"));
     tick(10);
-    EXPECT_TRUE(logHas("Preview onTimer() Orvex(1), QueryFrame OK!"));
+    EXPECT_TRUE(log.has("Preview onTimer() Orvex(1), QueryFrame OK!"));
     ASSERT_NE(preview->capture(), nullptr);
     EXPECT_EQ(preview->capture(), preview->cameraAt(1));
     EXPECT_NE(preview->grabFrame(), nullptr);
@@ -110,7 +110,7 @@ TEST_F(DefaultRig, ASearchQueryGivesOnlyAFrameTakenAfterIt)
 {
     startUp();
     platform::Capture* scope = preview->cameraAt(1);
-    ASSERT_NE(scope, nullptr) << log();
+    ASSERT_NE(scope, nullptr) << log.text();
     cv::Mat f;
     EXPECT_FALSE(awaitFrame(COrvexPreviewState::newestFrame(scope, f), f).empty());
     // A camera that takes no more frames (a reader that fell behind on a busy machine) does not
@@ -129,16 +129,16 @@ TEST_F(DefaultRig, FramesThatStopForASecondAreATubeFail)
     scopesim::setFrames("USB Inspection Camera", false);
     // The last frame stays on screen while the camera is silent for less than a second.
     tick(90);
-    EXPECT_FALSE(logHas("Preview onTimer() Orvex(1), Tube Fail"));
+    EXPECT_FALSE(log.has("Preview onTimer() Orvex(1), Tube Fail"));
     ASSERT_NE(preview->capture(), nullptr);
     EXPECT_NE(preview->grabFrame(), nullptr);
     preview->releaseFrame();
     tick(20);
-    EXPECT_TRUE(logHas("Preview onTimer() Orvex(1), Tube Fail"));
+    EXPECT_TRUE(log.has("Preview onTimer() Orvex(1), Tube Fail"));
     EXPECT_EQ(preview->capture(), nullptr);
     scopesim::setFrames("USB Inspection Camera", true);
     tick(12);
-    EXPECT_TRUE(logHas("Preview onTimer() Orvex(1), QueryFrame OK!"));
+    EXPECT_TRUE(log.has("Preview onTimer() Orvex(1), QueryFrame OK!"));
     EXPECT_NE(preview->capture(), nullptr);
 }
 
@@ -146,17 +146,17 @@ TEST_F(DefaultRig, ACameraStillSilentAfterItsReopenIsGivenUp)
 {
     startUp();
     scopesim::setFrames("USB Inspection Camera", false);
-    for (int i = 0; i < 200 && !logHas("Preview onTimer() Orvex(1), Tube Input (0, 1)"); ++i)
+    for (int i = 0; i < 200 && !log.has("Preview onTimer() Orvex(1), Tube Input (0, 1)"); ++i)
         tick();
-    ASSERT_TRUE(logHas("Preview onTimer() Orvex(1), Tube Fail"));
-    ASSERT_TRUE(logHas("Preview onTimer() Orvex(1), Tube Input (0, 1)"));
+    ASSERT_TRUE(log.has("Preview onTimer() Orvex(1), Tube Fail"));
+    ASSERT_TRUE(log.has("Preview onTimer() Orvex(1), Tube Input (0, 1)"));
     // 100 ms to settle and 300 ms for a first frame, on the timer.
     tick(38);
-    EXPECT_FALSE(logHas("Preview onTimer() Orvex(1), NoQueryFrame"));
+    EXPECT_FALSE(log.has("Preview onTimer() Orvex(1), NoQueryFrame"));
     tick(3);
-    EXPECT_TRUE(logHas("Preview onTimer() Orvex(1), NoQueryFrame"));
+    EXPECT_TRUE(log.has("Preview onTimer() Orvex(1), NoQueryFrame"));
     EXPECT_EQ(preview->capture(), nullptr);
-    EXPECT_EQ(logCount("Preview onTimer() Orvex(1), Tube Fail"), 1u);
+    EXPECT_EQ(log.count("Preview onTimer() Orvex(1), Tube Fail"), 1u);
 }
 
 TEST_F(DefaultRig, AShortStopKeepsTheRecordingGoing)
@@ -170,7 +170,7 @@ TEST_F(DefaultRig, AShortStopKeepsTheRecordingGoing)
     scopesim::setFrames("USB Inspection Camera", true);
     tick(50);
     EXPECT_TRUE(recordingRuns());
-    EXPECT_FALSE(logHas("Preview onTimer() Orvex(1), Tube Fail"));
+    EXPECT_FALSE(log.has("Preview onTimer() Orvex(1), Tube Fail"));
     // The frame kept on screen during the stop was recorded too: the file's time holds.
     frame->dispatchKey(18, false);
     EXPECT_FALSE(recordingRuns());
@@ -208,17 +208,17 @@ TEST_F(DefaultRig, ScopeUnpluggedAndBackWhileTheLiveViewIsCurrent)
     startUp();
     ASSERT_TRUE(scopesim::plug("USB Inspection Camera", false));
     settleEvents();
-    EXPECT_TRUE(logHas("Frame MSWWindowProc() DBT_DEVICEREMOVECOMPLETE isHandle(1) g_UsbState(2)"))
-        << log();
-    EXPECT_NE(log().find("Frame MSWWindowProc() dbcc_name("), std::string::npos);
+    EXPECT_TRUE(log.has("Frame MSWWindowProc() DBT_DEVICEREMOVECOMPLETE isHandle(1) g_UsbState(2)"))
+        << log.text();
+    EXPECT_NE(log.text().find("Frame MSWWindowProc() dbcc_name("), std::string::npos);
     EXPECT_EQ(preview->ioBox()->unit(), nullptr);
     EXPECT_EQ(preview->capture(), nullptr);
     EXPECT_EQ(preview->cameraCount(), 1u);
 
     ASSERT_TRUE(scopesim::plug("USB Inspection Camera", true));
     settleEvents();
-    EXPECT_TRUE(logHas("Frame MSWWindowProc() DBT_DEVICEARRIVAL isHandle(1) g_UsbState(2)"))
-        << log();
+    EXPECT_TRUE(log.has("Frame MSWWindowProc() DBT_DEVICEARRIVAL isHandle(1) g_UsbState(2)"))
+        << log.text();
     EXPECT_NE(preview->ioBox()->unit(), nullptr);
     EXPECT_EQ(preview->cameraKind(), KindKelmo);
     EXPECT_NE(preview->capture(), nullptr);
@@ -227,12 +227,12 @@ TEST_F(DefaultRig, ScopeUnpluggedAndBackWhileTheLiveViewIsCurrent)
 TEST_F(DefaultRig, AnotherCameraStillRefreshesTheSearch)
 {
     startUp();
-    const size_t searches = logCount("Preview refreshCamera() search camera");
+    const size_t searches = log.count("Preview refreshCamera() search camera");
     ASSERT_TRUE(scopesim::plug("Integrated Camera", false));
     settleEvents();
-    EXPECT_TRUE(logHas("Frame MSWWindowProc() DBT_DEVICEREMOVECOMPLETE isHandle(0) g_UsbState(1)"))
-        << log();
-    EXPECT_EQ(logCount("Preview refreshCamera() search camera"), searches + 1);
+    EXPECT_TRUE(log.has("Frame MSWWindowProc() DBT_DEVICEREMOVECOMPLETE isHandle(0) g_UsbState(1)"))
+        << log.text();
+    EXPECT_EQ(log.count("Preview refreshCamera() search camera"), searches + 1);
     // The scope is now the only camera, at index 0.
     EXPECT_EQ(preview->modelIndex(SlotKelmo), 0);
     EXPECT_NE(preview->capture(), nullptr);
@@ -249,19 +249,19 @@ TEST_F(DefaultRig, ChangesOnAnotherTabAreReplayedOnReturn)
     ASSERT_EQ(g_CurrentState->id(), StateBrowse);
     EXPECT_EQ(g_UsbState, 0);
 
-    const size_t searches = logCount("Preview refreshCamera() search camera");
+    const size_t searches = log.count("Preview refreshCamera() search camera");
     scopesim::plug("USB Inspection Camera", false);
     settleEvents();
     scopesim::plug("USB Inspection Camera", true);
     settleEvents();
     EXPECT_EQ(g_UsbState, 2);
-    EXPECT_EQ(logCount("Preview refreshCamera() search camera"), searches)
+    EXPECT_EQ(log.count("Preview refreshCamera() search camera"), searches)
         << "the browse tab ignores it";
 
     switchState(StatePreview);
     EXPECT_EQ(g_UsbState, 0);
     finishSearch();
-    EXPECT_EQ(logCount("Preview refreshCamera() search camera"), searches + 1);
+    EXPECT_EQ(log.count("Preview refreshCamera() search camera"), searches + 1);
     EXPECT_NE(preview->ioBox()->unit(), nullptr);
     EXPECT_EQ(preview->cameraKind(), KindKelmo);
 }

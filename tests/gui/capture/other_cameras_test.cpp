@@ -1,4 +1,4 @@
-#include "preview_fixture.h"
+#include "support/frame_harness.h"
 
 namespace
 {
@@ -62,8 +62,8 @@ class UnknownOnly : public PreviewFixture
 TEST_F(Desk, OnlyTheNamedCameraIsOpenedAtItsSize)
 {
     startUp();
-    EXPECT_TRUE(logHas("Preview refreshCamera() Q3400 39HD(1)"));
-    EXPECT_TRUE(logHas("Preview refreshCamera() Index(1) QueryFrame OK!"));
+    EXPECT_TRUE(log.has("Preview refreshCamera() Q3400 39HD(1)"));
+    EXPECT_TRUE(log.has("Preview refreshCamera() Index(1) QueryFrame OK!"));
     EXPECT_EQ(preview->cameraKind(), KindGeneric);
     EXPECT_EQ(preview->capture(), preview->cameraAt(1));
     cv::Mat* f = preview->grabFrame();
@@ -71,18 +71,18 @@ TEST_F(Desk, OnlyTheNamedCameraIsOpenedAtItsSize)
     EXPECT_EQ(f->cols, 800);
     EXPECT_EQ(f->rows, 800);
     preview->releaseFrame();
-    EXPECT_FALSE(logHas("Preview refreshCamera() haveKelmo(TRUE), Count(3)")) << "no family test";
+    EXPECT_FALSE(log.has("Preview refreshCamera() haveKelmo(TRUE), Count(3)")) << "no family test";
 }
 
 TEST_F(Chooser, SizeSlotsByPriority)
 {
     startUp();
     // Hd1080 beats Hd720 beats Square400 beats Vga480.
-    EXPECT_TRUE(logHas("Preview refreshCamera() N9 HD(0)"));
-    EXPECT_TRUE(logHas("Preview refreshCamera() RF550 HD(1)"));
-    EXPECT_TRUE(logHas("Preview refreshCamera() Q720 60HD(2)"));
-    EXPECT_TRUE(logHas("Preview refreshCamera() Q3400 39(3)"));
-    EXPECT_TRUE(logHas("Preview refreshCamera() Index(0) QueryFrame OK!"));
+    EXPECT_TRUE(log.has("Preview refreshCamera() N9 HD(0)"));
+    EXPECT_TRUE(log.has("Preview refreshCamera() RF550 HD(1)"));
+    EXPECT_TRUE(log.has("Preview refreshCamera() Q720 60HD(2)"));
+    EXPECT_TRUE(log.has("Preview refreshCamera() Q3400 39(3)"));
+    EXPECT_TRUE(log.has("Preview refreshCamera() Index(0) QueryFrame OK!"));
     cv::Mat* f = preview->grabFrame();
     ASSERT_NE(f, nullptr);
     EXPECT_EQ(f->cols, 1920);
@@ -93,9 +93,9 @@ TEST_F(Chooser, SizeSlotsByPriority)
 TEST_F(K1100, PellarNameWinsAndTheBridgeIsSetUp)
 {
     startUp();
-    EXPECT_TRUE(logHas("Preview refreshCamera() K1100(1)"));
-    EXPECT_FALSE(logHas("Preview refreshCamera() Q720 60HD(1)"));
-    EXPECT_TRUE(logHas("Preview refreshCamera() K1100(1) QueryFrame OK!"));
+    EXPECT_TRUE(log.has("Preview refreshCamera() K1100(1)"));
+    EXPECT_FALSE(log.has("Preview refreshCamera() Q720 60HD(1)"));
+    EXPECT_TRUE(log.has("Preview refreshCamera() K1100(1) QueryFrame OK!"));
     EXPECT_EQ(preview->cameraKind(), KindK1100);
     EXPECT_TRUE(preview->toolButton(3)->IsShown()) << "the rotate button belongs to this camera";
     ASSERT_NE(pCEM2800Prop, nullptr);
@@ -125,7 +125,7 @@ TEST_F(K1100, CameraSnapshotButtonIsPolledAndConsumed)
 TEST_F(NoCamera, NoDevicesEndTheSearchAtOnce)
 {
     startUp();
-    EXPECT_TRUE(logHas("Preview refreshCamera() DeviceCamCount(0)"));
+    EXPECT_TRUE(log.has("Preview refreshCamera() DeviceCamCount(0)"));
     EXPECT_EQ(preview->cameraKind(), KindNone);
     EXPECT_EQ(preview->grabFrame(), nullptr);
     tick(20); // the pipeline finds nothing to draw and nothing breaks
@@ -134,12 +134,12 @@ TEST_F(NoCamera, NoDevicesEndTheSearchAtOnce)
 TEST_F(Unopenable, ARefusedCameraIsFoundByNameAndGivesNoPicture)
 {
     startUp();
-    EXPECT_TRUE(logHas("Preview refreshCamera() DeviceCamCount(2)"));
-    EXPECT_TRUE(logHas("Preview refreshCamera() No=1, camera(FALSE)"));
-    EXPECT_TRUE(logHas(
+    EXPECT_TRUE(log.has("Preview refreshCamera() DeviceCamCount(2)"));
+    EXPECT_TRUE(log.has("Preview refreshCamera() No=1, camera(FALSE)"));
+    EXPECT_TRUE(log.has(
         "Preview refreshCamera() Camera(1) Permission denied: the user is not in the video group"));
-    EXPECT_TRUE(logHas("Preview refreshCamera() Q3400 39HD(1)"));
-    EXPECT_TRUE(logHas("Preview refreshCamera() Index(1) QueryFrame Fail!"));
+    EXPECT_TRUE(log.has("Preview refreshCamera() Q3400 39HD(1)"));
+    EXPECT_TRUE(log.has("Preview refreshCamera() Index(1) QueryFrame Fail!"));
     EXPECT_EQ(preview->capture(), nullptr);
     EXPECT_EQ(preview->grabFrame(), nullptr);
     tick(20);
@@ -148,9 +148,9 @@ TEST_F(Unopenable, ARefusedCameraIsFoundByNameAndGivesNoPicture)
 TEST_F(UnknownOnly, AnUnknownWebcamIsNeverOpened)
 {
     startUp();
-    EXPECT_TRUE(logHas("Preview refreshCamera() haveKelmo(FALSE), Count(1)"));
-    EXPECT_TRUE(logHas("Preview refreshCamera() M1900(-1)"));
-    EXPECT_TRUE(logHas("Preview refreshCamera() ICATCH(-1) NoQueryFrame"));
+    EXPECT_TRUE(log.has("Preview refreshCamera() haveKelmo(FALSE), Count(1)"));
+    EXPECT_TRUE(log.has("Preview refreshCamera() M1900(-1)"));
+    EXPECT_TRUE(log.has("Preview refreshCamera() ICATCH(-1) NoQueryFrame"));
     EXPECT_EQ(preview->cameraKind(), KindGeneric);
     EXPECT_EQ(preview->capture(), nullptr);
     // No scope, no device controls.
@@ -189,10 +189,10 @@ TEST_F(ScopeThird, ColourBarsPickTheScopeAmongThree)
 {
     startUp();
     // A 640 x 480 camera that is not the scope fails the bar test.
-    EXPECT_TRUE(logHas("Preview refreshCamera() camera(0) NoQueryFrame"));
-    EXPECT_TRUE(logHas("Preview refreshCamera() camera(1) Not Kelmo"));
-    EXPECT_TRUE(logHas("Preview refreshCamera() camera(2) Is K2200"));
-    EXPECT_TRUE(logHas("Preview refreshCamera() K2200(2) QueryFrame OK!"));
+    EXPECT_TRUE(log.has("Preview refreshCamera() camera(0) NoQueryFrame"));
+    EXPECT_TRUE(log.has("Preview refreshCamera() camera(1) Not Kelmo"));
+    EXPECT_TRUE(log.has("Preview refreshCamera() camera(2) Is K2200"));
+    EXPECT_TRUE(log.has("Preview refreshCamera() K2200(2) QueryFrame OK!"));
     EXPECT_EQ(preview->capture(), preview->cameraAt(2));
     EXPECT_TRUE(pictureModeRestored());
     EXPECT_FALSE(scopesim::scopeState("USB Inspection Camera")->testPicture);
@@ -203,8 +203,8 @@ TEST_F(ScopeThird, NoBarsStillEndsTheTestPicture)
     // The tube answers but the camera sends nothing: kind Kelmo without a capture.
     scopesim::setFrames("USB Inspection Camera", false);
     startUp();
-    EXPECT_TRUE(logHas("Preview refreshCamera() haveKelmo(TRUE), Count(3)"));
-    EXPECT_TRUE(logHas("Preview refreshCamera() camera(2) NoQueryFrame"));
+    EXPECT_TRUE(log.has("Preview refreshCamera() haveKelmo(TRUE), Count(3)"));
+    EXPECT_TRUE(log.has("Preview refreshCamera() camera(2) NoQueryFrame"));
     EXPECT_EQ(preview->cameraKind(), KindKelmo);
     EXPECT_EQ(preview->capture(), nullptr);
     EXPECT_EQ(preview->modelIndex(SlotKelmo), -1);
@@ -232,18 +232,19 @@ scope "USB Inspection Camera" fps 2
 TEST_F(SlowScope, TheBarTestWaitsForAFrameTakenAfterTheBarsWentOn)
 {
     startUp();
-    EXPECT_TRUE(logHas("Preview refreshCamera() camera(1) Is K2200")) << log();
+    EXPECT_TRUE(log.has("Preview refreshCamera() camera(1) Is K2200")) << log.text();
     // Each search starts with the live picture in hand, at another point of the frame period;
     // every one must find the scope.
     for (int search = 0; search < 5; ++search) {
         rig->clock->advance(130);
-        const size_t found = logCount("Preview refreshCamera() camera(1) Is K2200");
+        const size_t found = log.count("Preview refreshCamera() camera(1) Is K2200");
         searchAgain();
-        EXPECT_EQ(logCount("Preview refreshCamera() camera(1) Is K2200"), found + 1)
-            << "search " << search << "\n" << log();
+        EXPECT_EQ(log.count("Preview refreshCamera() camera(1) Is K2200"), found + 1)
+            << "search " << search << "\n"
+            << log.text();
         EXPECT_EQ(preview->capture(), preview->cameraAt(1));
     }
-    EXPECT_FALSE(logHas("Preview refreshCamera() camera(1) Not Kelmo"));
+    EXPECT_FALSE(log.has("Preview refreshCamera() camera(1) Not Kelmo"));
     EXPECT_FALSE(scopesim::scopeState("USB Inspection Camera")->testPicture);
 }
 

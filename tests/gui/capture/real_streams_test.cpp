@@ -1,7 +1,7 @@
 // The search and the live view on cameras that stream as real ones do: a shared USB 2.0
 // bus, MJPEG and YUYV frames converted on the way in, a picture that only resembles the
 // colour bars.
-#include "preview_fixture.h"
+#include "support/frame_harness.h"
 
 #include <scopesim/stream.h>
 
@@ -60,9 +60,9 @@ TEST_F(SharedBus, OnlyTheChosenCameraStreamsAfterTheSearch)
     // Both uncompressed 640 x 480 streams cannot share one bus: the webcam, tried first,
     // must let go of it before the scope can show its bars.
     startUp();
-    EXPECT_TRUE(logHas("Preview refreshCamera() camera(0) Not Kelmo")) << log();
-    EXPECT_TRUE(logHas("Preview refreshCamera() camera(1) Is K2200")) << log();
-    EXPECT_TRUE(logHas("Preview refreshCamera() K2200(1) QueryFrame OK!"));
+    EXPECT_TRUE(log.has("Preview refreshCamera() camera(0) Not Kelmo")) << log.text();
+    EXPECT_TRUE(log.has("Preview refreshCamera() camera(1) Is K2200")) << log.text();
+    EXPECT_TRUE(log.has("Preview refreshCamera() K2200(1) QueryFrame OK!"));
     ASSERT_EQ(preview->capture(), preview->cameraAt(1));
     ASSERT_NE(preview->capture(), nullptr);
     EXPECT_EQ(preview->cameraAt(0), nullptr);
@@ -77,7 +77,7 @@ TEST_F(MjpegScope, BarsSentAsMjpegAreStillRecognised)
 {
     startUp();
     EXPECT_EQ(scopesim::pixelFormat(idOf("USB Inspection Camera")), scopesim::PixelFormat::Mjpeg);
-    EXPECT_TRUE(logHas("Preview refreshCamera() camera(1) Is K2200")) << log();
+    EXPECT_TRUE(log.has("Preview refreshCamera() camera(1) Is K2200")) << log.text();
     EXPECT_EQ(preview->modelIndex(SlotKelmo), 1);
     EXPECT_NE(preview->capture(), nullptr);
 }
@@ -86,18 +86,18 @@ TEST_F(LookAlike, AChartOfColourBarsIsNotTheFamilyCamera)
 {
     // The scope answers only once its tube is in; the webcam films a bar chart meanwhile.
     startUp();
-    EXPECT_TRUE(logHas("Preview refreshCamera() haveKelmo(FALSE), Count(2)"));
+    EXPECT_TRUE(log.has("Preview refreshCamera() haveKelmo(FALSE), Count(2)"));
     scopesim::setTube("USB Inspection Camera", true);
     searchAgain();
-    EXPECT_TRUE(logHas("Preview refreshCamera() camera(0) Not Kelmo")) << log();
-    EXPECT_TRUE(logHas("Preview refreshCamera() camera(1) Is K2200"));
+    EXPECT_TRUE(log.has("Preview refreshCamera() camera(0) Not Kelmo")) << log.text();
+    EXPECT_TRUE(log.has("Preview refreshCamera() camera(1) Is K2200"));
     EXPECT_EQ(preview->modelIndex(SlotKelmo), 1);
 }
 
 TEST_F(FullHd, AFullHdCameraStreamsMjpegAtItsFullRate)
 {
     startUp();
-    ASSERT_TRUE(logHas("Preview refreshCamera() Index(0) QueryFrame OK!")) << log();
+    ASSERT_TRUE(log.has("Preview refreshCamera() Index(0) QueryFrame OK!")) << log.text();
     platform::Capture* cap = preview->capture();
     ASSERT_NE(cap, nullptr);
     EXPECT_EQ(cap->get(platform::kPropFrameWidth), 1920);
@@ -116,7 +116,7 @@ TEST_F(FullHd, AFullHdCameraStreamsMjpegAtItsFullRate)
     scopesim::plug("N9 HD Scope", true);
     settleEvents();
     tick(2);
-    ASSERT_TRUE(logHas("Preview refreshCamera() Index(0) QueryFrame OK!"));
+    ASSERT_TRUE(log.has("Preview refreshCamera() Index(0) QueryFrame OK!"));
     cap = preview->capture();
     ASSERT_NE(cap, nullptr);
     EXPECT_EQ(scopesim::pixelFormat(idOf("N9 HD Scope")), scopesim::PixelFormat::Yuyv);

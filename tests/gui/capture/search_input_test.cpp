@@ -1,7 +1,7 @@
 // The window while the camera search waits: real keys and clicks through the X server are
 // taken, the search is started over when asked again, and closing the window ends it cleanly.
 // The clock stands still while the test looks, so the search cannot end meanwhile.
-#include "preview_fixture.h"
+#include "support/frame_harness.h"
 
 #include "app/background_window.h"
 #include "support/x_input.h"
@@ -32,9 +32,9 @@ protected:
     // waiting then.
     void tickUntilLogged(const std::string& line, size_t times = 1)
     {
-        for (int i = 0; i < 3000 && logCount(line) < times; ++i)
+        for (int i = 0; i < 3000 && log.count(line) < times; ++i)
             tick();
-        ASSERT_EQ(logCount(line), times) << log();
+        ASSERT_EQ(log.count(line), times) << log.text();
         ASSERT_TRUE(preview->searching());
     }
 
@@ -98,7 +98,7 @@ TEST_F(SearchInput, KeysAndClicksDuringTheSearchAreTakenInTheirOrder)
         "Preview refreshCamera() camera(1) Is K2200",
         "Preview refreshCamera() K2200(1) QueryFrame OK!",
     };
-    const std::string all = log();
+    const std::string all = log.text();
     size_t at = 0;
     for (const char* line : expected) {
         at = all.find(std::string(line) + "\n", at);
@@ -136,16 +136,16 @@ TEST_F(SearchInput, ASearchAskedForDuringOneStartsOver)
     ASSERT_TRUE(scopesim::plug("Integrated Camera", false));
     ASSERT_TRUE(pumpUntil(
         [&] {
-            return logHas(
+            return log.has(
                 "Frame MSWWindowProc() DBT_DEVICEREMOVECOMPLETE isHandle(0) g_UsbState(1)");
         },
         30000));
     finishSearch();
-    EXPECT_EQ(logCount("Preview refreshCamera() search camera"), 3u);
-    EXPECT_EQ(logCount("Preview refreshCamera() DeviceCamCount(1)"), 1u);
+    EXPECT_EQ(log.count("Preview refreshCamera() search camera"), 3u);
+    EXPECT_EQ(log.count("Preview refreshCamera() DeviceCamCount(1)"), 1u);
     // Only the last search got as far as opening a camera: the scope, now the only one.
-    EXPECT_EQ(logCount("Preview refreshCamera() K2200(0) QueryFrame OK!"), 1u) << log();
-    EXPECT_FALSE(logHas("Preview refreshCamera() K2200(1) QueryFrame OK!"));
+    EXPECT_EQ(log.count("Preview refreshCamera() K2200(0) QueryFrame OK!"), 1u) << log.text();
+    EXPECT_FALSE(log.has("Preview refreshCamera() K2200(1) QueryFrame OK!"));
     EXPECT_EQ(preview->modelIndex(SlotKelmo), 0);
     EXPECT_EQ(preview->capture(), preview->cameraAt(0));
     EXPECT_EQ(preview->cameraCount(), 1u);

@@ -1,7 +1,7 @@
-#include "gui/capture/preview_fixture.h"
 #include "pipeline/display_picture.h"
 #include "pipeline/orvex_screen.h"
 #include "pipeline/time_stamp.h"
+#include "support/frame_harness.h"
 #include "unit/pipeline/ffprobe.h"
 
 #include <opencv2/imgcodecs.hpp>
@@ -40,14 +40,9 @@ protected:
     {
         PreviewFixture::SetUp();
         startUp();
-        ASSERT_NE(preview->capture(), nullptr) << log();
+        ASSERT_NE(preview->capture(), nullptr) << log.text();
         screen = dynamic_cast<COrvexScreen*>(frame->screen());
         ASSERT_NE(screen, nullptr);
-    }
-    void TearDown() override
-    {
-        g_TimeStamp = 0;
-        PreviewFixture::TearDown();
     }
 
     std::string storage() const { return toUtf8(g_StoragePath); }
@@ -275,7 +270,7 @@ class ScopeButtons : public PreviewFixture
 TEST_F(ScopeButtons, TheCamerasButtonsSnapAndRecord)
 {
     startUp();
-    ASSERT_EQ(preview->cameraKind(), KindKelmo) << log();
+    ASSERT_EQ(preview->cameraKind(), KindKelmo) << log.text();
     const std::string scope = "USB Inspection Camera";
     const std::string storage = toUtf8(g_StoragePath);
     auto count = [&](const char* ext) {
@@ -312,7 +307,7 @@ TEST_F(ScopeButtons, TheCamerasButtonsSnapAndRecord)
 TEST_F(ScopeButtons, TheFamilyCameraPaintsItsOwnPixelsAndFilesGetTwiceItsSize)
 {
     startUp();
-    ASSERT_EQ(preview->cameraKind(), KindKelmo) << log();
+    ASSERT_EQ(preview->cameraKind(), KindKelmo) << log.text();
     auto* screen = dynamic_cast<COrvexScreen*>(frame->screen());
     ASSERT_NE(screen, nullptr);
     tick(10);

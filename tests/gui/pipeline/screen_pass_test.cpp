@@ -1,14 +1,16 @@
 #include "app/data_files.h"
 #include "app/label_drawing.h"
 #include "app/orvex_frame.h"
+#include "frame_feed_state.h"
 #include "pipeline/capture_state.h"
 #include "pipeline/display_picture.h"
 #include "pipeline/orvex_screen.h"
 #include "pipeline/picture_transforms.h"
 #include "pipeline/time_stamp.h"
-#include "probe_state.h"
 #include "support/gui_helpers.h"
 #include "support/temp_dir.h"
+#include "support/viewer_globals.h"
+#include "support/virtual_time.h"
 #include "unit/pipeline/ffprobe.h"
 
 #include "support/dates.h"
@@ -70,12 +72,7 @@ class ScreenPass : public ::testing::Test
 protected:
     void SetUp() override
     {
-        auto c = std::make_unique<platform::VirtualClock>();
-        clock = c.get();
-        clock->setLocalTime(march7());
-        m_oldClock = platform::setClock(std::move(c));
         g_StoragePath = wxString::FromUTF8(storage.str());
-        m_oldProgramDir = g_ProgramDir;
         g_ProgramDir = ORVEX_BINARY_DIR;
         top = new wxFrame(nullptr, wxID_ANY, "screen", wxDefaultPosition, wxSize(1700, 1100));
         // The screen sits on a panel: a frame would stretch a lone child over itself.
@@ -91,18 +88,6 @@ protected:
         g_CurrentState = nullptr;
         top->Destroy();
         pumpEvents(20);
-        g_Mirror = false;
-        g_Rotation = 0;
-        g_ZoomFactor = 1.0f;
-        g_FullScreen = false;
-        g_TimeStamp = 0;
-        g_SnapPending = g_SnapInRecord = g_Freeze = false;
-        g_SettleTime = 0;
-        g_InfoTime = 0;
-        g_LastFileName.clear();
-        g_LastDrawSize = wxSize(0, 0);
-        g_ProgramDir = m_oldProgramDir;
-        platform::setClock(std::move(m_oldClock));
     }
 
     void useScreen(int w, int h)
@@ -117,7 +102,7 @@ protected:
     {
         if (state)
             state->Destroy();
-        state = new ProbeState(panel, id);
+        state = new FrameFeedState(panel, id);
         g_CurrentState = state;
     }
     // One pass, 60 ms after the last.
@@ -135,16 +120,14 @@ protected:
         return out;
     }
 
+    ViewerGlobals globals;
     TempDir storage;
-    platform::VirtualClock* clock = nullptr;
+    VirtualTime time{march7()};
+    platform::VirtualClock* const clock = time.clock;
     wxFrame* top = nullptr;
     wxPanel* panel = nullptr;
     COrvexScreen* screen = nullptr;
-    ProbeState* state = nullptr;
-
-private:
-    std::unique_ptr<platform::Clock> m_oldClock;
-    wxString m_oldProgramDir;
+    FrameFeedState* state = nullptr;
 };
 
 } // namespace

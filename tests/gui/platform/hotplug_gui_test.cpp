@@ -2,6 +2,7 @@
 #include "platform/clock.h"
 #include "platform/linux/linux_backends.h"
 #include "platform/services.h"
+#include "support/rig_session.h"
 
 #include <scopesim/rig.h>
 
@@ -58,10 +59,6 @@ class SimHotplug : public ::testing::Test
 protected:
     void SetUp() override
     {
-        m_previous = platform::setClock(std::make_unique<platform::VirtualClock>(1000));
-        clock = static_cast<platform::VirtualClock*>(&platform::clock());
-        scopesim::setTimeSource([] { return platform::clock().tickCount(); },
-                                [](uint32_t ms) { platform::clock().sleep(ms); });
         std::string error;
         ASSERT_TRUE(scopesim::startText("camera \"Integrated Camera\"\n"
                                         "scope \"USB Inspection Camera\"\n"
@@ -76,13 +73,9 @@ protected:
     {
         platform::useLinuxBackends();
         scopesim::stop();
-        scopesim::setTimeSource({}, {});
-        platform::setClock(std::move(m_previous));
     }
-    platform::VirtualClock* clock = nullptr;
-
-private:
-    std::unique_ptr<platform::Clock> m_previous;
+    RigTime time;
+    platform::VirtualClock* const clock = time.clock;
 };
 
 } // namespace

@@ -1,9 +1,9 @@
 // The setup tab on a real frame: pages, folder choice, stamp choice and what is saved.
-#include "gui/app/frame_fixture.h"
+#include "app/notice.h"
 #include "pipeline/capture_names.h"
 #include "setup/orvex_setup_state.h"
 #include "setup/setup_layout.h"
-#include "app/notice.h"
+#include "support/frame_harness.h"
 #include "support/log_capture.h"
 
 #include <wx/dirctrl.h>

@@ -10,6 +10,8 @@
 #include "platform/clock.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
+#include "support/viewer_globals.h"
+#include "support/virtual_time.h"
 
 #include "support/dates.h"
 
@@ -26,11 +28,6 @@ class CaptureFixture : public ::testing::Test
 protected:
     void SetUp() override
     {
-        auto c = std::make_unique<platform::VirtualClock>();
-        clock = c.get();
-        clock->setLocalTime(march7());
-        m_oldClock = platform::setClock(std::move(c));
-        m_oldStorage = g_StoragePath;
         g_StoragePath = wxString::FromUTF8(storage.str());
         g_InfoTime = 0;
         g_LastFileName.clear();
@@ -39,10 +36,6 @@ protected:
     {
         finishRecording();
         setSpaceProbe({});
-        g_StoragePath = m_oldStorage;
-        g_InfoTime = 0;
-        g_LastFileName.clear();
-        platform::setClock(std::move(m_oldClock));
     }
 
     std::string file(const std::string& name) const { return storage / name; }
@@ -64,11 +57,9 @@ protected:
         return f;
     }
 
+    ViewerGlobals globals;
     TempDir storage;
     LogCapture log;
-    platform::VirtualClock* clock = nullptr;
-
-private:
-    std::unique_ptr<platform::Clock> m_oldClock;
-    wxString m_oldStorage;
+    VirtualTime time{march7()};
+    platform::VirtualClock* const clock = time.clock;
 };

@@ -2,6 +2,7 @@
 #include "app/command_line.h"
 #include "platform/clock.h"
 #include "platform/services.h"
+#include "support/virtual_time.h"
 
 #include <scopesim/rig.h>
 
@@ -26,8 +27,8 @@ CommandLine parse(std::vector<std::string> args)
 
 TEST(Backends, SimulateStartsTheDefaultRigOnThePlatformClock)
 {
-    auto previous = platform::setClock(std::make_unique<platform::VirtualClock>(1000));
-    auto* clock = static_cast<platform::VirtualClock*>(&platform::clock());
+    VirtualTime time;
+    platform::VirtualClock* const clock = time.clock;
     CommandLine cl = parse({"--simulate"});
     ASSERT_TRUE(startBackends(cl));
     EXPECT_TRUE(scopesim::running());
@@ -50,13 +51,12 @@ TEST(Backends, SimulateStartsTheDefaultRigOnThePlatformClock)
     stopBackends(cl);
     EXPECT_FALSE(scopesim::running());
     EXPECT_EQ(platform::backend(), platform::Backend::Linux);
-    platform::setClock(std::move(previous));
 }
 
 TEST(Backends, ScenarioFileDrivesTheRigAndItsScript)
 {
-    auto previous = platform::setClock(std::make_unique<platform::VirtualClock>(1000));
-    auto* clock = static_cast<platform::VirtualClock*>(&platform::clock());
+    VirtualTime time;
+    platform::VirtualClock* const clock = time.clock;
     std::string path = std::string(ORVEX_SOURCE_DIR) + "/sim/scenarios/hotplug.txt";
     CommandLine cl = parse({"--simulate=" + path});
     ASSERT_TRUE(startBackends(cl));
@@ -64,7 +64,6 @@ TEST(Backends, ScenarioFileDrivesTheRigAndItsScript)
     clock->advance(2000);
     EXPECT_EQ(platform::videoInputs().enumerate().size(), 2u);
     stopBackends(cl);
-    platform::setClock(std::move(previous));
 }
 
 TEST(Backends, AClockInstalledAfterTheStartTakesOverWhereTheRigWas)
@@ -72,8 +71,8 @@ TEST(Backends, AClockInstalledAfterTheStartTakesOverWhereTheRigWas)
     std::string path = std::string(ORVEX_SOURCE_DIR) + "/sim/scenarios/hotplug.txt";
     CommandLine cl = parse({"--simulate=" + path});
     ASSERT_TRUE(startBackends(cl));
-    auto previous = platform::setClock(std::make_unique<platform::VirtualClock>(1000));
-    auto* clock = static_cast<platform::VirtualClock*>(&platform::clock());
+    VirtualTime time;
+    platform::VirtualClock* const clock = time.clock;
     const uint32_t before = scopesim::rigTime();
     EXPECT_LT(before, 1000u);
     EXPECT_EQ(platform::videoInputs().enumerate().size(), 1u);
@@ -81,7 +80,6 @@ TEST(Backends, AClockInstalledAfterTheStartTakesOverWhereTheRigWas)
     EXPECT_EQ(scopesim::rigTime(), before + 2000);
     EXPECT_EQ(platform::videoInputs().enumerate().size(), 2u);
     stopBackends(cl);
-    platform::setClock(std::move(previous));
 }
 
 TEST(Backends, ABadScenarioStartsNothing)

@@ -1,7 +1,7 @@
 // The simulated backends: the rig's devices behind the same interfaces as the machine's.
 #include "platform/clock.h"
 #include "platform/services.h"
-#include "virtual_time.h"
+#include "support/rig_session.h"
 
 #include <scopesim/rig.h>
 
@@ -15,15 +15,11 @@
 namespace
 {
 
-using virtual_time::advance;
-using virtual_time::now;
-
 class SimBackends : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        virtual_time::install();
         std::string error;
         ASSERT_TRUE(scopesim::startText(
             "usb vid 1D6B pid 0002 class 09/00/01\n"
@@ -40,8 +36,10 @@ protected:
     {
         platform::useLinuxBackends();
         scopesim::stop();
-        virtual_time::remove();
     }
+    void advance(uint32_t ms) { time.advance(ms); }
+
+    RigTime time;
 };
 
 } // namespace

@@ -4,7 +4,7 @@
 #include "platform/frame_decode.h"
 #include "platform/services.h"
 #include "platform/streaming_capture.h"
-#include "virtual_time.h"
+#include "support/rig_session.h"
 
 #include <scopesim/rig.h>
 #include <scopesim/stream.h>
@@ -22,15 +22,11 @@
 namespace
 {
 
-using virtual_time::advance;
-using virtual_time::now;
-
 class Streaming : public ::testing::Test
 {
 protected:
     void start(const std::string& scenario)
     {
-        virtual_time::install();
         std::string error;
         ASSERT_TRUE(scopesim::startText(scenario, "sim", &error)) << error;
         platform::useSimBackends();
@@ -39,11 +35,14 @@ protected:
     {
         platform::useLinuxBackends();
         scopesim::stop();
-        virtual_time::remove();
     }
     static int idOf(const std::string& name) { return scopesim::findVideoInput(name)->id; }
     // Frame age at the moment of the grab, in clock ms.
-    static double age(platform::Capture& c) { return now() - c.get(platform::kPropPosMsec); }
+    double age(platform::Capture& c) const { return now() - c.get(platform::kPropPosMsec); }
+    void advance(uint32_t ms) { time.advance(ms); }
+    uint32_t now() const { return time.now(); }
+
+    RigTime time;
 };
 
 } // namespace
@@ -179,7 +178,7 @@ TEST_F(Streaming, LargeSizesAskForMjpegWhereUncompressedIsTooSlow)
 
     start("camera \"Both\" size 640x480,1920x1080 formats yuyv,mjpeg\n"
           "camera \"Raw\" size 640x480,1920x1080 formats yuyv\n");
-    auto count = [](platform::Capture& c) {
+    auto count = [&](platform::Capture& c) {
         int frames = 0;
         for (int step = 0; step < 100; ++step) { // a second in 10 ms passes
             advance(10);

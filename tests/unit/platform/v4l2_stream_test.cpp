@@ -5,8 +5,8 @@
 #include "platform/linux/v4l2_stream.h"
 #include "platform/streaming_capture.h"
 #include "support/emulated_v4l2.h"
+#include "support/rig_session.h"
 #include "support/wait_for.h"
-#include "virtual_time.h"
 
 #include <linux/videodev2.h>
 
@@ -24,17 +24,12 @@ namespace
 {
 
 using emulated::Format;
-using virtual_time::advance;
-using virtual_time::now;
 
 constexpr double kPeriod30 = 1000.0 / 30;
 
 class V4l2Streaming : public ::testing::Test
 {
 protected:
-    void SetUp() override { virtual_time::install(); }
-    void TearDown() override { virtual_time::remove(); }
-
     int camera(const std::string& path, std::vector<cv::Size> sizes = {{640, 480}},
                std::vector<Format> formats = {Format::Yuyv, Format::Mjpeg}, int bus = 1)
     {
@@ -54,14 +49,17 @@ protected:
 
     // Moves the clock on and waits (in real time, bounded) for the thread to hand over a
     // frame: the clock stands still meanwhile, so the frame's age is exact.
-    static bool nextFrame(platform::Capture& c, uint32_t ms)
+    bool nextFrame(platform::Capture& c, uint32_t ms)
     {
         advance(ms);
         return e2e::waitFor([&] { return c.grab(); }, 10000);
     }
-    static double age(platform::Capture& c) { return now() - c.get(platform::kPropPosMsec); }
+    double age(platform::Capture& c) const { return now() - c.get(platform::kPropPosMsec); }
+    void advance(uint32_t ms) { time.advance(ms); }
+    uint32_t now() const { return time.now(); }
 
     emulated::EmulatedV4l2 m_emu;
+    RigTime time; // after the nodes, so that it is put back before they go
 };
 
 // Mean difference per channel value from the pattern the camera shows.

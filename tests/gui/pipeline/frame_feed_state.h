@@ -10,10 +10,10 @@
 
 #include <string>
 
-class ProbeState : public COrvexState
+class FrameFeedState : public COrvexState
 {
 public:
-    ProbeState(wxWindow* parent, int id) : COrvexState(parent, id) {}
+    FrameFeedState(wxWindow* parent, int id) : COrvexState(parent, id) {}
 
     cv::Mat* grabFrame() override
     {
