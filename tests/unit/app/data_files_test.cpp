@@ -2,6 +2,7 @@
 
 #include "app/notice.h"
 #include "support/temp_dir.h"
+#include "support/viewer_globals.h"
 
 #include <gtest/gtest.h>
 
@@ -29,11 +30,7 @@ protected:
         g_ProgramDir = wxString::FromUTF8(program.str());
         showNotice(wxString()); // no failure left over from another test
     }
-    void TearDown() override
-    {
-        closeLogFile();
-        ::setenv("HOME", m_oldHome.c_str(), 1);
-    }
+    void TearDown() override { ::setenv("HOME", m_oldHome.c_str(), 1); }
     std::string dataDir() const { return home / "Orvex"; }
     // A second start of the program: values reset, files read again.
     void restart()
@@ -44,6 +41,7 @@ protected:
         openDataFiles();
     }
 
+    ViewerGlobals globals;
     TempDir home, program;
     std::string m_oldHome;
 };
@@ -312,8 +310,8 @@ TEST_F(DataFiles, UnreadableSettingsAreLeftAloneAndLogged)
 TEST_F(DataFiles, StoragePathsThatCannotBeUsedAreRefusedForTheDefault)
 {
     // Relative to the launch folder, empty, or gone: each a different place from the one chosen.
-    for (const std::string& path : {std::string("../.."), std::string("DCIM2"), std::string(""),
-                                    home / "gone"}) {
+    for (const std::string& path :
+         {std::string("../.."), std::string("DCIM2"), std::string(""), home / "gone"}) {
         home.write("Orvex/config.txt", "PATH " + path + "\nTIMESTAMP 1\n");
         showNotice(wxString());
         restart();
@@ -330,7 +328,8 @@ TEST_F(DataFiles, StoragePathsThatCannotBeUsedAreRefusedForTheDefault)
 TEST_F(DataFiles, StorageFolderNamesAreKeptByteForByte)
 {
     // "Prüfung" written by a Latin-1 system: not UTF-8.
-    const std::string latin1 = home / "Pr\xfc" "fung";
+    const std::string latin1 = home / "Pr\xfc"
+                                      "fung";
     fs::create_directories(latin1);
     home.write("Orvex/config.txt", "PATH " + latin1 + "\n");
     restart();
