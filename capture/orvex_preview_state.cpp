@@ -253,7 +253,7 @@ void COrvexPreviewState::buttonPoll()
     }
     uint8_t gpio = 0;
     const int32_t r = pCEM2800Prop->ReadGpio(&gpio);
-    if (r >= 0 && r != CEM2800Prop::kNotOpen && !(gpio & 0x04) && g_ButtonSource == kNoButton)
+    if (r >= 0 && r != CEM2800Prop::kNotOpen && !(gpio & 0x04) && g_ButtonSource == 0)
         toggleRecord();
 }
 
@@ -361,14 +361,17 @@ void COrvexPreviewState::keySpace()
 {
     if (afterSearch([this] { keySpace(); }, true))
         return;
-    tapSnapshot([this] { snapshotPress(); });
+    g_ButtonSource = 1;
+    snapshotPress();
+    g_Freeze = false;
+    g_ButtonSource = 0;
 }
 
 void COrvexPreviewState::keyCtrlR()
 {
     if (afterSearch([this] { keyCtrlR(); }, true))
         return;
-    if (g_ButtonSource == kNoButton)
+    if (g_ButtonSource == 0)
         toggleRecord();
 }
 
@@ -448,11 +451,13 @@ void COrvexPreviewState::toolDown(int id)
         return;
     switch (id) {
     case ID_PREVIEW_SNAPSHOT:
-        if (pressSnapshot(kScreenButton, recordingRuns()))
+        if (g_ButtonSource != 2) {
+            g_ButtonSource = 1;
             snapshotPress();
+        }
         break;
     case ID_PREVIEW_RECORD:
-        if (g_ButtonSource == kNoButton)
+        if (g_ButtonSource == 0)
             toggleRecord();
         break;
     case ID_PREVIEW_MIRROR:
@@ -477,8 +482,10 @@ void COrvexPreviewState::onToolUp(wxMouseEvent& event)
 
 void COrvexPreviewState::toolUp(int id)
 {
-    if (id == ID_PREVIEW_SNAPSHOT)
-        releaseSnapshot(kScreenButton);
+    if (id == ID_PREVIEW_SNAPSHOT && g_ButtonSource == 1) {
+        g_Freeze = false;
+        g_ButtonSource = 0;
+    }
 }
 
 // ---- Layout -------------------------------------------------------------------------------------
