@@ -88,6 +88,8 @@ public:
     bool unitSilent() const { return m_unit->unitSilent(); }
     // An opening is under way (its answer is picked up by the box's watch).
     bool opening() const { return m_unit->opening(); }
+    // A camera search went without the unit's answer: the box's watch has it run again.
+    bool lookMissed() const { return m_unit->lookMissed(); }
 
     // The camera's extension unit for api()'s transfers; null when device control is
     // unavailable.

@@ -86,6 +86,8 @@ public:
     bool unitSilent() const { return m_bSilent; }
     // An opening is under way; a tick or a poll picks up its answer.
     bool opening() const { return m_openReply != nullptr; }
+    // A camera search went without the unit's answer: it runs again once the unit answers.
+    bool lookMissed() const { return m_bMissedLook; }
     // The extension unit for api()'s transfers; null while none is open.
     BVUnit* unit() const { return m_pEEPXU; }
     bool libraryLoaded() const { return m_bravik.loaded(); }

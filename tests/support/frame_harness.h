@@ -211,13 +211,24 @@ protected:
     // The camera search goes on over the timer's ticks: ticks until it has ended. The box's
     // opening of a scope runs on a thread of its own and is picked up by the box's watch (real
     // time); the search asks the box a second after it began, by when the opening has ended.
+    // A unit that answered the search too late (the box waits 50 ms of real time, which a
+    // loaded machine can pass) has the box's watch run the search again once it answers, as
+    // the program does: that search is run to its end too.
     void finishSearch()
     {
-        EXPECT_TRUE(pumpUntil([&] { return !preview->ioBox()->opening(); }, 30000));
-        // Far above the longest search (each camera may take a second for its frame).
-        for (int i = 0; i < 3000 && preview->searching(); ++i)
-            tick();
-        EXPECT_FALSE(preview->searching()) << log.text();
+        for (int round = 0; round < 5; ++round) {
+            EXPECT_TRUE(pumpUntil([&] { return !preview->ioBox()->opening(); }, 30000));
+            // Far above the longest search (each camera may take a second for its frame).
+            for (int i = 0; i < 3000 && preview->searching(); ++i)
+                tick();
+            EXPECT_FALSE(preview->searching()) << log.text();
+            if (!preview->ioBox()->lookMissed())
+                return;
+            EXPECT_TRUE(pumpUntil(
+                [&] { return preview->searching() || !preview->ioBox()->lookMissed(); }, 30000));
+            if (!preview->searching())
+                return;
+        }
     }
 
     // A search started now, run to its end.

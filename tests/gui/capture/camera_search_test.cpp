@@ -121,6 +121,24 @@ TEST_F(DefaultRig, ASearchQueryGivesOnlyAFrameTakenAfterIt)
     EXPECT_FALSE(awaitFrame(COrvexPreviewState::newestFrame(scope, f), f).empty());
 }
 
+TEST_F(DefaultRig, ASearchTheUnitAnsweredTooLateForRunsAgainOnceItAnswers)
+{
+    startUp();
+    // The unit stalls through the search's question: that search goes on without the scope.
+    scopesim::stall("USB Inspection Camera", 3000);
+    preview->refreshCamera();
+    for (int i = 0; i < 3000 && preview->searching(); ++i)
+        tick();
+    EXPECT_TRUE(log.has("IOControlBox checkKelmo() the extension unit does not answer"));
+    EXPECT_EQ(preview->capture(), nullptr);
+    ASSERT_TRUE(preview->ioBox()->lookMissed());
+    const size_t found = log.count("Preview refreshCamera() camera(1) Is K2200");
+    tick(200); // past the stall
+    finishSearch();
+    EXPECT_EQ(log.count("Preview refreshCamera() camera(1) Is K2200"), found + 1) << log.text();
+    EXPECT_EQ(preview->capture(), preview->cameraAt(1));
+}
+
 TEST_F(DefaultRig, FramesThatStopForASecondAreATubeFail)
 {
     startUp();
