@@ -12,6 +12,7 @@
 #include "app/shell_parts.h"
 #include "app/skin_bitmap.h"
 #include "app/wheel_filter.h"
+#include "pipeline/capture_state.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
 #include "platform/services.h"
@@ -26,7 +27,6 @@
 #include <sys/utsname.h>
 
 COrvexFrame* g_MainFrame = nullptr;
-int g_SettleTime = 0;
 int g_InfoTime = 0;
 wxString g_LastFileName;
 wxString g_StatusText;
@@ -188,8 +188,7 @@ void COrvexFrame::frameTick()
     if (m_resizeCountdown > 0 && --m_resizeCountdown == 0)
         relayoutFrame();
 
-    if (g_SettleTime > 0)
-        g_SettleTime -= m_tickLength;
+    settleTick();
     if (g_SettleTime < 1 && m_screen) {
         if (g_Rotation != m_lastRotation) {
             m_lastRotation = g_Rotation;

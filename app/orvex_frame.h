@@ -26,7 +26,6 @@ class HotplugMonitor;
 
 class COrvexFrame;
 extern COrvexFrame* g_MainFrame;
-extern int g_SettleTime;        // ms; drawing is held off while positive
 extern int g_InfoTime;          // notice display countdown
 extern wxString g_LastFileName; // the notice text
 extern wxString g_StatusText;

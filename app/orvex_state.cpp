@@ -7,6 +7,7 @@
 #include "app/shell_parts.h"
 #include "app/skin_bitmap.h"
 #include "app/skin_geometry.h"
+#include "pipeline/capture_state.h"
 #include "platform/clock.h"
 
 #include <wx/dcmemory.h>

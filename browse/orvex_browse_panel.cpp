@@ -9,6 +9,7 @@
 #include "browse/bounded_photo.h"
 #include "browse/browse_panel_geometry.h"
 #include "browse/orvex_browse_image.h"
+#include "pipeline/capture_state.h"
 #include "platform/clock.h"
 
 #include <wx/bmpbuttn.h>

@@ -125,7 +125,7 @@ void COrvexBrowseState::leave()
         panel->setViewing(false);
     // A frame save asked for here must not be taken from the live picture instead.
     if (m_snapshotHeld) {
-        g_SnapInRecord = false;
+        dropFrameSnapshot();
         snapshotRelease();
     }
     m_frame.release();
@@ -277,7 +277,7 @@ void COrvexBrowseState::snapshotPressed()
     if (m_isVideo != 1 || !m_player->hasVideo() || m_player->frameCopy().empty())
         return;
     m_snapshotHeld = true;
-    g_SnapInRecord = true;
+    snapshotDue(true);
     g_InfoTime = 0;
     showToolPicture(ToolSnapshot, true);
 }

@@ -253,7 +253,7 @@ void COrvexPreviewState::buttonPoll()
     }
     uint8_t gpio = 0;
     const int32_t r = pCEM2800Prop->ReadGpio(&gpio);
-    if (r >= 0 && r != CEM2800Prop::kNotOpen && !(gpio & 0x04) && g_ButtonSource == 0)
+    if (r >= 0 && r != CEM2800Prop::kNotOpen && !(gpio & 0x04) && g_ButtonSource == kNoButton)
         toggleRecord();
 }
 
@@ -361,17 +361,14 @@ void COrvexPreviewState::keySpace()
 {
     if (afterSearch([this] { keySpace(); }, true))
         return;
-    g_ButtonSource = 1;
-    snapshotPress();
-    g_Freeze = false;
-    g_ButtonSource = 0;
+    tapSnapshot([this] { snapshotPress(); });
 }
 
 void COrvexPreviewState::keyCtrlR()
 {
     if (afterSearch([this] { keyCtrlR(); }, true))
         return;
-    if (g_ButtonSource == 0)
+    if (g_ButtonSource == kNoButton)
         toggleRecord();
 }
 
@@ -451,13 +448,11 @@ void COrvexPreviewState::toolDown(int id)
         return;
     switch (id) {
     case ID_PREVIEW_SNAPSHOT:
-        if (g_ButtonSource != 2) {
-            g_ButtonSource = 1;
+        if (pressSnapshot(kScreenButton, recordingRuns()))
             snapshotPress();
-        }
         break;
     case ID_PREVIEW_RECORD:
-        if (g_ButtonSource == 0)
+        if (g_ButtonSource == kNoButton)
             toggleRecord();
         break;
     case ID_PREVIEW_MIRROR:
@@ -482,10 +477,8 @@ void COrvexPreviewState::onToolUp(wxMouseEvent& event)
 
 void COrvexPreviewState::toolUp(int id)
 {
-    if (id == ID_PREVIEW_SNAPSHOT && g_ButtonSource == 1) {
-        g_Freeze = false;
-        g_ButtonSource = 0;
-    }
+    if (id == ID_PREVIEW_SNAPSHOT)
+        releaseSnapshot(kScreenButton);
 }
 
 // ---- Layout -------------------------------------------------------------------------------------

@@ -9,22 +9,13 @@
 void COrvexPreviewState::snapshotPress()
 {
     // A second press while frozen is the release of a held snapshot.
-    if (g_Freeze) {
-        g_Freeze = false;
+    if (releaseStill())
         return;
-    }
     // The frame only tells that there is a picture at all.
     if (!grabFrame())
         return;
     releaseFrame();
-    if (recordingRuns()) {
-        g_SnapInRecord = true;
-    } else {
-        g_SnapPending = true;
-        g_SettleTime = 500;
-        g_Freeze = true;
-        g_CaptureTime = platform::clock().localTime();
-    }
+    snapshotDue(recordingRuns());
     m_snapshotHeld = true;
     g_InfoTime = 0;
     showSnapshotLook(true);

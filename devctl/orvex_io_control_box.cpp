@@ -18,26 +18,23 @@ const char* const kPictureNames[10] = {
     "boost_release.bmp",      "boost_click.bmp",     "rotate_release.bmp",  "rotate_click.bmp",
     "led_switch_release.bmp", "led_switch_click.bmp"};
 
-// What the camera's buttons do to the tab: its snapshot button holds the trigger (source 2)
-// from its press to its release, as the on-screen one does (source 1); its record button
-// records only while no snapshot trigger is held.
+// What the camera's buttons do to the tab: its snapshot button holds the trigger from its
+// press to its release, as the on-screen one does; its record button records only while no
+// snapshot trigger is held.
 ScopeUnit::ButtonEdges cameraButtons()
 {
     ScopeUnit::ButtonEdges e;
     e.snapshotPress = [] {
-        if (!g_Freeze && !recordingRuns()) {
-            g_ButtonSource = 2;
-            if (g_CurrentState)
-                g_CurrentState->snapshotPress();
-        }
+        if (pressSnapshot(kCameraButton, recordingRuns()) && g_CurrentState)
+            g_CurrentState->snapshotPress();
     };
     e.snapshotRelease = [] {
         if (g_CurrentState)
             g_CurrentState->snapshotPress();
-        g_ButtonSource = 0;
+        releaseSnapshot(kCameraButton);
     };
     e.recordPress = [] {
-        if (g_ButtonSource == 0 && g_CurrentState)
+        if (g_ButtonSource == kNoButton && g_CurrentState)
             g_CurrentState->toggleRecord();
     };
     return e;
@@ -169,9 +166,7 @@ void COrvexIOControlBox::close()
 void COrvexIOControlBox::closingSteps()
 {
     // A snapshot held on the camera's button has lost its release with the camera.
-    if (g_ButtonSource == 2)
-        g_Freeze = false;
-    g_ButtonSource = 0;
+    cameraButtonLost();
     m_nRotation = 0;
     if (g_SettleTime <= 0)
         g_Rotation = 0;
@@ -267,7 +262,7 @@ void COrvexIOControlBox::onIconDown(wxMouseEvent& event)
 
 bool COrvexIOControlBox::poll()
 {
-    const ScopeUnit::PollStatus status = m_unit->poll(g_ButtonSource != 1);
+    const ScopeUnit::PollStatus status = m_unit->poll(g_ButtonSource != kScreenButton);
     drawChanges(status);
     watchUnit();
     return status.present;

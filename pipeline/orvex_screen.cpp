@@ -120,7 +120,7 @@ void COrvexScreen::drawFrame()
         if (stamp)
             drawTimeStamp(*file, stampLine);
         if (saveNow) {
-            g_SnapPending = false;
+            stillSnapshotTaken();
             saveSnapshot(*file);
         }
     }
@@ -130,7 +130,7 @@ void COrvexScreen::drawFrame()
         finishRecording(); // a state that does not record cannot leave it open
     }
     if (g_SnapInRecord) {
-        g_SnapInRecord = false;
+        frameSnapshotTaken();
         saveSnapshot(*file);
     }
     state->releaseFrame();

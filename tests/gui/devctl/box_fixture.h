@@ -61,7 +61,8 @@ protected:
         m_previousClock = platform::setClock(std::move(c));
         g_ProgramDir = ORVEX_BINARY_DIR;
         g_LogFile = m_log = std::tmpfile();
-        g_ButtonSource = g_SettleTime = g_Rotation = 0;
+        g_ButtonSource = kNoButton;
+        g_SettleTime = g_Rotation = 0;
         g_Freeze = g_FullScreen = false;
         frame = new wxFrame(nullptr, wxID_ANY, "box", wxPoint(20, 20), wxSize(800, 300));
         frame->Show();

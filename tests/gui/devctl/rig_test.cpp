@@ -113,11 +113,12 @@ TEST_F(OnRig, RecordButtonOnlyWhileNoSnapshotTriggerIsHeld)
     box->poll();
     bus();
 
-    g_ButtonSource = 1; // the on-screen snapshot button: the poll ends before the status
+    // The on-screen snapshot button: the poll ends before the status.
+    g_ButtonSource = kScreenButton;
     press(Button::Record);
     EXPECT_TRUE(box->poll());
     EXPECT_THAT(bus(), ElementsAre(rd(0x7A, 0x0000, 0x5A10)));
-    g_ButtonSource = 2; // the camera's own snapshot: seen, refused
+    g_ButtonSource = kCameraButton; // the camera's own snapshot: seen, refused
     box->poll();
     EXPECT_EQ(probe->records, 1);
 }
