@@ -30,10 +30,6 @@ const char* const kToolPictures[8] = {
     "snap_release.bmp",   "snap_click.bmp",   "rec_release.bmp",    "rec_click.bmp",
     "mirror_release.bmp", "mirror_click.bmp", "rotate_release.bmp", "rotate_click.bmp"};
 enum Tool { ToolSnapshot, ToolRecord, ToolMirror, ToolRotate };
-// The box names its controls itself still: the list must give them the same numbers.
-static_assert(ID_LED_DOWN == ID_BOX_LED_DOWN && ID_LED_UP == ID_BOX_LED_UP &&
-              ID_BOOST == ID_BOX_BOOST && ID_ROTATE == ID_BOX_ROTATE &&
-              ID_LED_SWITCH == ID_BOX_LED_SWITCH);
 // A camera that has sent no new frame for this long gives nothing.
 constexpr uint32_t kNoFrameMs = 1000;
 // A camera re-opened on tube input: its settling pause, then how long its first frame

@@ -5,6 +5,7 @@
 #include "app/orvex_state.h"
 #include "app/picture_settings.h"
 #include "app/skin_bitmap.h"
+#include "app/window_ids.h"
 #include "devctl/box_layout.h"
 #include "pipeline/capture_state.h"
 
@@ -59,13 +60,13 @@ COrvexIOControlBox::COrvexIOControlBox(wxWindow* parent, const wxPoint& pos, con
             b->SetBitmapPressed(clickPicture(c));
         return b;
     };
-    auto* down = makeButton(ID_LED_DOWN, LedDown);
-    auto* up = makeButton(ID_LED_UP, LedUp);
-    down->Bind(wxEVT_BUTTON, &COrvexIOControlBox::onLedDown, this, ID_LED_DOWN);
-    up->Bind(wxEVT_BUTTON, &COrvexIOControlBox::onLedUp, this, ID_LED_UP);
+    auto* down = makeButton(ID_BOX_LED_DOWN, LedDown);
+    auto* up = makeButton(ID_BOX_LED_UP, LedUp);
+    down->Bind(wxEVT_BUTTON, &COrvexIOControlBox::onLedDown, this, ID_BOX_LED_DOWN);
+    up->Bind(wxEVT_BUTTON, &COrvexIOControlBox::onLedUp, this, ID_BOX_LED_UP);
     m_controls[LedDown] = down;
     m_controls[LedUp] = up;
-    const int iconIds[3] = {ID_BOOST, ID_ROTATE, ID_LED_SWITCH};
+    const int iconIds[3] = {ID_BOX_BOOST, ID_BOX_ROTATE, ID_BOX_LED_SWITCH};
     for (int k = 0; k < 3; ++k) {
         const auto c = static_cast<Control>(Boost + k);
         auto* icon = new SkinBitmap(parent, iconIds[k], releasePicture(c), wxDefaultPosition,
@@ -246,13 +247,13 @@ void COrvexIOControlBox::onIconDown(wxMouseEvent& event)
 {
     event.Skip();
     switch (event.GetId()) {
-    case ID_BOOST:
+    case ID_BOX_BOOST:
         toggleBoost();
         break;
-    case ID_ROTATE:
+    case ID_BOX_ROTATE:
         stepRotation();
         break;
-    case ID_LED_SWITCH:
+    case ID_BOX_LED_SWITCH:
         toggleLedSwitch();
         break;
     default:

@@ -27,12 +27,6 @@ class wxBitmapButton;
 class wxCommandEvent;
 class wxMouseEvent;
 
-constexpr int ID_LED_DOWN = 12320;
-constexpr int ID_LED_UP = 12321;
-constexpr int ID_BOOST = 12322;
-constexpr int ID_ROTATE = 12323;
-constexpr int ID_LED_SWITCH = 12324;
-
 class COrvexIOControlBox : public wxWindow
 {
 public:

@@ -1,5 +1,6 @@
-// A top-level window for the box's controls, a virtual clock, a log to read back and a tab
-// state that counts what the box asks of it.
+// A top-level window for the box's controls, virtual time (the rig's too), a log to read
+// back and a tab state that counts what the box asks of it; every process-wide value is put
+// back after.
 #pragma once
 
 #include "app/data_files.h"
@@ -9,8 +10,10 @@
 #include "app/skin_bitmap.h"
 #include "devctl/orvex_io_control_box.h"
 #include "pipeline/capture_state.h"
-#include "platform/clock.h"
 #include "support/gui_helpers.h"
+#include "support/log_capture.h"
+#include "support/rig_session.h"
+#include "support/viewer_globals.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -19,6 +22,7 @@
 
 #include <opencv2/videoio.hpp>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -56,11 +60,7 @@ protected:
                                                  const wxString& cond, const wxString& msg) {
             ADD_FAILURE() << "wx assertion " << cond << " at " << file << ":" << line << " " << msg;
         });
-        auto c = std::make_unique<platform::VirtualClock>();
-        clock = c.get();
-        m_previousClock = platform::setClock(std::move(c));
         g_ProgramDir = ORVEX_BINARY_DIR;
-        g_LogFile = m_log = std::tmpfile();
         g_ButtonSource = kNoButton;
         g_SettleTime = g_Rotation = 0;
         g_Freeze = g_FullScreen = false;
@@ -74,10 +74,6 @@ protected:
         g_CurrentState = nullptr;
         frame->Destroy();
         pumpEvents(20);
-        g_VideoWriter.reset();
-        g_LogFile = nullptr;
-        std::fclose(m_log);
-        platform::setClock(std::move(m_previousClock));
         wxSetAssertHandler(m_previousAssert);
     }
     // The unit's calls end within this on any machine while it answers: tests of an answering
@@ -96,12 +92,9 @@ protected:
     // What the log got since the last call.
     std::string newLog()
     {
-        std::fflush(m_log);
-        std::string text;
-        std::fseek(m_log, static_cast<long>(m_logRead), SEEK_SET);
-        for (int ch; (ch = std::fgetc(m_log)) != EOF;)
-            text += static_cast<char>(ch);
-        m_logRead += text.size();
+        const std::string all = m_log.text();
+        const std::string text = all.substr(std::min(m_logRead, all.size()));
+        m_logRead = all.size();
         return text;
     }
     bool allShown(bool want) const
@@ -131,15 +124,19 @@ protected:
         return segments;
     }
 
-    platform::VirtualClock* clock = nullptr;
+private:
+    ViewerGlobals m_globals;
+    RigTime m_time;
+    LogCapture m_log;
+
+protected:
+    platform::VirtualClock* const clock = m_time.clock;
     wxFrame* frame = nullptr;
     ProbeState* probe = nullptr;
     Box* box = nullptr;
 
 private:
-    FILE* m_log = nullptr;
     size_t m_logRead = 0;
-    std::unique_ptr<platform::Clock> m_previousClock;
     wxAssertHandler_t m_previousAssert = nullptr;
 };
 

@@ -3,6 +3,7 @@
 #include "box_fixture.h"
 #include "unit/devctl/fake_bravik_host.h"
 
+#include "app/window_ids.h"
 #include "devctl/box_layout.h"
 
 #include <wx/bmpbuttn.h>
@@ -35,7 +36,8 @@ protected:
 
 TEST_F(Strip, SixControlsOnTheParentWithTheirIds)
 {
-    const int ids[5] = {ID_LED_DOWN, ID_LED_UP, ID_BOOST, ID_ROTATE, ID_LED_SWITCH};
+    const int ids[5] = {ID_BOX_LED_DOWN, ID_BOX_LED_UP, ID_BOX_BOOST, ID_BOX_ROTATE,
+                        ID_BOX_LED_SWITCH};
     for (int c = 0; c < 5; ++c)
         EXPECT_EQ(box->control(Box::Control(c))->GetId(), ids[c]);
     EXPECT_LT(box->control(Box::LevelBar)->GetId(), 0);

@@ -34,15 +34,12 @@ protected:
     void SetUp() override
     {
         BoxTest::SetUp();
-        scopesim::setTimeSource([] { return platform::clock().tickCount(); },
-                                [](uint32_t ms) { platform::clock().sleep(ms); });
         ASSERT_TRUE(scopesim::startDefault());
     }
     void TearDown() override
     {
         BoxTest::TearDown();
         scopesim::stop();
-        scopesim::setTimeSource({}, {});
     }
     void openBox(std::chrono::milliseconds answerWait = kAnswerWait)
     {

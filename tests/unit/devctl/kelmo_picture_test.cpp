@@ -2,11 +2,11 @@
 // rounding, the samples logged up to the first mismatch, and frames of other shapes.
 #include "app/data_files.h"
 #include "devctl/orvex_io_control_box.h"
+#include "support/log_capture.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -31,26 +31,21 @@ std::vector<uint8_t> barFrame()
 class ColourBars : public ::testing::Test
 {
 protected:
-    void SetUp() override { g_LogFile = m_log = std::tmpfile(); }
-    void TearDown() override
-    {
-        g_LogFile = nullptr;
-        std::fclose(m_log);
-    }
+    // The lines logged since the last call, each with its line end.
     std::vector<std::string> takeLog()
     {
-        std::fflush(m_log);
-        std::rewind(m_log);
+        const std::vector<std::string> all = m_log.lines();
         std::vector<std::string> lines;
-        for (char buf[300]; std::fgets(buf, sizeof buf, m_log);)
-            lines.emplace_back(buf);
-        g_LogFile = m_log = std::freopen(nullptr, "w+", m_log);
+        for (size_t i = m_taken; i < all.size(); ++i)
+            lines.push_back(all[i] + "\n");
+        m_taken = all.size();
         return lines;
     }
     bool check(const std::vector<uint8_t>& f) { return COrvexIOControlBox::isKelmo(f.data()); }
 
 private:
-    FILE* m_log = nullptr;
+    LogCapture m_log;
+    size_t m_taken = 0;
 };
 
 TEST_F(ColourBars, ExactBarsPassAndAllEightSamplesAreLogged)
