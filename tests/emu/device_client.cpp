@@ -170,20 +170,21 @@ int stream(const char* path)
         return 1;
     }
     say("start " + std::to_string(s->start()));
-    cv::Mat bgr;
+    platform::RawFrame raw;
     uint32_t at = 0;
     uint64_t number = 0;
     int e = EAGAIN;
     for (int tries = 0; e == EAGAIN && tries < 100; ++tries)
-        e = s->read(bgr, at, number, 2000);
-    if (e) {
+        e = s->read(raw, at, number, 2000);
+    cv::Mat bgr;
+    if (e || !platform::decodeRaw(raw, bgr)) {
         say("read " + std::to_string(e));
         return 1;
     }
     printBands("frame", bgr);
     say("ready");
     for (uint64_t reads = 0; reads < 100000; ++reads)
-        if ((e = s->read(bgr, at, number, 10000)) == ENODEV)
+        if ((e = s->read(raw, at, number, 10000)) == ENODEV)
             break;
     say("lost " + std::to_string(e) + " present " + std::to_string(s->present()));
     return 0;
