@@ -280,8 +280,7 @@ void BM_RecordingStep(benchmark::State& state)
     const std::filesystem::path dir = benchfs::folder() / "rec";
     std::filesystem::create_directories(dir);
     g_StoragePath = wxString::FromUTF8(dir.string());
-    std::string name;
-    startRecording(cv::Size(1280, 960), clock->localTime(), name);
+    startRecording(cv::Size(1280, 960), clock->localTime());
     size_t i = 0;
     for (auto _ : state) {
         clock->advance(67);

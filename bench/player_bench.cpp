@@ -54,8 +54,7 @@ std::string recorded(int w, int h, int count)
     std::filesystem::create_directories(dir);
     g_StoragePath = wxString::FromUTF8(dir.string());
     const std::vector<cv::Mat> frames = benchrig::rigFrames(w, h, 30);
-    std::string name;
-    startRecording(cv::Size(w, h), clock->localTime(), name);
+    startRecording(cv::Size(w, h), clock->localTime());
     const std::string path = recordingPath();
     for (int i = 0; i < count; ++i) {
         if (i > 0)

@@ -85,7 +85,7 @@ COrvexPreviewState::~COrvexPreviewState()
         b->Destroy();
     // The tab button goes with the background window.
     // A recording still open is finished, so the file is complete and playable.
-    finishRecording();
+    showCaptureResult(finishRecording());
     m_capture = nullptr;
     m_captures.clear();
     m_cameraList->Destroy();

@@ -30,7 +30,7 @@ void COrvexPreviewState::snapshotRelease()
 void COrvexPreviewState::toggleRecord()
 {
     if (recordingRuns()) {
-        finishRecording();
+        showCaptureResult(finishRecording());
         m_toolLook[0] = false;
         showRecordLook(false);
         return;
@@ -45,9 +45,12 @@ void COrvexPreviewState::toggleRecord()
     releaseFrame();
     const platform::LocalTime now = platform::clock().localTime();
     m_recordStart = now;
-    std::string name;
-    const bool started = startRecording(size, now, name);
-    m_recordFile = wxString::FromUTF8(name);
-    m_toolLook[0] = started;
-    showRecordLook(started);
+    const CaptureResult started = startRecording(size, now);
+    if (started.kept)
+        g_InfoTime = 0; // the last notice goes as the recording starts
+    else
+        showCaptureResult(started);
+    m_recordFile = wxString::FromUTF8(started.name);
+    m_toolLook[0] = started.kept;
+    showRecordLook(started.kept);
 }

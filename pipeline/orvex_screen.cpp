@@ -4,6 +4,7 @@
 #include "app/orvex_state.h"
 #include "app/picture_settings.h"
 #include "app/skin_geometry.h"
+#include "pipeline/capture_result.h"
 #include "pipeline/capture_state.h"
 #include "pipeline/frame_fit.h"
 #include "pipeline/recording.h"
@@ -14,6 +15,17 @@
 #include <wx/dcclient.h>
 
 #include <opencv2/imgproc.hpp>
+
+namespace
+{
+// The pass shows what came of its snapshot and lets the tab's snapshot button go, either way.
+void saveAndShowSnapshot(const cv::Mat& file)
+{
+    showCaptureResult(saveSnapshot(file));
+    if (g_CurrentState)
+        g_CurrentState->snapshotRelease();
+}
+} // namespace
 
 wxSize g_LastDrawSize(0, 0);
 volatile uint64_t g_FramesPainted = 0;
@@ -68,7 +80,7 @@ void COrvexScreen::drawFrame()
         // The camera is gone: close the recording so what was written stays playable.
         if (recordingRuns()) {
             state->toggleRecord();
-            finishRecording();
+            showCaptureResult(finishRecording());
         }
         if (frame)
             state->releaseFrame();
@@ -121,17 +133,17 @@ void COrvexScreen::drawFrame()
             drawTimeStamp(*file, stampLine);
         if (saveNow) {
             stillSnapshotTaken();
-            saveSnapshot(*file);
+            saveAndShowSnapshot(*file);
         }
     }
 
     if (recordingRuns() && !writeRecordingFrame(*file)) {
         state->toggleRecord();
-        finishRecording(); // a state that does not record cannot leave it open
+        showCaptureResult(finishRecording()); // a state that does not record cannot leave it open
     }
     if (g_SnapInRecord) {
         frameSnapshotTaken();
-        saveSnapshot(*file);
+        saveAndShowSnapshot(*file);
     }
     state->releaseFrame();
 }

@@ -1,10 +1,6 @@
 #include "pipeline/recording.h"
 
-#include "app/browse_panel_base.h"
 #include "app/data_files.h"
-#include "app/notice.h"
-#include "app/orvex_frame.h"
-#include "app/orvex_state.h"
 #include "app/picture_settings.h"
 #include "pipeline/capture_names.h"
 #include "pipeline/capture_state.h"
@@ -50,6 +46,13 @@ std::string storageFolder()
     return toUtf8(g_StoragePath);
 }
 
+CaptureResult notRecording(const std::string& reason)
+{
+    CaptureResult r;
+    r.failure = "Not recording: " + reason;
+    return r;
+}
+
 struct Trouble {
     std::string log;    // the real cause
     std::string reason; // the user's words
@@ -86,10 +89,10 @@ Trouble trouble()
     return {};
 }
 
-void cannotCreate(const std::string& file, int err)
+CaptureResult cannotCreate(const std::string& file, int err)
 {
     logLine("Preview toggleRecord() cannot create %s: %s\n", file.c_str(), std::strerror(err));
-    showFailureNotice(wxString::FromUTF8("Not recording: " + writeFailureReason(err)));
+    return notRecording(writeFailureReason(err));
 }
 
 void releaseQuietly(cv::VideoWriter& writer)
@@ -167,19 +170,16 @@ std::string recordingPath()
     return g_VideoWriter ? s_session.path : std::string();
 }
 
-bool startRecording(const cv::Size& size, const platform::LocalTime& now, std::string& name)
+CaptureResult startRecording(const cv::Size& size, const platform::LocalTime& now)
 {
-    finishRecording();
-    name.clear();
+    (void)finishRecording(); // the callers have finished, and shown, theirs
     if (size.width < 1 || size.height < 1)
-        return false;
+        return {};
     ensureStorageFolder();
     const std::string first = toUtf8(storageFile(wxString::FromUTF8(captureName(now, ".avi"))));
     RecordingDraft draft;
-    if (const int err = createDraft(first, draft); err != 0) {
-        cannotCreate(first, err);
-        return false;
-    }
+    if (const int err = createDraft(first, draft); err != 0)
+        return cannotCreate(first, err);
     std::unique_ptr<cv::VideoWriter> writer;
     try {
         writer = std::make_unique<cv::VideoWriter>(draftWriterPath(draft), cv::CAP_FFMPEG,
@@ -193,8 +193,7 @@ bool startRecording(const cv::Size& size, const platform::LocalTime& now, std::s
         // The empty file would show in the browser as a broken video.
         dropDraft(draft);
         logLine("Preview toggleRecord() cannot open the writer for %s\n", first.c_str());
-        showFailureNotice("Not recording: the encoder failed");
-        return false;
+        return notRecording("the encoder failed");
     }
     // Reserved now that the writer has opened (and emptied) the file; not every file system
     // can, and then the free-space check alone guards the index. The check comes after it
@@ -205,28 +204,26 @@ bool startRecording(const cv::Size& size, const platform::LocalTime& now, std::s
         releaseQuietly(*writer);
         dropDraft(draft);
         logLine("Preview toggleRecord() the disk is full\n");
-        showFailureNotice("Not recording: the disk is full");
-        return false;
+        return notRecording("the disk is full");
     }
     std::string chosen, file;
     if (const int err = nameDraft(draft, now, chosen, file); err != 0) {
         releaseQuietly(*writer);
         dropDraft(draft);
-        if (err == EEXIST) {
-            showFailureNotice("Not recording: no free file name");
-            return false;
-        }
-        cannotCreate(first, err);
-        return false;
+        if (err == EEXIST)
+            return notRecording("no free file name");
+        return cannotCreate(first, err);
     }
     g_VideoWriter = std::move(writer);
     s_session = Session{file, chosen, size, cv::Mat(), std::string(), draft.fd};
     g_CaptureTime = now;
-    g_InfoTime = 0;
     g_RecordStartTick = platform::clock().tickCount();
     g_FramesWritten = 0;
-    name = chosen;
-    return true;
+    CaptureResult started;
+    started.name = chosen;
+    started.path = file;
+    started.kept = true;
+    return started;
 }
 
 bool writeRecordingFrame(const cv::Mat& frame)
@@ -250,10 +247,10 @@ bool writeRecordingFrame(const cv::Mat& frame)
     return true;
 }
 
-void finishRecording()
+CaptureResult finishRecording()
 {
     if (!g_VideoWriter)
-        return;
+        return {};
     if (!s_session.last.empty() && !trouble().any())
         write(s_session.last, framesAtStop(g_FramesWritten, elapsedMs()));
     releaseQuietly(*g_VideoWriter);
@@ -289,10 +286,12 @@ void finishRecording()
         logLine("Preview toggleRecord() %s is gone\n", done.path.c_str());
     // What was written before a failure is still a playable file; one whose folder was
     // renamed is no longer in the storage folder the strip shows.
-    if (kept && !moved && g_BrowsePanel)
-        g_BrowsePanel->addFile(done.path);
+    CaptureResult result;
+    result.name = done.name;
+    result.kept = kept;
+    if (kept && !moved)
+        result.path = done.path;
     if (!done.failure.empty())
-        showFailureNotice(wxString::FromUTF8("Recording stopped: " + done.failure));
-    else if (kept)
-        showNotice(wxString::FromUTF8(done.name));
+        result.failure = "Recording stopped: " + done.failure;
+    return result;
 }

@@ -2,6 +2,7 @@
 // frames per second of wall-clock time.
 #pragma once
 
+#include "pipeline/capture_result.h"
 #include "platform/clock.h"
 
 #include <opencv2/core/mat.hpp>
@@ -23,17 +24,21 @@ uint32_t framesDue(uint32_t written, uint32_t elapsedMs);
 uint32_t framesAtStop(uint32_t written, uint32_t elapsedMs);
 
 // Opens a recording of frames of this size named after now (a free name of that second) and
-// starts its timeline. False, with nothing open and the reason in the log, when the file
-// cannot be created or the writer does not open.
-bool startRecording(const cv::Size& size, const platform::LocalTime& now, std::string& name);
+// starts its timeline: kept, with its name and path. Not kept, with nothing open, the reason in
+// the log and the notice's words in failure, when the file cannot be created or the writer does
+// not open (a size without pixels gives no words). A recording still open is finished first;
+// its result is lost, so a caller finishes and shows its own before.
+CaptureResult startRecording(const cv::Size& size, const platform::LocalTime& now);
 
 // The recording step of a display pass. False when the recording cannot go on (its file has
 // gone, the disk is nearly full, the writer fails): the caller stops it.
 bool writeRecordingFrame(const cv::Mat& frame);
 
-// Closes the open recording so the file is complete and playable; an existing file joins the
-// browse strip and the notice. Nothing happens when none is open.
-void finishRecording();
+// Closes the open recording so the file is complete and playable, and says what came of it:
+// kept when the file is still there (path empty when its folder was renamed away from the
+// storage folder), failure when it had stopped on its own. Nothing happens, and the result is
+// empty, when none is open.
+CaptureResult finishRecording();
 
 // Path of the open recording (empty when none).
 std::string recordingPath();

@@ -1,10 +1,6 @@
 #include "pipeline/snapshot_file.h"
 
-#include "app/browse_panel_base.h"
 #include "app/data_files.h"
-#include "app/notice.h"
-#include "app/orvex_frame.h"
-#include "app/orvex_state.h"
 #include "pipeline/capture_names.h"
 #include "pipeline/write_failure.h"
 #include "platform/file_ops.h"
@@ -48,7 +44,7 @@ int writeNewFile(const platform::LocalTime& when, const std::vector<uchar>& byte
 
 } // namespace
 
-bool saveSnapshot(const cv::Mat& frame)
+CaptureResult saveSnapshot(const cv::Mat& frame)
 {
     ensureStorageFolder();
     const platform::LocalTime now = platform::clock().localTime();
@@ -61,20 +57,17 @@ bool saveSnapshot(const cv::Mat& frame)
     } catch (const cv::Exception& e) {
         logLine("Screen saveSnapshot() %s\n", e.what());
     }
-    bool saved = false;
+    CaptureResult result;
     if (!encoded) {
         logLine("Screen saveSnapshot() cannot encode %s\n", file.c_str());
-        showFailureNotice("Not saved: the picture cannot be encoded");
+        result.failure = "Not saved: the picture cannot be encoded";
     } else if (const int err = writeNewFile(now, jpeg, name, file); err != 0) {
         logLine("Screen saveSnapshot() cannot write %s: %s\n", file.c_str(), std::strerror(err));
-        showFailureNotice(wxString::FromUTF8("Not saved: " + writeFailureReason(err)));
+        result.failure = "Not saved: " + writeFailureReason(err);
     } else {
-        saved = true;
-        if (g_BrowsePanel)
-            g_BrowsePanel->addFile(file);
-        showNotice(wxString::FromUTF8(name));
+        result.name = name;
+        result.path = file;
+        result.kept = true;
     }
-    if (g_CurrentState)
-        g_CurrentState->snapshotRelease();
-    return saved;
+    return result;
 }

@@ -150,15 +150,15 @@ TEST_F(StripThumbnails, TheSelectionFrameIsYellowAndEightPixelsWide)
 
 TEST_F(StripThumbnails, RecordedVideoShowsItsFirstFrameWithTheMark)
 {
-    std::string name;
-    ASSERT_TRUE(startRecording(cv::Size(320, 240), march7(), name));
+    const std::string name = startRecording(cv::Size(320, 240), march7()).name;
+    ASSERT_FALSE(name.empty());
     for (int i = 0; i < 3; ++i) {
         clock->advance(70);
         ASSERT_TRUE(writeRecordingFrame(cv::Mat(240, 320, CV_8UC3, cv::Scalar(255, 0, 0))));
     }
-    finishRecording();
+    // What the recording came to hands its file to the strip.
+    showCaptureResult(finishRecording());
     g_VideoWriter.reset();
-    // The recorder hands its file to the strip.
     ASSERT_EQ(page()[0], name);
     EXPECT_EQ(strip->slot(0)->kind, SlotVideo);
     EXPECT_TRUE(strip->slot(0)->captureOpen());

@@ -2,6 +2,7 @@
 // notes what the pass asks of it.
 #pragma once
 
+#include "app/orvex_frame.h"
 #include "app/orvex_state.h"
 #include "app/picture_settings.h"
 #include "pipeline/recording.h"
@@ -31,10 +32,17 @@ public:
     void toggleRecord() override
     {
         ++toggles;
-        if (recordingRuns())
-            finishRecording();
-        else if (!source.empty())
-            startRecording(source.size(), platform::clock().localTime(), recordFile);
+        if (recordingRuns()) {
+            showCaptureResult(finishRecording());
+        } else if (!source.empty()) {
+            const CaptureResult started =
+                startRecording(source.size(), platform::clock().localTime());
+            if (started.kept)
+                g_InfoTime = 0;
+            else
+                showCaptureResult(started);
+            recordFile = started.name;
+        }
     }
 
     cv::Mat source;

@@ -13,8 +13,7 @@
 // or empty when the recorder refused or wrote a frame twice.
 inline std::string recordNumbered(platform::VirtualClock& clock, cv::Size size, int count)
 {
-    std::string name;
-    if (!startRecording(size, clock.localTime(), name))
+    if (!startRecording(size, clock.localTime()).kept)
         return {};
     const std::string path = recordingPath();
     for (int n = 0; n < count; ++n) {

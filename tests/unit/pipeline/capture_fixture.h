@@ -38,6 +38,15 @@ protected:
         setSpaceProbe({});
     }
 
+    // Starts a recording of frames of this size now; its name, or empty when it did not start.
+    bool start(cv::Size size, std::string& name)
+    {
+        started = startRecording(size, clock->localTime());
+        name = started.name;
+        return started.kept;
+    }
+    void finish() { finished = finishRecording(); }
+
     std::string file(const std::string& name) const { return storage / name; }
     bool exists(const std::string& name) const { return std::filesystem::exists(file(name)); }
     static size_t entriesIn(const std::string& folder)
@@ -57,6 +66,8 @@ protected:
         return f;
     }
 
+    CaptureResult started;  // of the last start()
+    CaptureResult finished; // of the last finish()
     ViewerGlobals globals;
     TempDir storage;
     LogCapture log;

@@ -100,7 +100,7 @@ protected:
         std::string name;
         const pid_t child = ::fork();
         if (child == 0) {
-            if (!startRecording(cv::Size(320, 240), clock->localTime(), name))
+            if (!start(cv::Size(320, 240), name))
                 ::_exit(3);
             // Frames that do not compress, so the writer's buffer is a small part of the file.
             cv::Mat noise(240, 320, CV_8UC3);
@@ -175,7 +175,7 @@ TEST_F(RecordingRepair, ATornLastFrameIsDropped)
 TEST_F(RecordingRepair, FinishedAndUnrepairableRecordingsStayAsTheyAre)
 {
     std::string name;
-    ASSERT_TRUE(startRecording(cv::Size(320, 240), clock->localTime(), name));
+    ASSERT_TRUE(start(cv::Size(320, 240), name));
     EXPECT_TRUE(fs::is_regular_file(recordingMarker(file(name))));
     for (int n = 0; n < 10; ++n) {
         writeRecordingFrame(numbered(n));

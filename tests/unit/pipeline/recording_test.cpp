@@ -118,15 +118,19 @@ using Recording = CaptureFixture;
 TEST_F(Recording, ASecondRecordingInTheSameSecondGetsItsOwnFile)
 {
     std::string first, second;
-    ASSERT_TRUE(startRecording(cv::Size(320, 240), clock->localTime(), first));
+    ASSERT_TRUE(start(cv::Size(320, 240), first));
     writeRecordingFrame(numbered(0));
-    finishRecording();
+    finish();
     clock->advance(300);
-    ASSERT_TRUE(startRecording(cv::Size(320, 240), clock->localTime(), second));
+    ASSERT_TRUE(start(cv::Size(320, 240), second));
     writeRecordingFrame(numbered(1));
-    finishRecording();
+    finish();
     EXPECT_EQ(first, "2026-03-07 09_05_33.avi");
     EXPECT_EQ(second, "2026-03-07 09_05_33_2.avi");
+    EXPECT_EQ(started.path, file(second));
+    EXPECT_TRUE(finished.kept && finished.failure.empty());
+    EXPECT_EQ(finished.name, second);
+    EXPECT_EQ(finished.path, file(second));
     EXPECT_TRUE(probeVideo(file(first)).ok);
     EXPECT_TRUE(probeVideo(file(second)).ok);
 }
@@ -137,18 +141,17 @@ TEST_F(Recording, NoFolderNoRecording)
     storage.write("plain", "x");
     g_StoragePath = wxString::FromUTF8(storage / "plain/DCIM");
     std::string name;
-    EXPECT_FALSE(startRecording(cv::Size(320, 240), clock->localTime(), name));
+    EXPECT_FALSE(start(cv::Size(320, 240), name));
     EXPECT_FALSE(recordingRuns());
     EXPECT_TRUE(name.empty());
     EXPECT_NE(log.text().find("Preview toggleRecord() cannot create"), std::string::npos)
         << log.text();
     // Nor one whose parent is gone too (a drive that was unplugged).
     g_StoragePath = wxString::FromUTF8(storage / "drive/DCIM");
-    EXPECT_FALSE(startRecording(cv::Size(320, 240), clock->localTime(), name));
+    EXPECT_FALSE(start(cv::Size(320, 240), name));
     EXPECT_FALSE(std::filesystem::exists(storage / "drive"));
     EXPECT_NE(log.text().find("No such file or directory"), std::string::npos) << log.text();
-    EXPECT_EQ(g_LastFileName, wxString("Not recording: the folder is gone"));
-    EXPECT_TRUE(noticeIsFailure());
+    EXPECT_EQ(started.failure, "Not recording: the folder is gone");
 }
 
 TEST_F(Recording, AReadOnlyFolderIsNotCalledFull)
@@ -158,9 +161,9 @@ TEST_F(Recording, AReadOnlyFolderIsNotCalledFull)
     std::filesystem::permissions(storage.path(), std::filesystem::perms::owner_read |
                                                      std::filesystem::perms::owner_exec);
     std::string name;
-    EXPECT_FALSE(startRecording(cv::Size(320, 240), clock->localTime(), name));
+    EXPECT_FALSE(start(cv::Size(320, 240), name));
     std::filesystem::permissions(storage.path(), std::filesystem::perms::owner_all);
-    EXPECT_EQ(g_LastFileName, wxString("Not recording: the folder is read-only"));
+    EXPECT_EQ(started.failure, "Not recording: the folder is read-only");
     EXPECT_NE(log.text().find("Permission denied"), std::string::npos) << log.text();
     EXPECT_EQ(log.text().find("full"), std::string::npos) << log.text();
 }
@@ -168,38 +171,37 @@ TEST_F(Recording, AReadOnlyFolderIsNotCalledFull)
 TEST_F(Recording, AWriterThatDoesNotOpenLeavesNoEmptyFile)
 {
     std::string name;
-    EXPECT_FALSE(startRecording(cv::Size(0, 240), clock->localTime(), name));
+    EXPECT_FALSE(start(cv::Size(0, 240), name));
     // An odd size the codec refuses.
-    EXPECT_FALSE(startRecording(cv::Size(1, 1), clock->localTime(), name))
-        << "if this opens, pick another refusal";
+    EXPECT_FALSE(start(cv::Size(1, 1), name)) << "if this opens, pick another refusal";
     EXPECT_FALSE(recordingRuns());
     EXPECT_TRUE(std::filesystem::is_empty(storage.path()));
-    EXPECT_EQ(g_LastFileName, wxString("Not recording: the encoder failed"));
-    EXPECT_TRUE(noticeIsFailure());
+    EXPECT_EQ(started.failure, "Not recording: the encoder failed");
 }
 
 TEST_F(Recording, RemovedFolderStopsTheRecordingAndNamesNoFile)
 {
     std::string name;
-    ASSERT_TRUE(startRecording(cv::Size(320, 240), clock->localTime(), name));
+    ASSERT_TRUE(start(cv::Size(320, 240), name));
     EXPECT_TRUE(writeRecordingFrame(numbered(0)));
     std::filesystem::remove_all(storage.path());
     clock->advance(60);
     EXPECT_FALSE(writeRecordingFrame(numbered(1)));
     EXPECT_NE(log.text().find("Screen drawFrame() recording stopped: "), std::string::npos)
         << log.text();
-    finishRecording();
+    finish();
     EXPECT_FALSE(recordingRuns());
-    EXPECT_EQ(g_LastFileName, wxString("Recording stopped: the folder is gone"))
+    EXPECT_EQ(finished.failure, "Recording stopped: the folder is gone")
         << "the notice claims no file that is gone";
-    EXPECT_TRUE(noticeIsFailure());
+    EXPECT_FALSE(finished.kept);
+    EXPECT_TRUE(finished.path.empty());
     EXPECT_NE(log.text().find("No such file or directory"), std::string::npos) << log.text();
 
     // The next capture makes the folder again and goes on there.
     clock->advance(1000);
-    ASSERT_TRUE(startRecording(cv::Size(320, 240), clock->localTime(), name));
+    ASSERT_TRUE(start(cv::Size(320, 240), name));
     EXPECT_TRUE(writeRecordingFrame(numbered(2)));
-    finishRecording();
+    finish();
     EXPECT_EQ(probeVideo(file(name)).frames, 1);
     EXPECT_NE(log.text().find("Preview ensureStorageFolder() " + storage.str() + " made again\n"),
               std::string::npos)
@@ -209,7 +211,7 @@ TEST_F(Recording, RemovedFolderStopsTheRecordingAndNamesNoFile)
 TEST_F(Recording, ARenamedFolderDoesNotStopTheRecording)
 {
     std::string name;
-    ASSERT_TRUE(startRecording(cv::Size(320, 240), clock->localTime(), name));
+    ASSERT_TRUE(start(cv::Size(320, 240), name));
     for (int n = 0; n < 5; ++n) {
         EXPECT_TRUE(writeRecordingFrame(numbered(n)));
         clock->advance(70);
@@ -220,7 +222,9 @@ TEST_F(Recording, ARenamedFolderDoesNotStopTheRecording)
         EXPECT_TRUE(writeRecordingFrame(numbered(n))) << n;
         clock->advance(70);
     }
-    finishRecording();
+    finish();
+    EXPECT_TRUE(finished.kept);
+    EXPECT_TRUE(finished.path.empty()) << "no longer in the folder the strip shows";
     const uint32_t written = g_FramesWritten;
     const ProbedVideo v = probeVideo(moved + "/" + name);
     std::filesystem::rename(moved, storage.path());
@@ -241,7 +245,7 @@ TEST_F(Recording, AFileSizeLimitFinishesTheFileBeforeIt)
     small.rlim_cur = 1 << 20;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     std::string name;
-    bool started = startRecording(cv::Size(320, 240), clock->localTime(), name);
+    bool started = start(cv::Size(320, 240), name);
     cv::Mat noise(240, 320, CV_8UC3);
     cv::RNG rng(7);
     int passes = 0;
@@ -253,7 +257,7 @@ TEST_F(Recording, AFileSizeLimitFinishesTheFileBeforeIt)
         ++passes;
     }
     const uint32_t written = g_FramesWritten;
-    finishRecording();
+    finish();
     setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
     ASSERT_TRUE(started);
@@ -273,7 +277,7 @@ TEST_F(Recording, AFullDiskStopsTheRecordingWithAPlayableFile)
     uint64_t space = kRecordingReserve * 4;
     setSpaceProbe([&](const std::string&) { return space; });
     std::string name;
-    ASSERT_TRUE(startRecording(cv::Size(320, 240), clock->localTime(), name));
+    ASSERT_TRUE(start(cv::Size(320, 240), name));
     for (int n = 0; n < 20; ++n) {
         EXPECT_TRUE(writeRecordingFrame(numbered(n)));
         clock->advance(70);
@@ -283,14 +287,14 @@ TEST_F(Recording, AFullDiskStopsTheRecordingWithAPlayableFile)
     EXPECT_FALSE(writeRecordingFrame(numbered(21)));
     EXPECT_NE(log.text().find("Screen drawFrame() recording stopped: the disk is full"),
               std::string::npos);
-    finishRecording();
+    finish();
     EXPECT_EQ(g_FramesWritten, written) << "nothing more is written to a full disk";
     const ProbedVideo v = probeVideo(file(name));
     ASSERT_TRUE(v.ok);
     EXPECT_EQ(v.frames, static_cast<int>(written));
-    EXPECT_EQ(g_LastFileName, wxString("Recording stopped: the disk is full"));
-    EXPECT_EQ(g_InfoTime, 3000);
-    EXPECT_TRUE(noticeIsFailure());
+    EXPECT_EQ(finished.failure, "Recording stopped: the disk is full");
+    EXPECT_TRUE(finished.kept);
+    EXPECT_EQ(finished.path, file(name)) << "what was written joins the strip";
 }
 
 // A real small disk that another writer fills to its last byte while frames are written: the
@@ -305,7 +309,7 @@ TEST_F(Recording, AnotherWriterFillingARealDiskLeavesAPlayableFile)
     g_StoragePath = wxString::FromUTF8(disk);
 
     std::string name;
-    ASSERT_TRUE(startRecording(cv::Size(320, 240), clock->localTime(), name));
+    ASSERT_TRUE(start(cv::Size(320, 240), name));
     cv::Mat noise(240, 320, CV_8UC3);
     cv::RNG rng(3);
     auto pass = [&] {
@@ -334,8 +338,8 @@ TEST_F(Recording, AnotherWriterFillingARealDiskLeavesAPlayableFile)
     EXPECT_NE(log.text().find("recording stopped: the disk is full"), std::string::npos)
         << log.text();
     const uint32_t written = g_FramesWritten;
-    finishRecording();
-    EXPECT_EQ(g_LastFileName, wxString("Recording stopped: the disk is full"));
+    finish();
+    EXPECT_EQ(finished.failure, "Recording stopped: the disk is full");
     const ProbedVideo v = probeVideo(disk + "/" + name);
     ASSERT_TRUE(v.ok);
     EXPECT_EQ(v.frames, static_cast<int>(written));
@@ -347,10 +351,9 @@ TEST_F(Recording, AFullDiskRefusesToStart)
 {
     setSpaceProbe([](const std::string&) { return uint64_t{1000}; });
     std::string name;
-    EXPECT_FALSE(startRecording(cv::Size(320, 240), clock->localTime(), name));
+    EXPECT_FALSE(start(cv::Size(320, 240), name));
     EXPECT_TRUE(std::filesystem::is_empty(storage.path()));
-    EXPECT_EQ(g_LastFileName, wxString("Not recording: the disk is full"));
-    EXPECT_TRUE(noticeIsFailure());
+    EXPECT_EQ(started.failure, "Not recording: the disk is full");
 }
 
 // A recording that cannot get its first frames written leaves no empty file behind (it would
@@ -360,12 +363,12 @@ TEST_F(Recording, ARecordingWithoutAFrameLeavesNoFile)
     uint64_t space = kRecordingReserve * 4;
     setSpaceProbe([&](const std::string&) { return space; });
     std::string name;
-    ASSERT_TRUE(startRecording(cv::Size(320, 240), clock->localTime(), name));
+    ASSERT_TRUE(start(cv::Size(320, 240), name));
     space = kRecordingReserve - 1;
     EXPECT_FALSE(writeRecordingFrame(numbered(0)));
-    finishRecording();
-    EXPECT_EQ(g_LastFileName, wxString("Recording stopped: the disk is full"));
-    EXPECT_TRUE(noticeIsFailure());
+    finish();
+    EXPECT_EQ(finished.failure, "Recording stopped: the disk is full");
+    EXPECT_FALSE(finished.kept);
     EXPECT_TRUE(log.has("Preview toggleRecord() " + file(name) + " had no frame: removed"))
         << log.text();
     EXPECT_TRUE(std::filesystem::is_empty(storage.path())) << "no file, no marker";
@@ -389,15 +392,16 @@ TEST_F(Recording, ARealDiskWithoutRoomForTheReserveLeavesNoFile)
 
     for (int attempt = 0; attempt < 3; ++attempt) {
         std::string name;
-        if (startRecording(cv::Size(320, 240), clock->localTime(), name)) {
+        if (start(cv::Size(320, 240), name)) {
             writeRecordingFrame(numbered(attempt));
             clock->advance(70);
-            finishRecording();
+            finish();
         }
         clock->advance(1000);
-        EXPECT_TRUE(g_LastFileName == wxString("Not recording: the disk is full") ||
-                    g_LastFileName == wxString("Recording stopped: the disk is full"))
-            << g_LastFileName;
+        const std::string said = started.kept ? finished.failure : started.failure;
+        EXPECT_TRUE(said == "Not recording: the disk is full" ||
+                    said == "Recording stopped: the disk is full")
+            << said;
         EXPECT_EQ(entriesIn(disk), 1u) << "only the filler";
     }
 }
@@ -413,12 +417,12 @@ TEST_F(Recording, LinksAtItsNamesAreNeverWrittenThrough)
     std::filesystem::create_symlink(victim, taken);
     std::filesystem::create_symlink(victim, marker);
     std::string name;
-    ASSERT_TRUE(startRecording(cv::Size(320, 240), clock->localTime(), name));
+    ASSERT_TRUE(start(cv::Size(320, 240), name));
     EXPECT_EQ(name, "2026-03-07 09_05_33_3.avi");
     EXPECT_EQ(recordingPath(), file(name));
     EXPECT_TRUE(std::filesystem::is_regular_file(file(".2026-03-07 09_05_33_3.avi.recording")));
     EXPECT_TRUE(writeRecordingFrame(numbered(0)));
-    finishRecording();
+    finish();
     EXPECT_EQ(readFile(victim), "keep me");
     EXPECT_TRUE(std::filesystem::is_symlink(taken));
     EXPECT_TRUE(std::filesystem::is_symlink(marker));
@@ -431,10 +435,10 @@ TEST_F(Recording, LinksAtItsNamesAreNeverWrittenThrough)
 TEST_F(Recording, FramesOfAnotherSizeAreFittedToTheFile)
 {
     std::string name;
-    ASSERT_TRUE(startRecording(cv::Size(320, 240), clock->localTime(), name));
+    ASSERT_TRUE(start(cv::Size(320, 240), name));
     EXPECT_TRUE(writeRecordingFrame(numbered(0)));
     clock->advance(70);
     EXPECT_TRUE(writeRecordingFrame(numbered(1, cv::Size(640, 360))));
-    finishRecording();
+    finish();
     EXPECT_EQ(probeVideo(file(name)).frames, 2);
 }

@@ -21,64 +21,65 @@ double meanDifference(const cv::Mat& a, const cv::Mat& b)
 
 using Snapshot = CaptureFixture;
 
-TEST_F(Snapshot, SavedUnderTheTimeOfTheSaveAndShown)
+TEST_F(Snapshot, SavedUnderTheTimeOfTheSave)
 {
     const cv::Mat f = numbered(3, cv::Size(1280, 960));
     clock->advance(2000); // the name is the time of the save
-    ASSERT_TRUE(saveSnapshot(f));
+    const CaptureResult saved = saveSnapshot(f);
+    ASSERT_TRUE(saved.kept);
     const std::string name = "2026-03-07 09_05_35.jpg";
+    EXPECT_EQ(saved.name, name);
+    EXPECT_EQ(saved.path, file(name));
+    EXPECT_TRUE(saved.failure.empty());
     ASSERT_TRUE(exists(name));
     const cv::Mat back = cv::imread(file(name));
     ASSERT_EQ(back.size(), f.size());
     EXPECT_LT(meanDifference(back, f), 2.0);
     EXPECT_GT(meanDifference(back, numbered(10, f.size())), 5.0) << "and it is that frame";
-    EXPECT_EQ(g_LastFileName, wxString(name));
-    EXPECT_EQ(g_InfoTime, 3000);
     // Written under a hidden name first; nothing but the picture is left in the folder.
     EXPECT_EQ(entriesIn(storage.str()), 1u);
 }
 
 TEST_F(Snapshot, ASecondSnapshotOfTheSameSecondKeepsTheFirst)
 {
-    ASSERT_TRUE(saveSnapshot(numbered(1)));
+    ASSERT_TRUE(saveSnapshot(numbered(1)).kept);
     clock->advance(400);
-    ASSERT_TRUE(saveSnapshot(numbered(9)));
+    const CaptureResult later = saveSnapshot(numbered(9));
+    ASSERT_TRUE(later.kept);
     const cv::Mat first = cv::imread(file("2026-03-07 09_05_33.jpg"));
     const cv::Mat second = cv::imread(file("2026-03-07 09_05_33_2.jpg"));
     ASSERT_FALSE(first.empty());
     ASSERT_FALSE(second.empty());
     EXPECT_LT(meanDifference(first, numbered(1)), 2.0);
     EXPECT_LT(meanDifference(second, numbered(9)), 2.0);
-    EXPECT_EQ(g_LastFileName, wxString("2026-03-07 09_05_33_2.jpg"));
+    EXPECT_EQ(later.name, "2026-03-07 09_05_33_2.jpg");
 }
 
-TEST_F(Snapshot, AFailedSaveShowsWhyInRedAndLogsTheCause)
+TEST_F(Snapshot, AFailedSaveSaysWhyAndLogsTheCause)
 {
     // A folder that cannot be made: its parent is gone (a drive that was unplugged).
     g_StoragePath = wxString::FromUTF8(storage / "drive/DCIM");
-    EXPECT_FALSE(saveSnapshot(numbered(1)));
-    EXPECT_EQ(g_LastFileName, wxString("Not saved: the folder is gone"));
-    EXPECT_EQ(g_InfoTime, 3000) << "shown for the usual time";
-    EXPECT_TRUE(noticeIsFailure());
+    const CaptureResult gone = saveSnapshot(numbered(1));
+    EXPECT_FALSE(gone.kept);
+    EXPECT_TRUE(gone.path.empty());
+    EXPECT_EQ(gone.failure, "Not saved: the folder is gone");
     EXPECT_NE(log.text().find("Screen saveSnapshot() cannot write " + file("drive/DCIM") +
                               "/2026-03-07 09_05_33.jpg: No such file or directory"),
               std::string::npos)
         << log.text();
 
     g_StoragePath = wxString::FromUTF8(storage.str());
-    EXPECT_FALSE(saveSnapshot(cv::Mat())) << "no picture, no file";
+    const CaptureResult none = saveSnapshot(cv::Mat());
+    EXPECT_FALSE(none.kept) << "no picture, no file";
+    EXPECT_EQ(none.failure, "Not saved: the picture cannot be encoded");
     EXPECT_FALSE(std::filesystem::exists(storage / "drive"));
     EXPECT_TRUE(std::filesystem::is_empty(storage.path()));
-    EXPECT_TRUE(noticeIsFailure());
-
-    ASSERT_TRUE(saveSnapshot(numbered(2)));
-    EXPECT_FALSE(noticeIsFailure()) << "the next saved file shows in the normal colour";
 }
 
 TEST_F(Snapshot, ARemovedFolderIsMadeAgain)
 {
     std::filesystem::remove_all(storage.path());
-    EXPECT_TRUE(saveSnapshot(numbered(1)));
+    EXPECT_TRUE(saveSnapshot(numbered(1)).kept);
     EXPECT_TRUE(exists("2026-03-07 09_05_33.jpg"));
     EXPECT_NE(log.text().find("Preview ensureStorageFolder() " + storage.str() + " made again\n"),
               std::string::npos)
@@ -91,9 +92,10 @@ TEST_F(Snapshot, AReadOnlyFolderIsNotCalledFull)
         GTEST_SKIP() << "root writes into read-only folders";
     std::filesystem::permissions(storage.path(), std::filesystem::perms::owner_read |
                                                      std::filesystem::perms::owner_exec);
-    EXPECT_FALSE(saveSnapshot(numbered(1)));
+    const CaptureResult refused = saveSnapshot(numbered(1));
     std::filesystem::permissions(storage.path(), std::filesystem::perms::owner_all);
-    EXPECT_EQ(g_LastFileName, wxString("Not saved: the folder is read-only"));
+    EXPECT_FALSE(refused.kept);
+    EXPECT_EQ(refused.failure, "Not saved: the folder is read-only");
     EXPECT_NE(log.text().find("Permission denied"), std::string::npos) << log.text();
     EXPECT_EQ(log.text().find("full"), std::string::npos) << log.text();
 }
@@ -109,8 +111,9 @@ TEST_F(Snapshot, LinksAtItsNamesAreNeverWrittenThrough)
     for (const std::string& l : links)
         std::filesystem::create_symlink(victim, l);
     std::filesystem::create_symlink(outside / "nowhere", file("2026-03-07 09_05_33_2.jpg"));
-    ASSERT_TRUE(saveSnapshot(numbered(1)));
-    EXPECT_EQ(g_LastFileName, wxString("2026-03-07 09_05_33_3.jpg"));
+    const CaptureResult saved = saveSnapshot(numbered(1));
+    ASSERT_TRUE(saved.kept);
+    EXPECT_EQ(saved.name, "2026-03-07 09_05_33_3.jpg");
     EXPECT_TRUE(std::filesystem::is_regular_file(
         std::filesystem::symlink_status(file("2026-03-07 09_05_33_3.jpg"))));
     EXPECT_EQ(readFile(victim), "keep me");
@@ -130,4 +133,21 @@ TEST(WriteFailure, ErrnoGivesTheUsersReason)
     EXPECT_EQ(writeFailureReason(EDQUOT), "the disk is full");
     EXPECT_EQ(writeFailureReason(EFBIG), "the file is too large");
     EXPECT_EQ(writeFailureReason(EINVAL), "the file cannot be written");
+}
+
+// The caller shows a result: a failure in red for the usual time, a kept file by its name in
+// the normal colour, and nothing for a result without either (a refused empty recording).
+TEST_F(Snapshot, WhatCameOfACaptureIsShownByItsCaller)
+{
+    showCaptureResult(saveSnapshot(cv::Mat()));
+    EXPECT_EQ(g_LastFileName, wxString("Not saved: the picture cannot be encoded"));
+    EXPECT_EQ(g_InfoTime, 3000);
+    EXPECT_TRUE(noticeIsFailure());
+    showCaptureResult(saveSnapshot(numbered(1)));
+    EXPECT_EQ(g_LastFileName, wxString("2026-03-07 09_05_33.jpg"));
+    EXPECT_FALSE(noticeIsFailure());
+    g_InfoTime = 0;
+    showCaptureResult(CaptureResult{});
+    EXPECT_EQ(g_LastFileName, wxString("2026-03-07 09_05_33.jpg"));
+    EXPECT_EQ(g_InfoTime, 0);
 }
