@@ -212,7 +212,7 @@ void COrvexFrame::dispatchKey(int code, bool alt)
         s->keyF3();
         break;
     case KeyAction::FullScreen:
-        if (s->id() != StateSetup)
+        if (s->allowsFullScreen())
             toggleFullScreen();
         break;
     case KeyAction::PagePrev:

@@ -111,8 +111,17 @@ void COrvexFrame::relayoutFrame()
                                    m_canvas.GetHeight() - m_geometry[TileBottomLeft].h);
         layoutScreen();
         layoutFullScreenButton();
+        const TabLayout tabs{.topLeft = m_topLeftTile,
+                             .side = m_sideTile,
+                             .topBar = m_topBarTile,
+                             .bottomBar = m_bottomBarTile,
+                             .sideTile = m_geometry[TileSide],
+                             .bottomBarTile = m_geometry[TileBottomBar],
+                             .pageArea = {m_geometry[TileTopLeft].w + m_geometry[TileSide].w,
+                                          m_geometry[TileTopEdge].h + m_geometry[TileTopBar].h,
+                                          m_geometry[TileScreen].w, m_geometry[TileScreen].h}};
         for (COrvexState* s : g_States)
-            s->relayout(m_topLeftTile, m_sideTile, m_topBarTile, m_bottomBarTile);
+            s->relayout(tabs);
         if (m_browsePanel)
             m_browsePanel->layoutPanel(W - m_geometry[TileStrip].w - m_geometry[TileRightEdge].w,
                                        m_geometry[TileTopEdge].h, m_geometry[TileStrip].w,

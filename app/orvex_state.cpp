@@ -54,6 +54,7 @@ wxBitmap COrvexState::makeZoomLabel(int level, wxBitmap bitmap)
 }
 
 bool COrvexState::canEnter() { return true; }
+bool COrvexState::allowsFullScreen() const { return true; }
 void COrvexState::enter() {}
 void COrvexState::leave() {}
 void COrvexState::deviceArrived(bool) {}
@@ -68,10 +69,7 @@ void COrvexState::releaseFrame() {}
 void COrvexState::releaseMedia() {}
 void COrvexState::releaseVanishedMedia() {}
 void COrvexState::openFile(const std::string&) {}
-void COrvexState::relayout(wxBitmap, wxBitmap, wxBitmap, wxBitmap) {}
-void COrvexState::layoutTab(wxBitmap) {}
-void COrvexState::layoutSide(wxBitmap) {}
-void COrvexState::layoutBars(wxBitmap, wxBitmap) {}
+void COrvexState::relayout(const TabLayout&) {}
 void COrvexState::hideAll() {}
 void COrvexState::showAll() {}
 void COrvexState::wheelStep(int) {}
@@ -168,6 +166,8 @@ void switchState(int id)
         s->m_previous = g_CurrentState;
         g_CurrentState = s;
         s->enter();
+        if (g_MainFrame && g_MainFrame->fullScreenButton())
+            g_MainFrame->fullScreenButton()->Show(s->allowsFullScreen());
         return;
     }
 }

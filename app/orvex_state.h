@@ -2,6 +2,8 @@
 // never shown; it only owns the tab's controls, which sit on the frame's background window.
 #pragma once
 
+#include "app/skin_geometry.h"
+
 #include <wx/bitmap.h>
 #include <wx/colour.h>
 #include <wx/window.h>
@@ -15,6 +17,15 @@ class SkinBitmap;
 class COrvexScreenBase;
 class COrvexBrowsePanelBase;
 
+// What the frame hands each tab in its relayout: the tile pictures as placed and where the
+// tiles a tab puts its controls on sit on the background.
+struct TabLayout {
+    wxBitmap topLeft, side, topBar, bottomBar;
+    SkinRect sideTile;      // the tool column
+    SkinRect bottomBarTile; // the box, the player, the setup buttons
+    SkinRect pageArea;      // the picture's tile, where the setup page goes
+};
+
 enum StateId { StatePlaceholder = 0, StatePreview = 1, StateBrowse = 2, StateSetup = 3 };
 
 class COrvexState : public wxWindow {
@@ -26,6 +37,9 @@ public:
     virtual void setRotation(int quarterTurns);
     virtual wxBitmap makeZoomLabel(int level, wxBitmap bitmap);
     virtual bool canEnter();
+    // Whether the picture may fill the screen while this tab is shown (the frame offers its
+    // full-screen button and key by it).
+    virtual bool allowsFullScreen() const;
     virtual void enter();
     virtual void leave();
     virtual void deviceArrived(bool isHandle);
@@ -46,10 +60,7 @@ public:
     virtual void releaseVanishedMedia();
     // path: the file's name as the file system gives it (any bytes, not only UTF-8).
     virtual void openFile(const std::string& path);
-    virtual void relayout(wxBitmap topLeft, wxBitmap side, wxBitmap topBar, wxBitmap bottomBar);
-    virtual void layoutTab(wxBitmap topLeft);
-    virtual void layoutSide(wxBitmap side);
-    virtual void layoutBars(wxBitmap side, wxBitmap topBar);
+    virtual void relayout(const TabLayout& layout);
     virtual void hideAll();
     virtual void showAll();
     virtual void wheelStep(int delta);

@@ -92,8 +92,6 @@ bool COrvexBrowseState::canEnter()
 
 void COrvexBrowseState::enter()
 {
-    if (g_MainFrame && g_MainFrame->fullScreenButton())
-        g_MainFrame->fullScreenButton()->Show();
     m_active = true;
     showTabPicture();
     for (SkinBitmap* b : m_tools)
@@ -348,13 +346,14 @@ void COrvexBrowseState::wheelStep(int delta)
 
 // ---- Layout -------------------------------------------------------------------------------------
 
-void COrvexBrowseState::relayout(wxBitmap topLeft, wxBitmap side, wxBitmap topBar,
-                                 wxBitmap bottomBar)
+void COrvexBrowseState::relayout(const TabLayout& layout)
 {
+    const wxBitmap& side = layout.side;
+    const wxBitmap& bottomBar = layout.bottomBar;
     hideAll();
-    layoutTab(topLeft);
-    layoutSide(side);
-    layoutBars(side, topBar);
+    layoutTab(layout.topLeft);
+    layoutSide(layout);
+    layoutBars(side, layout.topBar);
     const int W2 = side.IsOk() ? side.GetWidth() : kRefW;
     const int H2 = side.IsOk() ? side.GetHeight() : kRefH;
     const int H4 = bottomBar.IsOk() ? bottomBar.GetHeight() : 108;
@@ -367,17 +366,12 @@ void COrvexBrowseState::layoutTab(wxBitmap topLeft)
     layoutTabButton(topLeft, kTab, kTabY);
 }
 
-void COrvexBrowseState::layoutSide(wxBitmap side)
+void COrvexBrowseState::layoutSide(const TabLayout& layout)
 {
+    const wxBitmap& side = layout.side;
     const int W2 = side.IsOk() ? side.GetWidth() : kRefW;
     const int H2 = side.IsOk() ? side.GetHeight() : kRefH;
-    const bool scaled = W2 < kRefW || H2 < kRefH;
-    if (g_MainFrame) {
-        const SkinRect& column = g_MainFrame->geometry()[TileSide];
-        m_panel = wxPoint(column.x, column.y);
-    } else {
-        m_panel = scaled ? wxPoint(m_origin.x * W2 / kRefW, m_origin.y * H2 / kRefH) : m_origin;
-    }
+    m_panel = wxPoint(layout.sideTile.x, layout.sideTile.y);
     const ToolColumn c = toolColumn(W2, H2, m_panel.x, m_panel.y);
     const SkinRect& first = c.buttons[0];
     loadToolPictures(first.w, first.h);

@@ -32,10 +32,10 @@ public:
     void releaseMedia() override;
     void releaseVanishedMedia() override;
     void openFile(const std::string& path) override;
-    void relayout(wxBitmap topLeft, wxBitmap side, wxBitmap topBar, wxBitmap bottomBar) override;
-    void layoutTab(wxBitmap topLeft) override;
-    void layoutSide(wxBitmap side) override;
-    void layoutBars(wxBitmap side, wxBitmap topBar) override;
+    void relayout(const TabLayout& layout) override;
+    void layoutTab(wxBitmap topLeft);
+    void layoutSide(const TabLayout& layout);
+    void layoutBars(wxBitmap side, wxBitmap topBar);
     void hideAll() override;
     void showAll() override;
     void wheelStep(int delta) override;

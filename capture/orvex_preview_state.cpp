@@ -102,8 +102,6 @@ void COrvexPreviewState::loadToolPictures(int w, int h)
 
 void COrvexPreviewState::enter()
 {
-    if (g_MainFrame && g_MainFrame->fullScreenButton())
-        g_MainFrame->fullScreenButton()->Show();
     m_active = true;
     showTabPicture();
     m_ioBox->showControls();
@@ -479,18 +477,16 @@ void COrvexPreviewState::toolUp(int id)
 
 // ---- Layout -------------------------------------------------------------------------------------
 
-void COrvexPreviewState::relayout(wxBitmap topLeft, wxBitmap side, wxBitmap topBar,
-                                  wxBitmap bottomBar)
+void COrvexPreviewState::relayout(const TabLayout& layout)
 {
     hideAll();
-    layoutTab(topLeft);
-    layoutSide(side);
-    layoutBars(side, topBar);
-    if (g_MainFrame) {
-        const SkinRect& bar = g_MainFrame->geometry()[TileBottomBar];
-        m_ioBox->layout(bar.x, bar.y, bottomBar.IsOk() ? bottomBar.GetWidth() : bar.w,
-                        bottomBar.IsOk() ? bottomBar.GetHeight() : bar.h);
-    }
+    layoutTab(layout.topLeft);
+    layoutSide(layout);
+    layoutBars(layout.side, layout.topBar);
+    const SkinRect& bar = layout.bottomBarTile;
+    const wxBitmap& bottomBar = layout.bottomBar;
+    m_ioBox->layout(bar.x, bar.y, bottomBar.IsOk() ? bottomBar.GetWidth() : bar.w,
+                    bottomBar.IsOk() ? bottomBar.GetHeight() : bar.h);
     m_laidOut = true;
     showAll();
 }
@@ -500,12 +496,10 @@ void COrvexPreviewState::layoutTab(wxBitmap topLeft)
     layoutTabButton(topLeft, kTab, kTabY);
 }
 
-void COrvexPreviewState::layoutSide(wxBitmap side)
+void COrvexPreviewState::layoutSide(const TabLayout& layout)
 {
-    if (g_MainFrame) {
-        const SkinRect& column = g_MainFrame->geometry()[TileSide];
-        m_panel = wxPoint(column.x, column.y);
-    }
+    const wxBitmap& side = layout.side;
+    m_panel = wxPoint(layout.sideTile.x, layout.sideTile.y);
     ToolColumn c = toolColumn(side.IsOk() ? side.GetWidth() : 148,
                               side.IsOk() ? side.GetHeight() : 652, m_panel.x, m_panel.y);
     loadToolPictures(c.buttons[0].w, c.buttons[0].h);

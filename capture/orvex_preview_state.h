@@ -53,10 +53,10 @@ public:
     void snapshotRelease() override;
     void toggleRecord() override;
     void releaseFrame() override;
-    void relayout(wxBitmap topLeft, wxBitmap side, wxBitmap topBar, wxBitmap bottomBar) override;
-    void layoutTab(wxBitmap topLeft) override;
-    void layoutSide(wxBitmap side) override;
-    void layoutBars(wxBitmap side, wxBitmap topBar) override;
+    void relayout(const TabLayout& layout) override;
+    void layoutTab(wxBitmap topLeft);
+    void layoutSide(const TabLayout& layout);
+    void layoutBars(wxBitmap side, wxBitmap topBar);
     void hideAll() override;
     void showAll() override;
     void wheelStep(int delta) override;

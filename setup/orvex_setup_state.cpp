@@ -358,10 +358,14 @@ void COrvexSetupState::showStampPage()
     showPageControls(true);
 }
 
+// The setup page stands where the picture would.
+bool COrvexSetupState::allowsFullScreen() const
+{
+    return false;
+}
+
 void COrvexSetupState::enter()
 {
-    if (g_MainFrame && g_MainFrame->fullScreenButton())
-        g_MainFrame->fullScreenButton()->Hide();
     if (g_Screen)
         g_Screen->Hide();
     m_active = true;
@@ -427,13 +431,13 @@ void COrvexSetupState::drawSample(int format)
 
 // ---- Layout ----------------------------------------------------------------------------------
 
-void COrvexSetupState::relayout(wxBitmap topLeft, wxBitmap side, wxBitmap, wxBitmap bottomBar)
+void COrvexSetupState::relayout(const TabLayout& layout)
 {
     hideAll();
-    layoutTab(topLeft);
-    layoutSide(side);
-    layoutButtons(bottomBar);
-    layoutPage();
+    layoutTab(layout.topLeft);
+    layoutSide(layout);
+    layoutButtons(layout);
+    layoutPage(layout.pageArea);
     showAll();
 }
 
@@ -442,13 +446,10 @@ void COrvexSetupState::layoutTab(wxBitmap topLeft)
     layoutTabButton(topLeft, kTab, kTabY);
 }
 
-void COrvexSetupState::layoutSide(wxBitmap side)
+void COrvexSetupState::layoutSide(const TabLayout& layout)
 {
-    wxPoint origin = m_origin;
-    if (g_MainFrame) {
-        const SkinRect& column = g_MainFrame->geometry()[TileSide];
-        origin = wxPoint(column.x, column.y);
-    }
+    const wxBitmap& side = layout.side;
+    const wxPoint origin(layout.sideTile.x, layout.sideTile.y);
     const SetupIcons r = setupIcons(side.IsOk() ? side.GetWidth() : 148,
                                     side.IsOk() ? side.GetHeight() : 652, origin.x, origin.y);
     for (int i = 0; i < 4; ++i)
@@ -458,13 +459,10 @@ void COrvexSetupState::layoutSide(wxBitmap side)
     showIcons();
 }
 
-void COrvexSetupState::layoutBars(wxBitmap, wxBitmap) {}
-
-void COrvexSetupState::layoutButtons(const wxBitmap& bottomBar)
+void COrvexSetupState::layoutButtons(const TabLayout& layout)
 {
-    SkinRect bar{0, 0, 652, 108};
-    if (g_MainFrame)
-        bar = g_MainFrame->geometry()[TileBottomBar];
+    SkinRect bar = layout.bottomBarTile;
+    const wxBitmap& bottomBar = layout.bottomBar;
     if (bottomBar.IsOk()) {
         bar.w = bottomBar.GetWidth();
         bar.h = bottomBar.GetHeight();
@@ -480,14 +478,8 @@ void COrvexSetupState::layoutButtons(const wxBitmap& bottomBar)
     }
 }
 
-void COrvexSetupState::layoutPage()
+void COrvexSetupState::layoutPage(const SkinRect& area)
 {
-    SkinRect area{0, 0, 652, 492};
-    if (g_MainFrame) {
-        const SkinGeometry& g = g_MainFrame->geometry();
-        area = {g[TileTopLeft].w + g[TileSide].w, g[TileTopEdge].h + g[TileTopBar].h,
-                g[TileScreen].w, g[TileScreen].h};
-    }
     const SetupRect p = setupPage(area.x, area.y, area.w, area.h);
     m_page->SetSize(p.x, p.y, std::max(p.w, 1), std::max(p.h, 1));
     // The tree's scroll bars cannot be laid out below their own size (GTK complains); in a

@@ -23,10 +23,10 @@ public:
     void enter() override;
     void leave() override;
     void onTimer() override;
-    void relayout(wxBitmap topLeft, wxBitmap side, wxBitmap topBar, wxBitmap bottomBar) override;
-    void layoutTab(wxBitmap topLeft) override;
-    void layoutSide(wxBitmap side) override;
-    void layoutBars(wxBitmap side, wxBitmap topBar) override;
+    bool allowsFullScreen() const override;
+    void relayout(const TabLayout& layout) override;
+    void layoutTab(wxBitmap topLeft);
+    void layoutSide(const TabLayout& layout);
     void hideAll() override;
     void showAll() override;
     void keyEscape() override;
@@ -61,8 +61,8 @@ private:
     void treeToStorage();
     void showIcons();
     void showPageControls(bool show);
-    void layoutButtons(const wxBitmap& bottomBar);
-    void layoutPage();
+    void layoutButtons(const TabLayout& layout);
+    void layoutPage(const SkinRect& area);
     void layoutSample();
 
     wxBitmap m_iconPictures[4];   // folder off/on, stamp off/on
