@@ -25,6 +25,11 @@ void showFailureNotice(const wxString& text)
     g_InfoTime = kNoticeTime;
 }
 
+void clearNotice()
+{
+    g_InfoTime = 0;
+}
+
 bool noticeIsFailure()
 {
     return g_InfoTime > 0 && g_NoticeColour == kNoticeRed;

@@ -11,5 +11,7 @@ extern wxColour g_NoticeColour;
 void showNotice(const wxString& text);
 // A short reason something was not done, in red.
 void showFailureNotice(const wxString& text);
+// Takes the notice away at once (a new snapshot or recording starts).
+void clearNotice();
 // True while the notice shows a failure.
 bool noticeIsFailure();

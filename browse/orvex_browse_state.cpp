@@ -276,7 +276,7 @@ void COrvexBrowseState::snapshotPressed()
         return;
     m_snapshotHeld = true;
     snapshotDue(true);
-    g_InfoTime = 0;
+    clearNotice();
     showToolPicture(ToolSnapshot, true);
 }
 

@@ -1,6 +1,6 @@
 // The preview's capture triggers: the snapshot button and key, and the recording switch. The
 // files themselves are written by the display pass.
-#include "app/orvex_frame.h"
+#include "app/notice.h"
 #include "app/picture_settings.h"
 #include "capture/orvex_preview_state.h"
 #include "pipeline/capture_state.h"
@@ -17,7 +17,7 @@ void COrvexPreviewState::snapshotPress()
     releaseFrame();
     snapshotDue(recordingRuns());
     m_snapshotHeld = true;
-    g_InfoTime = 0;
+    clearNotice();
     showSnapshotLook(true);
 }
 
@@ -47,7 +47,7 @@ void COrvexPreviewState::toggleRecord()
     m_recordStart = now;
     const CaptureResult started = startRecording(size, now);
     if (started.kept)
-        g_InfoTime = 0; // the last notice goes as the recording starts
+        clearNotice(); // the last notice goes as the recording starts
     else
         showCaptureResult(started);
     m_recordFile = wxString::FromUTF8(started.name);
