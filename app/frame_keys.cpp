@@ -6,6 +6,8 @@
 #include "app/picture_settings.h"
 #include "app/wheel_filter.h"
 
+#include <wx/bmpbuttn.h>
+#include <wx/scrolbar.h>
 #include <wx/textctrl.h>
 #include <wx/treectrl.h>
 #include <wx/utils.h>
@@ -215,13 +217,18 @@ void COrvexFrame::dispatchKey(int code, bool alt)
         if (s->allowsFullScreen())
             toggleFullScreen();
         break;
+    // Paging the strip by key takes the focus as paging by its buttons does.
     case KeyAction::PagePrev:
-        if (panel)
+        if (panel) {
+            takeFocus();
             panel->pagePrev();
+        }
         break;
     case KeyAction::PageNext:
-        if (panel)
+        if (panel) {
+            takeFocus();
             panel->pageNext();
+        }
         break;
     }
 }
@@ -251,6 +258,16 @@ WheelFilter::~WheelFilter()
 
 int WheelFilter::FilterEvent(wxEvent& event)
 {
+    // GTK hands the keyboard focus to a bitmap button or a scroll bar that is used with the
+    // mouse; the background takes it back as the control acts, so the keys keep reaching the
+    // frame (and Space or Enter do not work the control again).
+    if (event.GetEventType() == wxEVT_BUTTON || event.IsKindOf(wxCLASSINFO(wxScrollEvent))) {
+        wxObject* o = event.GetEventObject();
+        if (o &&
+            (o->IsKindOf(wxCLASSINFO(wxBitmapButton)) || o->IsKindOf(wxCLASSINFO(wxScrollBar))) &&
+            wxGetTopLevelParent(static_cast<wxWindow*>(o)) == m_frame)
+            m_frame->takeFocus();
+    }
     if (event.GetEventType() == wxEVT_KEY_UP)
         m_frame->keyReleased(static_cast<wxKeyEvent&>(event).GetKeyCode());
     // The toolkit sends no char hook while the mouse is captured (a drag on the seek bar):

@@ -135,9 +135,7 @@ void COrvexFrame::relayoutFrame()
     m_background->Thaw();
     // A control that held the focus may have been hidden (the setup tab's); keys must keep
     // working.
-    wxWindow* focus = wxWindow::FindFocus();
-    if (!focus || !focus->IsShownOnScreen())
-        takeFocus();
+    keepKeysReaching();
 }
 
 void COrvexFrame::layoutStatusLabel()

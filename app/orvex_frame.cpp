@@ -139,6 +139,13 @@ void COrvexFrame::takeFocus()
         m_background->SetFocus();
 }
 
+void COrvexFrame::keepKeysReaching()
+{
+    wxWindow* focus = wxWindow::FindFocus();
+    if (!focus || !focus->IsShownOnScreen())
+        takeFocus();
+}
+
 void COrvexFrame::onClose(wxCloseEvent&)
 {
     m_timer.Stop();

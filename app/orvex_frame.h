@@ -64,6 +64,9 @@ public:
     void showAbout();
     // Gives the keyboard focus back to the window that receives the keys.
     void takeFocus();
+    // The same when the focus is nowhere or on a window no longer shown (a tab's control
+    // that went with its tab).
+    void keepKeysReaching();
 
     // Read by the layout of other rooms and by tests.
     const SkinGeometry& geometry() const { return m_geometry; }

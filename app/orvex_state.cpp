@@ -163,6 +163,8 @@ void switchState(int id)
         if (g_CurrentState->holdsSwitch(id))
             return;
         g_CurrentState->leave();
+        if (g_MainFrame)
+            g_MainFrame->keepKeysReaching();
         s->m_previous = g_CurrentState;
         g_CurrentState = s;
         s->enter();

@@ -1,7 +1,6 @@
 #include "browse/orvex_browse_panel.h"
 
 #include "app/data_files.h"
-#include "app/orvex_frame.h"
 #include "app/orvex_state.h"
 #include "app/picture_settings.h"
 #include "app/skin_bitmap.h"
@@ -389,8 +388,6 @@ void COrvexBrowsePanel::deleteFile(int slot)
 
 void COrvexBrowsePanel::pagePrev()
 {
-    if (g_MainFrame)
-        g_MainFrame->takeFocus();
     if (busy())
         return;
     const int n = static_cast<int>(m_files.size());
@@ -410,8 +407,6 @@ void COrvexBrowsePanel::pagePrev()
 
 void COrvexBrowsePanel::pageNext()
 {
-    if (g_MainFrame)
-        g_MainFrame->takeFocus();
     if (busy())
         return;
     const int n = static_cast<int>(m_files.size());

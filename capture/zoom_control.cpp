@@ -1,6 +1,5 @@
 #include "capture/zoom_control.h"
 
-#include "app/orvex_frame.h"
 #include "app/orvex_state.h"
 #include "app/skin_bitmap.h"
 #include "capture/preview_layout.h"
@@ -72,8 +71,6 @@ void ZoomControl::onScroll(wxScrollEvent& event)
     event.Skip();
     showLabel();
     m_label->Refresh();
-    if (g_MainFrame)
-        g_MainFrame->takeFocus();
 }
 
 void ZoomControl::layout(const wxBitmap& side, const wxBitmap& topBar, const wxPoint& panel)

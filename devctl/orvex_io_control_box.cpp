@@ -1,7 +1,6 @@
 #include "devctl/orvex_io_control_box.h"
 
 #include "app/data_files.h"
-#include "app/orvex_frame.h"
 #include "app/orvex_state.h"
 #include "app/picture_settings.h"
 #include "app/skin_bitmap.h"
@@ -232,15 +231,11 @@ void COrvexIOControlBox::stepRotation()
 void COrvexIOControlBox::onLedDown(wxCommandEvent& /*event*/)
 {
     stepLed(-1);
-    if (g_MainFrame)
-        g_MainFrame->takeFocus();
 }
 
 void COrvexIOControlBox::onLedUp(wxCommandEvent& /*event*/)
 {
     stepLed(+1);
-    if (g_MainFrame)
-        g_MainFrame->takeFocus();
 }
 
 void COrvexIOControlBox::onIconDown(wxMouseEvent& event)

@@ -395,8 +395,6 @@ void COrvexSetupState::leave()
     showTabPicture();
     if (g_Screen)
         g_Screen->Show();
-    if (g_MainFrame)
-        g_MainFrame->takeFocus();
 }
 
 void COrvexSetupState::onTimer()
