@@ -2,6 +2,7 @@
 
 #include "app/background_window.h"
 
+#include <wx/bmpbuttn.h>
 #include <wx/treectrl.h>
 
 #include <algorithm>
@@ -138,6 +139,28 @@ TEST_F(FrameKeys, WheelAnywhereOverTheFrameStepsTheState)
     wheelOver(tree, 120);
     tree->Destroy();
     EXPECT_EQ(take(), Calls{});
+}
+
+// GTK gives a clicked bitmap button the focus; the frame takes it back, or Space would
+// press the button again besides going by the frame's table.
+TEST_F(FrameKeys, AClickedBitmapButtonGivesTheFocusBack)
+{
+    auto* button = new wxBitmapButton(frame->background(), wxID_ANY, blackBitmap(48, 48),
+                                      wxPoint(300, 300), wxSize(48, 48));
+    bool used = false;
+    button->Bind(wxEVT_BUTTON, [&](wxCommandEvent&) { used = true; });
+    ASSERT_TRUE(clickOnWindow(button));
+    pumpUntil([&] { return used; }, 1000);
+    pumpEvents(50);
+    EXPECT_TRUE(used) << "the click reached the button";
+    EXPECT_EQ(wxWindow::FindFocus(), frame->background());
+    take();
+    used = false;
+    press("space");
+    pumpEvents(50);
+    EXPECT_EQ(take(), Calls{"space"});
+    EXPECT_FALSE(used) << "Space pressed the button again";
+    button->Destroy();
 }
 
 TEST_F(FrameKeys, FullScreenButtonsToggleByMouse)
