@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/skin_geometry.h"
+#include "app/status_text.h"
 #include "app/window_ids.h"
 
 #include <wx/aboutdlg.h>
@@ -28,8 +29,6 @@ class COrvexFrame;
 extern COrvexFrame* g_MainFrame;
 extern int g_InfoTime;          // notice display countdown
 extern wxString g_LastFileName; // the notice text
-extern wxString g_StatusText;
-extern wxColour g_StatusColour;
 
 class COrvexFrame : public wxFrame
 {

@@ -3,9 +3,9 @@
 #include "app/browse_panel_base.h"
 #include "app/data_files.h"
 #include "app/notice.h"
-#include "app/orvex_frame.h"
 #include "app/screen_base.h"
 #include "app/skin_bitmap.h"
+#include "app/status_text.h"
 #include "browse/bounded_photo.h"
 #include "browse/orvex_browse_panel.h"
 #include "browse/orvex_video_control_box.h"
@@ -190,8 +190,8 @@ void COrvexBrowseState::showUnreadable(const std::string& name)
 {
     // Black over the whole screen, or the previous picture would stand under this name.
     wxSize s(640, 480);
-    if (g_MainFrame && g_MainFrame->screen())
-        s = g_MainFrame->screen()->GetClientSize();
+    if (g_Screen)
+        s = g_Screen->GetClientSize();
     m_blank = cv::Mat::zeros(std::max(s.y, 1), std::max(s.x, 1), CV_8UC3);
     showFailureNotice("Cannot read " + platform::displayText(name));
 }

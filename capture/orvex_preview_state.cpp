@@ -2,9 +2,9 @@
 
 #include "app/data_files.h"
 #include "app/hot_plug.h"
-#include "app/orvex_frame.h"
 #include "app/picture_settings.h"
 #include "app/skin_bitmap.h"
+#include "app/status_text.h"
 #include "app/window_ids.h"
 #include "capture/em2800_prop.h"
 #include "capture/preview_layout.h"
