@@ -15,7 +15,17 @@ namespace
 
 std::mutex g_sinkMutex;
 DiagnosticSink g_sink;
-std::string g_pendingLine; // syslog wants whole lines; prints arrive in pieces
+// syslog wants whole lines; prints arrive in pieces. A plain buffer, which static
+// destruction leaves alone: a request a host left behind when it quit (a unit that does not
+// answer) may still print while the host exits.
+char g_pending[512];
+size_t g_pendingLength = 0;
+
+void flushPending()
+{
+    syslog(LOG_DEBUG, "%.*s", static_cast<int>(g_pendingLength), g_pending);
+    g_pendingLength = 0;
+}
 
 bool wantsStderr()
 {
@@ -29,15 +39,14 @@ void defaultSink(std::string_view text)
         std::fwrite(text.data(), 1, text.size(), stderr);
         return;
     }
-    g_pendingLine.append(text);
-    size_t end;
-    while ((end = g_pendingLine.find('\n')) != std::string::npos) {
-        syslog(LOG_DEBUG, "%s", g_pendingLine.substr(0, end).c_str());
-        g_pendingLine.erase(0, end + 1);
-    }
-    if (g_pendingLine.size() > 512) {
-        syslog(LOG_DEBUG, "%s", g_pendingLine.c_str());
-        g_pendingLine.clear();
+    for (const char c : text) {
+        if (c == '\n') {
+            flushPending();
+            continue;
+        }
+        if (g_pendingLength == sizeof g_pending)
+            flushPending();
+        g_pending[g_pendingLength++] = c;
     }
 }
 
