@@ -7,6 +7,7 @@
 #include "app/data_files.h"
 #include "support/temp_dir.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -71,9 +72,18 @@ public:
         return n;
     }
     bool has(const std::string& line) const { return count(line) > 0; }
+    // What was logged since the last call.
+    std::string newText()
+    {
+        const std::string all = text();
+        const std::string fresh = all.substr(std::min(m_read, all.size()));
+        m_read = all.size();
+        return fresh;
+    }
 
 private:
     std::function<std::string()> m_path;
     std::string m_ownPath; // set when the capture gave the program this log
     FILE* m_old = nullptr;
+    size_t m_read = 0;
 };

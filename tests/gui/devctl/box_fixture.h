@@ -90,13 +90,7 @@ protected:
         box = nullptr;
     }
     // What the log got since the last call.
-    std::string newLog()
-    {
-        const std::string all = m_log.text();
-        const std::string text = all.substr(std::min(m_logRead, all.size()));
-        m_logRead = all.size();
-        return text;
-    }
+    std::string newLog() { return m_log.newText(); }
     bool allShown(bool want) const
     {
         for (int c = 0; c < Box::kControls; ++c)
@@ -136,7 +130,6 @@ protected:
     Box* box = nullptr;
 
 private:
-    size_t m_logRead = 0;
     wxAssertHandler_t m_previousAssert = nullptr;
 };
 

@@ -2,31 +2,16 @@
 // tab, what a poll's changes draw, clicks on the controls and the watch that retries a
 // silent unit. The unit's own traffic is tested without a window.
 #include "box_fixture.h"
+#include "unit/devctl/scope_bus.h"
 
 #include <scopesim/rig.h>
 
 using namespace devctltest;
+using namespace scopebus;
 using scopesim::Button;
 
 namespace
 {
-
-const std::string kScope = "USB Inspection Camera";
-
-struct Access {
-    bool write;
-    int device, address, value;
-    bool operator==(const Access&) const = default;
-};
-std::ostream& operator<<(std::ostream& os, const Access& a)
-{
-    return os << (a.write ? "write " : "read ") << std::hex << a.device << "/" << a.address << "="
-              << a.value;
-}
-Access rd(int device, int address, int value)
-{
-    return {false, device, address, value};
-}
 
 class OnRig : public BoxTest
 {
@@ -47,21 +32,6 @@ protected:
         ASSERT_NE(box->unit(), nullptr);
         box->layout(0, 0, 652, 108);
         bus();
-    }
-    // Bus transfers since the last look; only the writes when asked.
-    std::vector<Access> bus(bool writesOnly = false)
-    {
-        std::vector<Access> out;
-        for (auto& a : scopesim::busLog())
-            if (a.write || !writesOnly)
-                out.push_back({a.write, a.device, a.address, a.value});
-        scopesim::clearRequestLog();
-        return out;
-    }
-    scopesim::ScopeState scope() { return scopesim::scopeState(kScope).value(); }
-    void press(Button b, uint32_t holdMs = 100)
-    {
-        ASSERT_TRUE(scopesim::pressButton(kScope, b, holdMs));
     }
     // The level the camera's own buttons would leave, seen by one poll.
     void levelAtCamera(int level)
@@ -134,7 +104,7 @@ TEST_F(OnRig, TubeOutAndBackInIsDrawn)
     EXPECT_TRUE(box->poll());
     EXPECT_FALSE(showsClick(Box::Boost));
     EXPECT_FALSE(showsClick(Box::LedSwitch));
-    EXPECT_EQ(litSegments(), scope().ledLevel); // the controller's level, adopted again
+    EXPECT_EQ(litSegments(), scopeNow().ledLevel); // the controller's level, adopted again
 }
 
 TEST_F(OnRig, ClicksOnTheControls)
@@ -149,11 +119,11 @@ TEST_F(OnRig, ClicksOnTheControls)
         ASSERT_TRUE(clickOnWindow(box->control(c)));
         EXPECT_TRUE(pumpUntil(done)) << c;
     };
-    click(Box::LedUp, [&] { return scope().ledLevel == 6; });
-    click(Box::LedDown, [&] { return scope().ledLevel == 5; });
-    click(Box::Boost, [&] { return scope().boost; });
+    click(Box::LedUp, [&] { return scopeNow().ledLevel == 6; });
+    click(Box::LedDown, [&] { return scopeNow().ledLevel == 5; });
+    click(Box::Boost, [&] { return scopeNow().boost; });
     click(Box::Rotate, [&] { return g_Rotation == 1; });
-    click(Box::LedSwitch, [&] { return scope().ledSwitch; });
+    click(Box::LedSwitch, [&] { return scopeNow().ledSwitch; });
     bus();
     ASSERT_TRUE(clickOnWindow(box->control(Box::LevelBar))); // no button
     pumpEvents(100);

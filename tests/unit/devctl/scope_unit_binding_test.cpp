@@ -3,6 +3,7 @@
 #include "app/data_files.h"
 #include "devctl/scope_unit.h"
 #include "fake_bravik_host.h"
+#include "support/log_capture.h"
 #include "support/temp_dir.h"
 
 #include <gmock/gmock.h>
@@ -25,16 +26,10 @@ class UnitBinding : public ::testing::Test
 protected:
     void SetUp() override
     {
-        g_LogFile = m_log = std::tmpfile();
         fake() = fakebravik::Host();
         script(0x7A, 0x0000, {0x5A10});
     }
-    void TearDown() override
-    {
-        unit.reset();
-        g_LogFile = nullptr;
-        std::fclose(m_log);
-    }
+    void TearDown() override { unit.reset(); }
     static fakebravik::Host& fake() { return fakebravik::host(); }
     static std::string variant(const char* name)
     {
@@ -63,23 +58,13 @@ protected:
         return out;
     }
     // What the log got since the last call.
-    std::string newLog()
-    {
-        std::fflush(m_log);
-        std::string text;
-        std::fseek(m_log, static_cast<long>(m_logRead), SEEK_SET);
-        for (int ch; (ch = std::fgetc(m_log)) != EOF;)
-            text += static_cast<char>(ch);
-        m_logRead += text.size();
-        return text;
-    }
+    std::string newLog() { return m_log.newText(); }
 
     std::unique_ptr<ScopeUnit> unit;
     int opened = 0;
 
 private:
-    FILE* m_log = nullptr;
-    size_t m_logRead = 0;
+    LogCapture m_log;
     size_t m_seen = 0;
 };
 

@@ -4,9 +4,11 @@
 #include "app/data_files.h"
 #include "devctl/orvex_io_control_box.h"
 #include "devctl/scope_unit.h"
+#include "support/log_capture.h"
 #include "support/rig_session.h"
 #include "support/temp_dir.h"
 #include "support/wait_for.h"
+#include "unit/devctl/scope_bus.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -21,42 +23,20 @@ namespace
 {
 
 using scopesim::Button;
+using namespace scopebus;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 
-const std::string kScope = "USB Inspection Camera";
 const std::string kLibrary = ORVEX_BINARY_DIR "/libBravik.so";
-
-struct Access {
-    bool write;
-    int device, address, value;
-    bool operator==(const Access&) const = default;
-};
-std::ostream& operator<<(std::ostream& os, const Access& a)
-{
-    return os << (a.write ? "write " : "read ") << std::hex << a.device << "/" << a.address << "="
-              << a.value;
-}
-Access rd(int device, int address, int value)
-{
-    return {false, device, address, value};
-}
-Access wr(int device, int address, int value)
-{
-    return {true, device, address, value};
-}
 
 class UnitOnRig : public ::testing::Test
 {
 protected:
-    void SetUp() override { g_LogFile = m_log = std::tmpfile(); }
     void TearDown() override
     {
         unit.reset();
         rig.reset();
-        g_LogFile = nullptr;
-        std::fclose(m_log);
     }
     // The unit's calls end within this on any machine while it answers: tests of an answering
     // unit look at its traffic right after each call. Tests of a stalled unit give the
@@ -86,21 +66,6 @@ protected:
         ASSERT_NE(unit->unit(), nullptr);
         bus();
     }
-    // Bus transfers since the last look; only the writes when asked.
-    std::vector<Access> bus(bool writesOnly = false)
-    {
-        std::vector<Access> out;
-        for (auto& a : scopesim::busLog())
-            if (a.write || !writesOnly)
-                out.push_back({a.write, a.device, a.address, a.value});
-        scopesim::clearRequestLog();
-        return out;
-    }
-    scopesim::ScopeState scope() { return scopesim::scopeState(kScope).value(); }
-    void press(Button b, uint32_t holdMs = 100)
-    {
-        ASSERT_TRUE(scopesim::pressButton(kScope, b, holdMs));
-    }
     bool present() { return unit->poll(true).present; }
     // The level the camera's own buttons would leave, seen by one poll.
     void levelAtCamera(int level)
@@ -111,16 +76,7 @@ protected:
     }
     void advance(uint32_t ms) { rig->clock->advance(ms); }
     // What the log got since the last call.
-    std::string newLog()
-    {
-        std::fflush(m_log);
-        std::string text;
-        std::fseek(m_log, static_cast<long>(m_logRead), SEEK_SET);
-        for (int ch; (ch = std::fgetc(m_log)) != EOF;)
-            text += static_cast<char>(ch);
-        m_logRead += text.size();
-        return text;
-    }
+    std::string newLog() { return m_log.newText(); }
 
     std::unique_ptr<RigSession> rig;
     std::unique_ptr<ScopeUnit> unit;
@@ -128,8 +84,7 @@ protected:
     int opened = 0;
 
 private:
-    FILE* m_log = nullptr;
-    size_t m_logRead = 0;
+    LogCapture m_log;
 };
 
 TEST_F(UnitOnRig, OpeningTakesTheControllersLevelAndWritesItBack)
@@ -184,7 +139,7 @@ TEST_F(UnitOnRig, LedButtonsOnTheCamera)
     s = unit->poll(true); // it answers 6: the command is settled
     EXPECT_THAT(bus(true), ElementsAre(wr(0xDC, 0x00, 0x36)));
     EXPECT_TRUE(s.iconsChanged) << "the switch is shown off";
-    EXPECT_EQ(scope().ledLevel, 6);
+    EXPECT_EQ(scopeNow().ledLevel, 6);
     EXPECT_FALSE(unit->poll(true).levelChanged);
 
     advance(150);
@@ -201,16 +156,16 @@ TEST_F(UnitOnRig, SwitchBoostAndLevelWriteTheirRegisters)
     levelAtCamera(7);
     unit->toggleLedSwitch();
     EXPECT_THAT(bus(true), ElementsAre(wr(0xDC, 0x67, 0)));
-    EXPECT_TRUE(scope().ledSwitch);
+    EXPECT_TRUE(scopeNow().ledSwitch);
     unit->toggleLedSwitch();
     EXPECT_THAT(bus(true), ElementsAre(wr(0xDC, 0x47, 0)));
 
     unit->toggleBoost();
     EXPECT_THAT(bus(true), ElementsAre(wr(0x7A, 0xA070, 0x017A)));
-    EXPECT_TRUE(scope().boost);
+    EXPECT_TRUE(scopeNow().boost);
     unit->toggleBoost();
     EXPECT_THAT(bus(true), ElementsAre(wr(0x7A, 0xA070, 0x002A)));
-    EXPECT_FALSE(scope().boost);
+    EXPECT_FALSE(scopeNow().boost);
 
     // Clamped at both ends, sent all the same.
     levelAtCamera(15);
@@ -242,7 +197,7 @@ TEST_F(UnitOnRig, TubeOutAndBackIn)
     EXPECT_TRUE(s.levelChanged);
     EXPECT_FALSE(unit->ledSwitch());
     EXPECT_FALSE(unit->boost());
-    EXPECT_EQ(unit->ledLevel(), scope().ledLevel); // the controller's level, adopted again
+    EXPECT_EQ(unit->ledLevel(), scopeNow().ledLevel); // the controller's level, adopted again
 }
 
 TEST_F(UnitOnRig, ColourBarsTellTheScopeFromTheWebcam)
@@ -270,7 +225,7 @@ TEST_F(UnitOnRig, ColourBarsTellTheScopeFromTheWebcam)
     ASSERT_TRUE(scopesim::setTube(kScope, false));
     EXPECT_FALSE(unit->checkKelmo(false));
     EXPECT_THAT(bus(), ElementsAre(rd(0x7A, 0x0000, 0xFFFF)));
-    EXPECT_FALSE(scope().testPicture);
+    EXPECT_FALSE(scopeNow().testPicture);
 }
 
 TEST_F(UnitOnRig, UnplugClosesReplugOpensQuitLeavesTheReportedLevel)
@@ -293,7 +248,7 @@ TEST_F(UnitOnRig, UnplugClosesReplugOpensQuitLeavesTheReportedLevel)
     bus();
     unit.reset();
     EXPECT_THAT(bus(), ElementsAre(wr(0xDC, 0x00, 3)));
-    EXPECT_EQ(scope().ledLevel, 3);
+    EXPECT_EQ(scopeNow().ledLevel, 3);
 }
 
 TEST_F(UnitOnRig, NoLibraryLeavesTheScopeAlone)
@@ -332,7 +287,7 @@ TEST_F(UnitOnRig, StalledUnitIsAskedOnceAndGetsTheLatestCommandLater)
     ASSERT_TRUE(scopesim::stall(kScope, 0));
     ASSERT_TRUE(e2e::waitFor([&] { return present(), !unit->unitSilent(); }, 10000));
     EXPECT_THAT(newLog(), HasSubstr("IOControlBox the extension unit answers again"));
-    ASSERT_TRUE(e2e::waitFor([&] { return present(), scope().ledLevel == 15; }, 3000));
+    ASSERT_TRUE(e2e::waitFor([&] { return present(), scopeNow().ledLevel == 15; }, 3000));
     const auto writes = bus(true);
     EXPECT_EQ(std::count(writes.begin(), writes.end(), wr(0xDC, 0x4F, 0)), 1);
     for (const Access& a : writes)
