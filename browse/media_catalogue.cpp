@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <unordered_set>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -60,18 +61,34 @@ bool listCaptures(const std::string& folder, int filter, std::vector<std::string
     if (ec)
         return false;
     out.clear();
+    // Markers are noted during the same walk, so only a file that has one is opened to ask
+    // whose it is; opening a marker for every listed file cost more than the listing itself.
+    std::unordered_set<std::string> markers;
     for (; it != end; it.increment(ec)) {
         if (ec)
             break;
         const std::filesystem::path& p = it->path();
         const std::string name = p.filename().string();
-        if (name.empty() || name[0] == '.')
+        if (name.empty())
             continue;
+        if (name[0] == '.') {
+            markers.insert(name);
+            continue;
+        }
         if (!it->is_regular_file(ec))
             continue;
-        if (fitsFilter(p.string(), filter) && !beingRecordedHere(p.string()))
+        if (fitsFilter(p.string(), filter))
             out.push_back(p.string());
     }
+    if (!markers.empty())
+        out.erase(std::remove_if(out.begin(), out.end(),
+                                 [&](const std::string& path) {
+                                     const std::string marker = recordingMarker(path);
+                                     const std::string name =
+                                         marker.substr(marker.find_last_of('/') + 1);
+                                     return markers.count(name) && beingRecordedHere(path);
+                                 }),
+                  out.end());
     std::sort(out.begin(), out.end());
     return true;
 }
