@@ -9,9 +9,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstdarg>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,8 +27,6 @@ wxString g_DataDir;
 wxString g_StoragePath;
 wxString g_ConfigPath;
 int g_TimeStamp = 0;
-FILE* g_LogFile = nullptr;
-char g_LogLine[256];
 
 namespace
 {
@@ -67,24 +64,6 @@ void makeDirectory(const std::string& path)
 }
 
 } // namespace
-
-namespace
-{
-// File names are bytes: what is not UTF-8 rides along as private-use characters and comes back
-// unchanged, the way the toolkit itself keeps file names.
-const wxMBConvUTF8 s_pathBytes(wxMBConvUTF8::MAP_INVALID_UTF8_TO_PUA);
-} // namespace
-
-std::string toUtf8(const wxString& s)
-{
-    const wxCharBuffer bytes = s.mb_str(s_pathBytes);
-    return std::string(bytes.data(), bytes.length());
-}
-
-wxString fromPathBytes(const std::string& bytes)
-{
-    return wxString(bytes.data(), s_pathBytes, bytes.size());
-}
 
 wxString resourcePath(const char* name)
 {
@@ -193,29 +172,6 @@ std::string storagePathProblem(const std::string& path)
 
 } // namespace
 
-std::string withoutControls(std::string_view text)
-{
-    // A line feed inside a file name would otherwise forge a log line of its own.
-    const bool endsLine = !text.empty() && text.back() == '\n';
-    if (endsLine)
-        text.remove_suffix(1);
-    std::string out;
-    out.reserve(text.size() + 1);
-    for (const char ch : text) {
-        const unsigned char c = static_cast<unsigned char>(ch);
-        if (c < 0x20 || c == 0x7F) {
-            char hex[5];
-            std::snprintf(hex, sizeof hex, "\\x%02x", c);
-            out += hex;
-        } else {
-            out += ch;
-        }
-    }
-    if (endsLine)
-        out += '\n';
-    return out;
-}
-
 void openDataFiles()
 {
     std::string documents = platform::documentsFolder();
@@ -266,8 +222,7 @@ void openDataFiles()
     if (const std::string problem = storagePathProblem(path); !problem.empty()) {
         // Captures never go to a folder the user did not choose.
         logLine("Frame createGUIControls() storage folder %s refused (%s), using %s\n",
-                files::printable(path).c_str(), problem.c_str(),
-                files::printable(storage).c_str());
+                files::printable(path).c_str(), problem.c_str(), files::printable(storage).c_str());
         showFailureNotice("Storage folder not usable, using " + fromPathBytes(storage));
         return;
     }
@@ -294,20 +249,4 @@ bool writeSettings()
         logLine("Frame writeSettings() %s is a link: not written through\n",
                 files::printable(path).c_str());
     return err == 0;
-}
-
-void logLine(const char* format, ...)
-{
-    if (!g_LogFile)
-        return;
-    va_list args;
-    va_start(args, format);
-    int n = std::vsnprintf(g_LogLine, sizeof g_LogLine, format, args);
-    va_end(args);
-    if (n < 0)
-        return;
-    // A cut line still ends its line, so the next one starts on its own.
-    if (static_cast<size_t>(n) >= sizeof g_LogLine)
-        g_LogLine[sizeof g_LogLine - 2] = '\n';
-    std::fputs(withoutControls(g_LogLine).c_str(), g_LogFile);
 }

@@ -2,11 +2,12 @@
 // data folder with log and settings, storage folder, time-stamp setting.
 #pragma once
 
+#include "platform/log_line.h"
+#include "platform/path_text.h"
+
 #include <wx/string.h>
 
-#include <cstdio>
 #include <string>
-#include <string_view>
 
 extern wxString g_ProgramDir;
 extern wxString g_Title;
@@ -15,8 +16,6 @@ extern wxString g_DataDir;
 extern wxString g_StoragePath;
 extern wxString g_ConfigPath;
 extern int g_TimeStamp; // 0 none, 1 YYYY/MM/DD, 2 MM/DD/YYYY, 3 DD/MM/YYYY
-extern FILE* g_LogFile;
-extern char g_LogLine[256];
 
 // The title and application name when strings.txt gives none.
 extern const char* const kBuiltInTitle;
@@ -41,19 +40,8 @@ void closeLogFile();
 // never written through. False when it could not be written.
 bool writeSettings();
 
-// The text with control characters written as \xHH (a final line feed kept), so a file name
-// or a title cannot break a log line or a window title.
-std::string withoutControls(std::string_view text);
-
-// One log line, printf-style; control characters in it are escaped (see above); nothing happens without a log. Overlong lines are cut.
-void logLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
-
 // Text of strings.txt is literal; only "%%" stands for one "%" as it always has.
 wxString unescapePercent(const std::string& utf8);
 
-// Path helpers: the program's resource pictures and UTF-8 conversion for the C library.
-// Paths are the file system's bytes: fromPathBytes keeps bytes that are not UTF-8 (as
-// private-use characters) and toUtf8 gives them back unchanged.
+// The program's resource pictures.
 wxString resourcePath(const char* name);
-std::string toUtf8(const wxString& s);
-wxString fromPathBytes(const std::string& bytes);

@@ -247,7 +247,7 @@ void COrvexPreviewState::buttonPoll()
     }
     uint8_t gpio = 0;
     const int32_t r = pCEM2800Prop->ReadGpio(&gpio);
-    if (r >= 0 && r != CEM2800Prop::kNotOpen && !(gpio & 0x04) && g_ButtonSource == kNoButton)
+    if (r >= 0 && r != CEM2800Prop::kNotOpen && !(gpio & 0x04) && recordTriggerFree())
         toggleRecord();
 }
 
@@ -362,7 +362,7 @@ void COrvexPreviewState::keyCtrlR()
 {
     if (afterSearch([this] { keyCtrlR(); }, true))
         return;
-    if (g_ButtonSource == kNoButton)
+    if (recordTriggerFree())
         toggleRecord();
 }
 
@@ -446,7 +446,7 @@ void COrvexPreviewState::toolDown(int id)
             snapshotPress();
         break;
     case ID_PREVIEW_RECORD:
-        if (g_ButtonSource == kNoButton)
+        if (recordTriggerFree())
             toggleRecord();
         break;
     case ID_PREVIEW_MIRROR:

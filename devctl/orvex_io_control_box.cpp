@@ -34,7 +34,7 @@ ScopeUnit::ButtonEdges cameraButtons()
         releaseSnapshot(kCameraButton);
     };
     e.recordPress = [] {
-        if (g_ButtonSource == kNoButton && g_CurrentState)
+        if (recordTriggerFree() && g_CurrentState)
             g_CurrentState->toggleRecord();
     };
     return e;

@@ -55,6 +55,11 @@ void cameraButtonLost()
     g_ButtonSource = kNoButton;
 }
 
+bool recordTriggerFree()
+{
+    return g_ButtonSource == kNoButton;
+}
+
 bool releaseStill()
 {
     if (!g_Freeze)

@@ -42,6 +42,10 @@ void tapSnapshot(const std::function<void()>& press);
 // The camera went away while its button may be down: its held picture goes with it.
 void cameraButtonLost();
 
+// The record trigger (button, key, the camera's button) acts only while no snapshot button
+// holds the snapshot trigger.
+bool recordTriggerFree();
+
 // The tab's press while the picture stands still is the release: true when it let it go.
 bool releaseStill();
 // The tab has a picture to save. While the picture keeps moving (a recording, the player)

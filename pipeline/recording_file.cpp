@@ -1,8 +1,8 @@
 #include "pipeline/recording_file.h"
 
-#include "app/data_files.h"
 #include "pipeline/capture_names.h"
 #include "platform/file_ops.h"
+#include "platform/path_text.h"
 
 #include <cerrno>
 #include <string>

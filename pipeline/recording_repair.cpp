@@ -1,20 +1,20 @@
 #include "pipeline/recording_repair.h"
 
-#include "app/data_files.h"
 #include "pipeline/recording_file.h"
 #include "platform/bounded_file.h"
 #include "platform/file_ops.h"
+#include "platform/log_line.h"
 
 extern "C" {
 #include <libavformat/avformat.h>
 }
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <csignal>
-#include <cstdlib>
-#include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>

@@ -1,9 +1,10 @@
 #include "pipeline/snapshot_file.h"
 
-#include "app/data_files.h"
 #include "pipeline/capture_names.h"
 #include "pipeline/write_failure.h"
 #include "platform/file_ops.h"
+#include "platform/log_line.h"
+#include "platform/path_text.h"
 
 #include <opencv2/imgcodecs.hpp>
 

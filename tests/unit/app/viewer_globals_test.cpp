@@ -19,7 +19,7 @@ TEST(ViewerGlobals, EveryDeclaredValueIsOnTheList)
     const std::string list = readFile(ORVEX_SOURCE_DIR "/tests/support/viewer_globals.h");
     const std::regex declared(R"(^extern\b[^;(]*\b(g_\w+)\s*(\[[^\]]*\])?\s*;)");
     std::set<std::string> seen;
-    for (const char* room : {"app", "capture", "pipeline", "browse", "setup", "devctl"})
+    for (const char* room : {"app", "capture", "pipeline", "browse", "setup", "devctl", "platform"})
         for (const auto& e :
              std::filesystem::directory_iterator(std::string(ORVEX_SOURCE_DIR) + "/" + room)) {
             if (e.path().extension() != ".h")

@@ -48,10 +48,12 @@ TEST_F(CaptureTriggers, WhoHoldsTheTriggerAndWhatItsReleaseLetsGo)
     tabPress(false);
     EXPECT_TRUE(g_Freeze);
     EXPECT_EQ(g_ButtonSource, kScreenButton);
+    EXPECT_FALSE(recordTriggerFree()) << "a held snapshot keeps the record trigger";
     EXPECT_FALSE(pressSnapshot(kCameraButton, false)) << "the picture already stands still";
     releaseSnapshot(kScreenButton);
     EXPECT_FALSE(g_Freeze);
     EXPECT_EQ(g_ButtonSource, kNoButton);
+    EXPECT_TRUE(recordTriggerFree());
 
     // The camera's button: the on-screen one cannot take the trigger from it, nor let its
     // picture go; the camera's release press is the tab's second press.
@@ -60,6 +62,7 @@ TEST_F(CaptureTriggers, WhoHoldsTheTriggerAndWhatItsReleaseLetsGo)
     EXPECT_FALSE(pressSnapshot(kScreenButton, false));
     releaseSnapshot(kScreenButton);
     EXPECT_TRUE(g_Freeze);
+    EXPECT_FALSE(recordTriggerFree());
     tabPress(false);
     releaseSnapshot(kCameraButton);
     EXPECT_FALSE(g_Freeze);
