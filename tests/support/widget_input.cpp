@@ -73,4 +73,12 @@ std::string describe(const wxWindow* w)
     return s.str();
 }
 
+void answerOpenDialogsNo()
+{
+    GList* windows = gtk_window_list_toplevels();
+    for (GList* w = windows; w; w = w->next)
+        if (GTK_IS_DIALOG(w->data) && gtk_widget_get_visible(GTK_WIDGET(w->data)))
+            gtk_dialog_response(GTK_DIALOG(w->data), GTK_RESPONSE_NO);
+    g_list_free(windows);
+}
 } // namespace widgetinput

@@ -1,4 +1,5 @@
 #include "strip_fixture.h"
+#include "support/widget_input.h"
 
 #include <opencv2/videoio.hpp>
 
@@ -329,8 +330,16 @@ TEST_F(StripCatalogue, TheQuestionDefaultsToNoAndYesDeletes)
             // Waits until the dialog is on the screen, gives it the focus, then types.
             const std::string cmd = "xdotool search --sync --onlyvisible --name '^Question$' "
                                     "windowfocus --sync key --delay 50 " +
-                                    keys;
-            EXPECT_EQ(std::system(cmd.c_str()), 0);
+                                    keys + " 2>&1";
+            std::string said;
+            FILE* out = ::popen(cmd.c_str(), "r");
+            ASSERT_NE(out, nullptr);
+            for (char buf[256]; std::fgets(buf, sizeof buf, out);)
+                said += buf;
+            const int rc = ::pclose(out);
+            EXPECT_EQ(rc, 0) << said;
+            if (rc != 0)
+                wxTheApp->CallAfter([] { widgetinput::answerOpenDialogsNo(); });
         });
     };
     std::thread answer = answerWith("Return");
