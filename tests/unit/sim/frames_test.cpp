@@ -140,7 +140,7 @@ TEST_F(RigTest, AStillSceneRepeatsItsBytesUntilThePictureChanges)
     const int still = idOf("S"), moving = idOf("C");
     ASSERT_EQ(scopesim::startStream(still), 0);
     ASSERT_EQ(scopesim::startStream(moving), 0);
-    auto next = [](int id) {
+    auto next = [this](int id) {
         scopesim::StreamBuffer b;
         advance(40);
         EXPECT_EQ(scopesim::dequeueBuffer(id, b, 1000, true), 0);

@@ -1,12 +1,13 @@
 // A rig on a clock the test moves by hand.
 #pragma once
 
+#include "support/rig_session.h"
+
 #include <scopesim/rig.h>
 #include <scopesim/scopesim.h>
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cerrno>
 #include <string>
 #include <vector>
@@ -14,27 +15,16 @@
 namespace simtest
 {
 
-inline std::atomic<uint32_t> g_now{5000};
-
 class RigTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        g_now = 5000;
-        scopesim::setTimeSource([] { return g_now.load(); }, [](uint32_t ms) { g_now += ms; });
-    }
-    void TearDown() override
-    {
-        scopesim::stop();
-        scopesim::setTimeSource({}, {});
-    }
+    void TearDown() override { scopesim::stop(); }
     void start(const std::string& text)
     {
         std::string error;
         ASSERT_TRUE(scopesim::startText(text, "test", &error)) << error;
     }
-    static void advance(uint32_t ms) { g_now += ms; }
+    void advance(uint32_t ms) { m_time.advance(ms); }
 
     // The id of the plugged video input called name.
     static int idOf(const std::string& name)
@@ -93,6 +83,8 @@ protected:
                    {cmd[mode], dev, static_cast<uint8_t>(value),
                     static_cast<uint8_t>(wideData ? value >> 8 : 0)});
     }
+
+    RigTime m_time;
 };
 
 inline const char* kScope = "USB Inspection Camera";
