@@ -1,5 +1,6 @@
 #include "capture/orvex_preview_state.h"
 
+#include "app/capture_notice.h"
 #include "app/data_files.h"
 #include "app/hot_plug.h"
 #include "app/picture_settings.h"

@@ -1,5 +1,6 @@
 // The preview's capture triggers: the snapshot button and key, and the recording switch. The
 // files themselves are written by the display pass.
+#include "app/capture_notice.h"
 #include "app/notice.h"
 #include "app/picture_settings.h"
 #include "capture/orvex_preview_state.h"

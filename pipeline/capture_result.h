@@ -11,7 +11,3 @@ struct CaptureResult {
     bool kept = false;   // a file is there: saved, being recorded, or kept at the stop
     std::string failure; // the notice's words when something went wrong; empty when nothing did
 };
-
-// A kept file in the storage folder joins the browse strip; then the notice shows the failure
-// in red, or else the kept file's name. Nothing at all for a result without either.
-void showCaptureResult(const CaptureResult& result);

@@ -1,10 +1,10 @@
 #include "pipeline/orvex_screen.h"
 
+#include "app/capture_notice.h"
 #include "app/data_files.h"
 #include "app/orvex_state.h"
 #include "app/picture_settings.h"
 #include "app/skin_geometry.h"
-#include "pipeline/capture_result.h"
 #include "pipeline/capture_state.h"
 #include "pipeline/frame_fit.h"
 #include "pipeline/recording.h"

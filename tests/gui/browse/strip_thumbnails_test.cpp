@@ -1,5 +1,6 @@
 #include "strip_fixture.h"
 
+#include "app/capture_notice.h"
 #include "pipeline/recording.h"
 #include "support/dates.h"
 #include "support/window_pixels.h"

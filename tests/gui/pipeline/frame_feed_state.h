@@ -2,6 +2,7 @@
 // notes what the pass asks of it.
 #pragma once
 
+#include "app/capture_notice.h"
 #include "app/orvex_frame.h"
 #include "app/orvex_state.h"
 #include "app/picture_settings.h"

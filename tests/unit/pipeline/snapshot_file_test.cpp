@@ -1,3 +1,4 @@
+#include "app/capture_notice.h"
 #include "app/notice.h"
 #include "capture_fixture.h"
 #include "pipeline/snapshot_file.h"

@@ -1,4 +1,4 @@
-#include "pipeline/capture_result.h"
+#include "app/capture_notice.h"
 
 #include "app/browse_panel_base.h"
 #include "app/notice.h"
