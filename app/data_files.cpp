@@ -24,9 +24,7 @@ const char* const kBuiltInAppName = "Orvex";
 wxString g_Title = kBuiltInTitle;
 wxString g_AppName = kBuiltInAppName;
 wxString g_DataDir;
-wxString g_StoragePath;
 wxString g_ConfigPath;
-int g_TimeStamp = 0;
 
 namespace
 {

@@ -1,7 +1,8 @@
-// Start-up files and the process-wide values every room reads: program folder, title,
-// data folder with log and settings, storage folder, time-stamp setting.
+// Start-up files and the process-wide values every room reads: program folder, title, data
+// folder with log and settings; the capture settings (storage folder, time stamp) come with it.
 #pragma once
 
+#include "pipeline/capture_settings.h"
 #include "platform/log_line.h"
 #include "platform/path_text.h"
 
@@ -13,9 +14,7 @@ extern wxString g_ProgramDir;
 extern wxString g_Title;
 extern wxString g_AppName;
 extern wxString g_DataDir;
-extern wxString g_StoragePath;
 extern wxString g_ConfigPath;
-extern int g_TimeStamp; // 0 none, 1 YYYY/MM/DD, 2 MM/DD/YYYY, 3 DD/MM/YYYY
 
 // The title and application name when strings.txt gives none.
 extern const char* const kBuiltInTitle;

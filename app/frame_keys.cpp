@@ -3,8 +3,8 @@
 #include "app/browse_panel_base.h"
 #include "app/orvex_frame.h"
 #include "app/orvex_state.h"
-#include "app/picture_settings.h"
 #include "app/wheel_filter.h"
+#include "pipeline/picture_settings.h"
 
 #include <wx/bmpbuttn.h>
 #include <wx/scrolbar.h>

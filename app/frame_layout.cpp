@@ -4,10 +4,10 @@
 #include "app/browse_panel_base.h"
 #include "app/orvex_frame.h"
 #include "app/orvex_state.h"
-#include "app/picture_settings.h"
 #include "app/power_off.h"
 #include "app/screen_base.h"
 #include "app/skin_bitmap.h"
+#include "pipeline/picture_settings.h"
 
 #include <wx/dcmemory.h>
 

@@ -3,11 +3,11 @@
 #include "app/data_files.h"
 #include "app/label_drawing.h"
 #include "app/orvex_frame.h"
-#include "app/picture_settings.h"
 #include "app/shell_parts.h"
 #include "app/skin_bitmap.h"
 #include "app/skin_geometry.h"
 #include "pipeline/capture_state.h"
+#include "pipeline/picture_settings.h"
 #include "platform/clock.h"
 
 #include <wx/dcmemory.h>

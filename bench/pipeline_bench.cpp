@@ -2,11 +2,11 @@
 // in the same process. Figures and the command are in README.md.
 #include "app/data_files.h"
 #include "app/orvex_state.h"
-#include "app/picture_settings.h"
 #include "pipeline/capture_state.h"
 #include "pipeline/frame_fit.h"
 #include "pipeline/orvex_screen.h"
 #include "pipeline/picture_composer.h"
+#include "pipeline/picture_settings.h"
 #include "pipeline/recording.h"
 #include "pipeline/snapshot_file.h"
 #include "pipeline/time_stamp.h"

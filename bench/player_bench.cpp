@@ -2,7 +2,6 @@
 // each beside a baseline run in the same process. Figures and the command are in README.md.
 #include "app/data_files.h"
 #include "app/orvex_state.h"
-#include "app/picture_settings.h"
 #include "bench/bench_folder.h"
 #include "bench/gui_session.h"
 #include "bench/rig_frames.h"
@@ -14,6 +13,7 @@
 #include "pipeline/display_picture.h"
 #include "pipeline/frame_fit.h"
 #include "pipeline/orvex_screen.h"
+#include "pipeline/picture_settings.h"
 #include "pipeline/recording.h"
 #include "pipeline/screen_painter.h"
 #include "platform/clock.h"

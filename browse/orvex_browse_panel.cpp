@@ -2,13 +2,13 @@
 
 #include "app/data_files.h"
 #include "app/orvex_state.h"
-#include "app/picture_settings.h"
 #include "app/skin_bitmap.h"
 #include "app/window_ids.h"
 #include "browse/bounded_photo.h"
 #include "browse/browse_panel_geometry.h"
 #include "browse/orvex_browse_image.h"
 #include "pipeline/capture_state.h"
+#include "pipeline/picture_settings.h"
 #include "platform/clock.h"
 
 #include <wx/bmpbuttn.h>

@@ -1,11 +1,11 @@
 #include "browse/orvex_video_control_box.h"
 
 #include "app/label_drawing.h"
-#include "app/picture_settings.h"
 #include "app/skin_bitmap.h"
 #include "browse/orvex_progress_bar.h"
 #include "browse/player_math.h"
 #include "browse/video_length.h"
+#include "pipeline/picture_settings.h"
 
 #include <algorithm>
 

@@ -3,7 +3,6 @@
 #include "app/capture_notice.h"
 #include "app/data_files.h"
 #include "app/hot_plug.h"
-#include "app/picture_settings.h"
 #include "app/skin_bitmap.h"
 #include "app/status_text.h"
 #include "app/window_ids.h"
@@ -13,6 +12,7 @@
 #include "capture/zoom_control.h"
 #include "devctl/orvex_io_control_box.h"
 #include "pipeline/capture_state.h"
+#include "pipeline/picture_settings.h"
 #include "pipeline/recording.h"
 #include "platform/services.h"
 

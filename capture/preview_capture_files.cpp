@@ -2,9 +2,9 @@
 // files themselves are written by the display pass.
 #include "app/capture_notice.h"
 #include "app/notice.h"
-#include "app/picture_settings.h"
 #include "capture/orvex_preview_state.h"
 #include "pipeline/capture_state.h"
+#include "pipeline/picture_settings.h"
 #include "pipeline/recording.h"
 
 void COrvexPreviewState::snapshotPress()

@@ -2,11 +2,11 @@
 
 #include "app/data_files.h"
 #include "app/orvex_state.h"
-#include "app/picture_settings.h"
 #include "app/skin_bitmap.h"
 #include "app/window_ids.h"
 #include "devctl/box_layout.h"
 #include "pipeline/capture_state.h"
+#include "pipeline/picture_settings.h"
 
 #include <wx/bmpbuttn.h>
 #include <wx/dcmemory.h>

@@ -1,6 +1,8 @@
 #include "pipeline/capture_names.h"
 
-#include "app/data_files.h"
+#include "pipeline/capture_settings.h"
+#include "platform/log_line.h"
+#include "platform/path_text.h"
 
 #include <cstdio>
 #include <filesystem>

@@ -1,12 +1,14 @@
 #include "pipeline/recording.h"
 
-#include "app/data_files.h"
-#include "app/picture_settings.h"
 #include "pipeline/capture_names.h"
+#include "pipeline/capture_settings.h"
 #include "pipeline/capture_state.h"
+#include "pipeline/picture_settings.h"
 #include "pipeline/recording_file.h"
 #include "pipeline/write_failure.h"
 #include "platform/file_ops.h"
+#include "platform/log_line.h"
+#include "platform/path_text.h"
 
 #include <opencv2/imgproc.hpp>
 #include <opencv2/videoio.hpp>

@@ -8,9 +8,9 @@
 #include "app/notice.h"
 #include "app/orvex_frame.h"
 #include "app/orvex_state.h"
-#include "app/picture_settings.h"
 #include "pipeline/capture_state.h"
 #include "pipeline/orvex_screen.h"
+#include "pipeline/picture_settings.h"
 
 #include <opencv2/videoio.hpp>
 

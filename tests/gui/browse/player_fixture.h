@@ -3,11 +3,11 @@
 #pragma once
 
 #include "app/data_files.h"
-#include "app/picture_settings.h"
 #include "app/skin_bitmap.h"
 #include "browse/orvex_progress_bar.h"
 #include "browse/orvex_video_control_box.h"
 #include "browse/player_math.h"
+#include "pipeline/picture_settings.h"
 #include "support/gui_helpers.h"
 #include "unit/browse/recorded_video.h"
 #include "unit/pipeline/capture_fixture.h"

@@ -5,7 +5,7 @@
 #include "app/capture_notice.h"
 #include "app/orvex_frame.h"
 #include "app/orvex_state.h"
-#include "app/picture_settings.h"
+#include "pipeline/picture_settings.h"
 #include "pipeline/recording.h"
 
 #include <opencv2/core/mat.hpp>

@@ -4,8 +4,8 @@
 
 #include "app/data_files.h"
 #include "app/orvex_frame.h"
-#include "app/picture_settings.h"
 #include "pipeline/capture_state.h"
+#include "pipeline/picture_settings.h"
 #include "pipeline/recording.h"
 #include "platform/clock.h"
 #include "support/log_capture.h"

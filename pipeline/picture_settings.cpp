@@ -1,4 +1,4 @@
-#include "app/picture_settings.h"
+#include "pipeline/picture_settings.h"
 
 #include <opencv2/videoio.hpp>
 
