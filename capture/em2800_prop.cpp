@@ -3,8 +3,6 @@
 #include "app/data_files.h"
 #include "platform/services.h"
 
-CEM2800Prop* pCEM2800Prop = nullptr;
-
 namespace
 {
 const char* const kBridgeNames[] = {
@@ -175,25 +173,21 @@ int32_t CEM2800Prop::SetI2C(uint8_t address, uint8_t reg, uint32_t length, uint8
     return m_result;
 }
 
-void InitEM2800Prop()
+void EM2800PropHolder::init()
 {
-    pCEM2800Prop = new CEM2800Prop();
-    logLine("Preview InitEM2800Prop() pCEM2800Prop(%s)\n", pCEM2800Prop ? "TRUE" : "FALSE");
-    if (!pCEM2800Prop)
-        return;
-    if (pCEM2800Prop->Open()) {
+    m_prop = std::make_unique<CEM2800Prop>();
+    logLine("Preview InitEM2800Prop() pCEM2800Prop(%s)\n", "TRUE");
+    if (m_prop->Open()) {
         uint8_t data = 0x20;
-        pCEM2800Prop->SetI2C(0xB8, 7, 1, &data);
+        m_prop->SetI2C(0xB8, 7, 1, &data);
         logLine("Preview InitEM2800Prop() pCEM2800Prop->SetI2C(0x%x)\n", data);
     } else {
-        delete pCEM2800Prop;
-        pCEM2800Prop = nullptr;
+        m_prop.reset();
     }
 }
 
-void DestroyEM2800Prop()
+void EM2800PropHolder::destroy()
 {
-    logLine("Preview DestroyEM2800Prop() pCEM2800Prop(%s)\n", pCEM2800Prop ? "TRUE" : "FALSE");
-    delete pCEM2800Prop;
-    pCEM2800Prop = nullptr;
+    logLine("Preview DestroyEM2800Prop() pCEM2800Prop(%s)\n", m_prop ? "TRUE" : "FALSE");
+    m_prop.reset();
 }

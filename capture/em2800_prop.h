@@ -43,7 +43,16 @@ private:
     int32_t m_result = 0;
 };
 
-extern CEM2800Prop* pCEM2800Prop;
+// The bridge's property object while a K1100 is in use: set up by the camera search, asked
+// for the camera buttons, given up with the camera. The log names it as it always has.
+class EM2800PropHolder
+{
+public:
+    CEM2800Prop* get() const { return m_prop.get(); }
+    // Opens the bridge and sets up its sensor; nothing is kept when there is no bridge.
+    void init();
+    void destroy();
 
-void InitEM2800Prop();
-void DestroyEM2800Prop();
+private:
+    std::unique_ptr<CEM2800Prop> m_prop;
+};

@@ -31,19 +31,12 @@ const char* const kToolPictures[8] = {
     "snap_release.bmp",   "snap_click.bmp",   "rec_release.bmp",    "rec_click.bmp",
     "mirror_release.bmp", "mirror_click.bmp", "rotate_release.bmp", "rotate_click.bmp"};
 enum Tool { ToolSnapshot, ToolRecord, ToolMirror, ToolRotate };
-// A camera that has sent no new frame for this long gives nothing.
-constexpr uint32_t kNoFrameMs = 1000;
-// A camera re-opened on tube input: its settling pause, then how long its first frame
-// may take.
-constexpr uint32_t kReopenSettleMs = 100;
-constexpr uint32_t kReopenFirstFrameMs = 300;
 } // namespace
 
 COrvexPreviewState::COrvexPreviewState(wxWindow* parent, const wxPoint& origin)
     : COrvexState(parent, StatePreview, origin)
 {
     m_origin = origin;
-    m_modelIndex.fill(-1);
     createTabButton(kTab, ID_TAB_PREVIEW, kTabY);
 
     loadToolPictures(108, 108);
@@ -87,10 +80,10 @@ COrvexPreviewState::~COrvexPreviewState()
     // The tab button goes with the background window.
     // A recording still open is finished, so the file is complete and playable.
     showCaptureResult(finishRecording());
-    m_capture = nullptr;
-    m_captures.clear();
+    m_camera.capture = nullptr;
+    m_camera.captures.clear();
     m_cameraList->Destroy();
-    DestroyEM2800Prop();
+    m_camera.bridge.destroy();
 }
 
 void COrvexPreviewState::loadToolPictures(int w, int h)
@@ -109,8 +102,8 @@ void COrvexPreviewState::enter()
     m_ioPresent = true;
     for (int t : {ToolSnapshot, ToolRecord, ToolMirror})
         m_tools[static_cast<size_t>(t)]->Show();
-    if (m_cameraKind == KindK1100 || m_cameraKind == KindTelCap) {
-        m_rotateShown = true;
+    if (m_camera.kind == KindK1100 || m_camera.kind == KindTelCap) {
+        m_camera.rotateShown = true;
         m_tools[ToolRotate]->Show();
     }
     setMirror(m_mirrorOn);
@@ -130,7 +123,7 @@ void COrvexPreviewState::leave()
 {
     m_active = false;
     g_UsbState = 0;
-    m_rotateShown = false;
+    m_camera.rotateShown = false;
     showTabPicture();
     for (SkinBitmap* b : m_tools)
         b->Hide();
@@ -152,8 +145,8 @@ void COrvexPreviewState::deviceRemoved(bool isHandle)
     if (isHandle) {
         m_ioPresent = false;
         m_ioBox->close();
-        if (m_cameraKind == KindK1100)
-            DestroyEM2800Prop();
+        if (m_camera.kind == KindK1100)
+            m_camera.bridge.destroy();
     }
     refreshCamera();
 }
@@ -168,9 +161,10 @@ void COrvexPreviewState::onTimer()
         refreshCamera();
     } else if (searching()) {
         // The kind is still being chosen, and its camera not opened yet.
-    } else if (m_cameraKind == KindKelmo) {
-        tubeWatch();
-    } else if (m_cameraKind == KindK1100 && m_tickCount % 3 == 0) {
+    } else if (m_camera.kind == KindKelmo) {
+        if (m_live.tubeWatch(m_ioBox->poll()))
+            refreshCamera();
+    } else if (m_camera.kind == KindK1100 && m_tickCount % 3 == 0) {
         buttonPoll();
     }
     g_StatusText = statusText();
@@ -178,140 +172,34 @@ void COrvexPreviewState::onTimer()
     ++m_tickCount;
 }
 
-void COrvexPreviewState::dropCamera(int index)
-{
-    m_capture = nullptr;
-    m_frameSource = nullptr; // a capture made later may get the same address
-    m_reopen.reset();
-    if (index >= 0 && static_cast<size_t>(index) < m_captures.size())
-        m_captures[static_cast<size_t>(index)].reset();
-}
-
-void COrvexPreviewState::tubeWatch()
-{
-    bool present = m_ioBox->poll();
-    const int k = m_modelIndex[SlotKelmo];
-    if (k >= 0) {
-        if (m_reopen)
-            finishReopen(k);
-        if (!m_tubeIn && present) {
-            logLine("Preview onTimer() Orvex(%d), Tube Input (%d, %d)\n", k, 0, 1);
-            m_reopen = platform::captures().openCamera(k);
-            m_reopenAt = platform::clock().tickCount();
-            if (!m_reopen)
-                logLine("Preview onTimer() Orvex(%d), No Camera\n", k);
-        } else if (m_tubeIn && !present) {
-            logLine("Preview onTimer() Orvex(%d), Tube Output (%d, %d)\n", k, 1, 0);
-            dropCamera(k);
-        } else if (m_tubeIn && present && frameLost()) {
-            logLine("Preview onTimer() Orvex(%d), Tube Fail\n", k);
-            dropCamera(k);
-            present = false;
-        }
-    } else if (!m_tubeIn && present) {
-        logLine("Preview onTimer() NoOrvex, Tube Input (%d, %d)\n", 0, 1);
-        refreshCamera();
-    }
-    m_tubeIn = present;
-}
-
-void COrvexPreviewState::finishReopen(int k)
-{
-    // The re-opened camera gets its 100 ms to settle and a short while for a first frame,
-    // counted on the timer's ticks so the window goes on painting meanwhile.
-    const uint32_t waited = platform::clock().tickCount() - m_reopenAt;
-    if (waited < kReopenSettleMs)
-        return;
-    platform::Capture* cap = m_reopen.get();
-    cv::Mat f;
-    cap->grab();
-    const bool ok = cap->retrieve(f) && !f.empty();
-    if (ok) {
-        logLine("Preview onTimer() Orvex(%d), QueryFrame OK!\n", k);
-        if (static_cast<size_t>(k) >= m_captures.size())
-            m_captures.resize(static_cast<size_t>(k) + 1);
-        m_captures[static_cast<size_t>(k)] = std::move(m_reopen);
-        m_capture = m_captures[static_cast<size_t>(k)].get();
-    } else if (waited >= kReopenSettleMs + kReopenFirstFrameMs) {
-        logLine("Preview onTimer() Orvex(%d), NoQueryFrame\n", k);
-        m_reopen.reset();
-    }
-}
-
 void COrvexPreviewState::buttonPoll()
 {
-    if (!pCEM2800Prop)
+    CEM2800Prop* bridge = m_camera.bridge.get();
+    if (!bridge)
         return;
-    if (pCEM2800Prop->CheckSnapButton()) {
+    if (bridge->CheckSnapButton()) {
         keySpace();
         return;
     }
     uint8_t gpio = 0;
-    const int32_t r = pCEM2800Prop->ReadGpio(&gpio);
+    const int32_t r = bridge->ReadGpio(&gpio);
     if (r >= 0 && r != CEM2800Prop::kNotOpen && !(gpio & 0x04) && recordTriggerFree())
         toggleRecord();
 }
 
 cv::Mat* COrvexPreviewState::grabFrame()
 {
-    return takeFrame(g_SnapPending || g_SnapInRecord || recordingRuns());
-}
-
-cv::Mat* COrvexPreviewState::takeFrame(bool forFile)
-{
-    if (!m_capture)
-        return nullptr;
-    const uint32_t now = platform::clock().tickCount();
-    if (m_capture != m_frameSource) {
-        // A frame of the camera shown before is no frame of this one; the frame the
-        // search or the tube watch took from the new one is.
-        m_frameSource = m_capture;
-        m_frame.release();
-        m_capture->retrieve(m_frame);
-        m_lastNewFrame = now;
-        m_frameTakenAt = static_cast<uint32_t>(m_capture->get(platform::kPropPosMsec));
-    }
-    if (!g_Freeze) {
-        // One grab: the capture hands over its newest frame. Without a new one the last
-        // frame stays, so a short hiccup neither ends a recording nor fails the tube; only
-        // a camera silent for a whole second counts as giving nothing.
-        cv::Mat fresh;
-        if (m_capture->grab() && m_capture->retrieve(fresh) && !fresh.empty()) {
-            m_frame = fresh;
-            m_lastNewFrame = now;
-            m_frameTakenAt = static_cast<uint32_t>(m_capture->get(platform::kPropPosMsec));
-        } else if (now - m_lastNewFrame >= kNoFrameMs) {
-            m_frame.release();
-        }
-    }
-    if (m_frame.empty())
-        return nullptr;
-    // The camera's own frame is lent to a pass that only reads it, and to one whose file
-    // gets another size (the pass scales it into a buffer of its own); a pass that writes a
-    // file from the frame as it is gets a copy, as the frame stays for the next pass.
-    if (forFile && fileFrameSize(m_frame) == m_frame.size())
-        m_frame.copyTo(m_work);
-    else
-        m_work = m_frame;
-    return &m_work;
+    return m_live.takeFrame(g_SnapPending || g_SnapInRecord || recordingRuns(), g_Freeze);
 }
 
 cv::Size COrvexPreviewState::fileFrameSize(const cv::Mat& frame) const
 {
-    // The family camera's files are 1280 x 960, twice its picture.
-    return m_cameraKind == KindKelmo ? cv::Size(1280, 960) : frame.size();
-}
-
-bool COrvexPreviewState::frameLost() const
-{
-    // A capture not grabbed from yet, or silent for less than a second, has not failed.
-    return m_capture && m_capture == m_frameSource && m_frame.empty() &&
-           platform::clock().tickCount() - m_lastNewFrame >= kNoFrameMs;
+    return m_live.fileFrameSize(frame);
 }
 
 void COrvexPreviewState::releaseFrame()
 {
-    m_work.release();
+    m_live.releaseFrame();
 }
 
 wxString COrvexPreviewState::statusText()
@@ -340,7 +228,7 @@ void COrvexPreviewState::keyLeft()
 {
     if (afterSearch([this] { keyLeft(); }, true))
         return;
-    if (m_cameraKind == KindKelmo)
+    if (m_camera.kind == KindKelmo)
         m_ioBox->stepLed(-1);
 }
 
@@ -348,7 +236,7 @@ void COrvexPreviewState::keyRight()
 {
     if (afterSearch([this] { keyRight(); }, true))
         return;
-    if (m_cameraKind == KindKelmo)
+    if (m_camera.kind == KindKelmo)
         m_ioBox->stepLed(1);
 }
 
@@ -378,7 +266,7 @@ void COrvexPreviewState::keyF1()
 {
     if (afterSearch([this] { keyF1(); }, true))
         return;
-    if (m_cameraKind == KindKelmo)
+    if (m_camera.kind == KindKelmo)
         m_ioBox->toggleBoost();
 }
 
@@ -388,7 +276,7 @@ void COrvexPreviewState::keyF2()
     if (afterSearch([this] { keyF2(); }, true))
         return;
     m_ioBox->stepRotation();
-    if (m_cameraKind != KindKelmo)
+    if (m_camera.kind != KindKelmo)
         updateRotateLook();
 }
 
@@ -396,7 +284,7 @@ void COrvexPreviewState::keyF3()
 {
     if (afterSearch([this] { keyF3(); }, true))
         return;
-    if (m_cameraKind == KindKelmo)
+    if (m_camera.kind == KindKelmo)
         m_ioBox->toggleLedSwitch();
 }
 
@@ -535,7 +423,7 @@ void COrvexPreviewState::showAll()
         return;
     for (int t : {ToolSnapshot, ToolRecord, ToolMirror})
         m_tools[static_cast<size_t>(t)]->Show();
-    if (m_rotateShown)
+    if (m_camera.rotateShown)
         m_tools[ToolRotate]->Show();
     m_zoom->show(true);
     if (m_ioPresent)

@@ -13,7 +13,6 @@
 #include "app/skin_bitmap.h"
 #include "browse/orvex_browse_image.h"
 #include "browse/orvex_browse_panel.h"
-#include "capture/em2800_prop.h"
 #include "capture/orvex_preview_state.h"
 #include "devctl/orvex_io_control_box.h"
 #include "pipeline/capture_state.h"
@@ -173,7 +172,6 @@ protected:
             g_MainFrame->Close(true);
             pumpUntil([] { return g_MainFrame == nullptr; });
         }
-        DestroyEM2800Prop();
         shellParts() = ShellParts{};
         rig.reset();
         m_time.reset();

@@ -112,13 +112,13 @@ TEST_F(DefaultRig, ASearchQueryGivesOnlyAFrameTakenAfterIt)
     platform::Capture* scope = preview->cameraAt(1);
     ASSERT_NE(scope, nullptr) << log.text();
     cv::Mat f;
-    EXPECT_FALSE(awaitFrame(COrvexPreviewState::newestFrame(scope, f), f).empty());
+    EXPECT_FALSE(awaitFrame(CameraSearch::newestFrame(scope, f), f).empty());
     // A camera that takes no more frames (a reader that fell behind on a busy machine) does not
     // give its last one again: that may show the picture from before a register write.
     scopesim::setFrames("USB Inspection Camera", false);
-    EXPECT_TRUE(awaitFrame(COrvexPreviewState::newestFrame(scope, f), f).empty());
+    EXPECT_TRUE(awaitFrame(CameraSearch::newestFrame(scope, f), f).empty());
     scopesim::setFrames("USB Inspection Camera", true);
-    EXPECT_FALSE(awaitFrame(COrvexPreviewState::newestFrame(scope, f), f).empty());
+    EXPECT_FALSE(awaitFrame(CameraSearch::newestFrame(scope, f), f).empty());
 }
 
 TEST_F(DefaultRig, ASearchTheUnitAnsweredTooLateForRunsAgainOnceItAnswers)

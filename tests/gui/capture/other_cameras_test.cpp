@@ -98,7 +98,7 @@ TEST_F(K1100, PellarNameWinsAndTheBridgeIsSetUp)
     EXPECT_TRUE(log.has("Preview refreshCamera() K1100(1) QueryFrame OK!"));
     EXPECT_EQ(preview->cameraKind(), KindK1100);
     EXPECT_TRUE(preview->toolButton(3)->IsShown()) << "the rotate button belongs to this camera";
-    ASSERT_NE(pCEM2800Prop, nullptr);
+    ASSERT_NE(preview->bridge(), nullptr);
     const std::string name = "Pellar Q720 60HD USB 2861 Video";
     EXPECT_EQ(scopesim::em28xxIndirect(name, 14), 0x005F);
     EXPECT_EQ(scopesim::em28xxIndirect(name, 26), 0x0000);

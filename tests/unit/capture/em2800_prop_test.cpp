@@ -155,23 +155,24 @@ TEST(Em2800Prop, IndirectWritesAndI2c)
 {
     RigSession rig("em28xx \"Pellar USB 2861 Video\"\nregistry \"Pellar USB 2861 Video\"\n");
     LogCapture log;
-    InitEM2800Prop();
-    ASSERT_NE(pCEM2800Prop, nullptr);
+    EM2800PropHolder holder;
+    holder.init();
+    ASSERT_NE(holder.get(), nullptr);
     EXPECT_TRUE(log.has("Preview InitEM2800Prop() pCEM2800Prop(TRUE)"));
     EXPECT_TRUE(log.has("Preview InitEM2800Prop() pCEM2800Prop->SetI2C(0x20)"));
     EXPECT_EQ(scopesim::em28xxI2c("Pellar USB 2861 Video", 0xB8, 7), 0x20);
 
     const uint16_t a = 0x005F, b = 0x0000, c = 0x0F0F;
-    EXPECT_EQ(pCEM2800Prop->WriteIndirect(14, &a), 0);
-    EXPECT_EQ(pCEM2800Prop->WriteIndirect(26, &b), 0);
-    EXPECT_EQ(pCEM2800Prop->WriteIndirect(28, &c), 0);
+    EXPECT_EQ(holder.get()->WriteIndirect(14, &a), 0);
+    EXPECT_EQ(holder.get()->WriteIndirect(26, &b), 0);
+    EXPECT_EQ(holder.get()->WriteIndirect(28, &c), 0);
     EXPECT_EQ(scopesim::em28xxIndirect("Pellar USB 2861 Video", 14), 0x005F);
     EXPECT_EQ(scopesim::em28xxIndirect("Pellar USB 2861 Video", 28), 0x0F0F);
 
-    DestroyEM2800Prop();
-    EXPECT_EQ(pCEM2800Prop, nullptr);
+    holder.destroy();
+    EXPECT_EQ(holder.get(), nullptr);
     EXPECT_TRUE(log.has("Preview DestroyEM2800Prop() pCEM2800Prop(TRUE)"));
-    DestroyEM2800Prop();
+    holder.destroy();
     EXPECT_TRUE(log.has("Preview DestroyEM2800Prop() pCEM2800Prop(FALSE)"));
 }
 
@@ -179,8 +180,9 @@ TEST(Em2800Prop, NoBridgeLeavesNoInstance)
 {
     RigSession rig("camera \"Integrated Camera\"\n");
     LogCapture log;
-    InitEM2800Prop();
-    EXPECT_EQ(pCEM2800Prop, nullptr);
+    EM2800PropHolder holder;
+    holder.init();
+    EXPECT_EQ(holder.get(), nullptr);
     EXPECT_TRUE(log.has("Preview InitEM2800Prop() pCEM2800Prop(TRUE)"));
 }
 

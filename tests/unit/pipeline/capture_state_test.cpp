@@ -1,8 +1,9 @@
 #include "pipeline/capture_state.h"
 
-#include <gtest/gtest.h>
+#include "support/viewer_globals.h"
+#include "support/virtual_time.h"
 
-#include <memory>
+#include <gtest/gtest.h>
 
 namespace
 {
@@ -11,18 +12,6 @@ class CaptureTriggers : public ::testing::Test
 {
 protected:
     void SetUp() override
-    {
-        auto c = std::make_unique<platform::VirtualClock>();
-        clock = c.get();
-        m_previous = platform::setClock(std::move(c));
-        reset();
-    }
-    void TearDown() override
-    {
-        reset();
-        platform::setClock(std::move(m_previous));
-    }
-    static void reset()
     {
         g_Freeze = g_SnapPending = g_SnapInRecord = false;
         g_ButtonSource = kNoButton;
@@ -35,10 +24,9 @@ protected:
             snapshotDue(recording);
     }
 
-    platform::VirtualClock* clock = nullptr;
-
-private:
-    std::unique_ptr<platform::Clock> m_previous;
+    ViewerGlobals globals; // the triggers as they were come back after
+    VirtualTime time;
+    platform::VirtualClock* clock = time.clock;
 };
 
 TEST_F(CaptureTriggers, WhoHoldsTheTriggerAndWhatItsReleaseLetsGo)
