@@ -243,17 +243,6 @@ protected:
         finishSearch();
     }
 
-    // What a frame wait of the search gives, its waits measured on the clock.
-    cv::Mat awaitFrame(SteppedTask wait, const cv::Mat& out)
-    {
-        for (int i = 0; i < 300 && wait.running(); ++i) {
-            clock->advance(10);
-            wait.resume();
-        }
-        EXPECT_FALSE(wait.running());
-        return out;
-    }
-
     ViewerGlobals globals;
     TempDir home;
     std::unique_ptr<RigSession> rig;

@@ -82,45 +82,6 @@ TEST_F(DefaultRig, FindsTheScopeBehindTheLaptopWebcam)
             << c;
 }
 
-TEST_F(DefaultRig, TubePulledAndPluggedBack)
-{
-    startUp();
-    ASSERT_EQ(preview->cameraKind(), KindKelmo);
-    scopesim::setTube("USB Inspection Camera", false);
-    tick(2);
-    EXPECT_TRUE(log.has("Preview onTimer() Orvex(1), Tube Output (1, 0)"));
-    EXPECT_EQ(preview->capture(), nullptr);
-    EXPECT_EQ(preview->cameraAt(1), nullptr);
-    EXPECT_EQ(preview->grabFrame(), nullptr);
-
-    scopesim::setTube("USB Inspection Camera", true);
-    tick(2);
-    EXPECT_TRUE(log.has("Preview onTimer() Orvex(1), Tube Input (0, 1)"));
-    // The camera is confirmed after its settling pause, while the window goes on.
-    EXPECT_FALSE(log.has("Preview onTimer() Orvex(1), QueryFrame OK!"));
-    tick(10);
-    EXPECT_TRUE(log.has("Preview onTimer() Orvex(1), QueryFrame OK!"));
-    ASSERT_NE(preview->capture(), nullptr);
-    EXPECT_EQ(preview->capture(), preview->cameraAt(1));
-    EXPECT_NE(preview->grabFrame(), nullptr);
-    preview->releaseFrame();
-}
-
-TEST_F(DefaultRig, ASearchQueryGivesOnlyAFrameTakenAfterIt)
-{
-    startUp();
-    platform::Capture* scope = preview->cameraAt(1);
-    ASSERT_NE(scope, nullptr) << log.text();
-    cv::Mat f;
-    EXPECT_FALSE(awaitFrame(CameraSearch::newestFrame(scope, f), f).empty());
-    // A camera that takes no more frames (a reader that fell behind on a busy machine) does not
-    // give its last one again: that may show the picture from before a register write.
-    scopesim::setFrames("USB Inspection Camera", false);
-    EXPECT_TRUE(awaitFrame(CameraSearch::newestFrame(scope, f), f).empty());
-    scopesim::setFrames("USB Inspection Camera", true);
-    EXPECT_FALSE(awaitFrame(CameraSearch::newestFrame(scope, f), f).empty());
-}
-
 TEST_F(DefaultRig, ASearchTheUnitAnsweredTooLateForRunsAgainOnceItAnswers)
 {
     startUp();
@@ -158,23 +119,6 @@ TEST_F(DefaultRig, FramesThatStopForASecondAreATubeFail)
     tick(12);
     EXPECT_TRUE(log.has("Preview onTimer() Orvex(1), QueryFrame OK!"));
     EXPECT_NE(preview->capture(), nullptr);
-}
-
-TEST_F(DefaultRig, ACameraStillSilentAfterItsReopenIsGivenUp)
-{
-    startUp();
-    scopesim::setFrames("USB Inspection Camera", false);
-    for (int i = 0; i < 200 && !log.has("Preview onTimer() Orvex(1), Tube Input (0, 1)"); ++i)
-        tick();
-    ASSERT_TRUE(log.has("Preview onTimer() Orvex(1), Tube Fail"));
-    ASSERT_TRUE(log.has("Preview onTimer() Orvex(1), Tube Input (0, 1)"));
-    // 100 ms to settle and 300 ms for a first frame, on the timer.
-    tick(38);
-    EXPECT_FALSE(log.has("Preview onTimer() Orvex(1), NoQueryFrame"));
-    tick(3);
-    EXPECT_TRUE(log.has("Preview onTimer() Orvex(1), NoQueryFrame"));
-    EXPECT_EQ(preview->capture(), nullptr);
-    EXPECT_EQ(log.count("Preview onTimer() Orvex(1), Tube Fail"), 1u);
 }
 
 TEST_F(DefaultRig, AShortStopKeepsTheRecordingGoing)

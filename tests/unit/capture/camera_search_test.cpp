@@ -5,6 +5,8 @@
 #include "support/log_capture.h"
 #include "support/rig_session.h"
 
+#include <scopesim/rig.h>
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -92,4 +94,27 @@ TEST(CameraSearch, TheFamilyCameraIsFoundByItsBarsAndTheLivePictureIsPutBack)
     ASSERT_TRUE(abandoned.task.running());
     abandoned.task.reset();
     EXPECT_EQ(abandoned.calls, (Calls{"cleared", "added 0", "bars on", "live picture"}));
+}
+
+TEST(CameraSearch, AQueryGivesOnlyAFrameTakenAfterIt)
+{
+    RigSession rig("scope \"USB Inspection Camera\" tube in\n");
+    std::unique_ptr<platform::Capture> scope = platform::captures().openCamera(0);
+    ASSERT_NE(scope, nullptr);
+    cv::Mat f;
+    auto query = [&] {
+        SteppedTask t = CameraSearch::newestFrame(scope.get(), f);
+        for (int i = 0; i < 200 && t.running(); ++i) {
+            rig.time.advance(10);
+            t.resume();
+        }
+        return !f.empty();
+    };
+    EXPECT_TRUE(query());
+    // A camera that takes no more frames (a reader that fell behind on a busy machine) does not
+    // give its last one again: that may show the picture from before a register write.
+    scopesim::setFrames("USB Inspection Camera", false);
+    EXPECT_FALSE(query());
+    scopesim::setFrames("USB Inspection Camera", true);
+    EXPECT_TRUE(query());
 }

@@ -104,8 +104,22 @@ TEST(LiveCamera, TheTubeWatchDropsTheCameraAndOpensItAgain)
     EXPECT_TRUE(s.log.has("Preview onTimer() Orvex(0), Tube Fail"));
     EXPECT_EQ(s.live.choice().capture, nullptr);
 
+    // Opened again on the next look, a camera still silent is given up after its settling
+    // pause and its while for a first frame, without another tube fault.
+    EXPECT_FALSE(s.live.tubeWatch(true));
+    EXPECT_EQ(s.log.count("Preview onTimer() Orvex(0), Tube Input (0, 1)"), 2u);
+    s.rig.time.advance(LiveCamera::kReopenSettleMs + LiveCamera::kReopenFirstFrameMs - 10);
+    s.live.tubeWatch(true);
+    EXPECT_FALSE(s.log.has("Preview onTimer() Orvex(0), NoQueryFrame"));
+    s.rig.time.advance(10);
+    s.live.tubeWatch(true);
+    EXPECT_TRUE(s.log.has("Preview onTimer() Orvex(0), NoQueryFrame"));
+    EXPECT_EQ(s.live.choice().capture, nullptr);
+    EXPECT_EQ(s.log.count("Preview onTimer() Orvex(0), Tube Fail"), 1u);
+
     // A tube that comes in while no family camera is known asks for the search.
     s.live.choice().modelIndex[SlotKelmo] = -1;
+    EXPECT_FALSE(s.live.tubeWatch(false));
     EXPECT_TRUE(s.live.tubeWatch(true));
     EXPECT_TRUE(s.log.has("Preview onTimer() NoOrvex, Tube Input (0, 1)"));
 }
