@@ -1,6 +1,6 @@
 #include "app/notice.h"
 
-#include "app/orvex_frame.h"
+#include "app/notice_state.h"
 
 namespace
 {
@@ -10,6 +10,8 @@ constexpr int kNoticeTime = 3000;
 } // namespace
 
 wxColour g_NoticeColour = kNoticeYellow;
+int g_InfoTime = 0;
+wxString g_LastFileName;
 
 void showNotice(const wxString& text)
 {

@@ -27,10 +27,6 @@
 #include <sys/utsname.h>
 
 COrvexFrame* g_MainFrame = nullptr;
-int g_InfoTime = 0;
-wxString g_LastFileName;
-wxString g_StatusText;
-wxColour g_StatusColour(0, 0, 0);
 
 wxBEGIN_EVENT_TABLE(COrvexFrame, wxFrame) EVT_CLOSE(COrvexFrame::onClose)
     EVT_PAINT(COrvexFrame::onPaint) EVT_ERASE_BACKGROUND(COrvexFrame::onEraseBackground)
@@ -45,6 +41,7 @@ wxBEGIN_EVENT_TABLE(COrvexFrame, wxFrame) EVT_CLOSE(COrvexFrame::onClose)
 {
     resetDataFileValues();
     g_MainFrame = this;
+    g_TabHost = this;
     m_lastRotation = 0;
     // Without a watch (no udev, no rig) the program runs on; it only misses hot-plugging.
     m_deviceNotify = platform::hotplug().watch([this](const platform::DeviceChange& change) {
@@ -75,6 +72,8 @@ COrvexFrame::~COrvexFrame()
     closeLogFile();
     if (g_MainFrame == this)
         g_MainFrame = nullptr;
+    if (g_TabHost == this)
+        g_TabHost = nullptr;
 }
 
 void COrvexFrame::createGUIControls()
@@ -144,6 +143,12 @@ void COrvexFrame::keepKeysReaching()
     wxWindow* focus = wxWindow::FindFocus();
     if (!focus || !focus->IsShownOnScreen())
         takeFocus();
+}
+
+void COrvexFrame::showFullScreenButton(bool show)
+{
+    if (m_fullScreenButton)
+        m_fullScreenButton->Show(show);
 }
 
 void COrvexFrame::onClose(wxCloseEvent&)

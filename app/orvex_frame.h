@@ -2,8 +2,10 @@
 // that drives the program, the labels, keys and wheel, the About box and the shut-down.
 #pragma once
 
+#include "app/notice_state.h"
 #include "app/skin_geometry.h"
 #include "app/status_text.h"
+#include "app/tab_host.h"
 #include "app/window_ids.h"
 
 #include <wx/aboutdlg.h>
@@ -27,10 +29,8 @@ class HotplugMonitor;
 
 class COrvexFrame;
 extern COrvexFrame* g_MainFrame;
-extern int g_InfoTime;          // notice display countdown
-extern wxString g_LastFileName; // the notice text
 
-class COrvexFrame : public wxFrame
+class COrvexFrame : public wxFrame, public TabHost
 {
 public:
     COrvexFrame(const wxString& title, const wxPoint& pos, const wxSize& size);
@@ -65,7 +65,8 @@ public:
     void takeFocus();
     // The same when the focus is nowhere or on a window no longer shown (a tab's control
     // that went with its tab).
-    void keepKeysReaching();
+    void keepKeysReaching() override;
+    void showFullScreenButton(bool show) override;
 
     // Read by the layout of other rooms and by tests.
     const SkinGeometry& geometry() const { return m_geometry; }

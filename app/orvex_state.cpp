@@ -2,16 +2,17 @@
 
 #include "app/data_files.h"
 #include "app/label_drawing.h"
-#include "app/orvex_frame.h"
 #include "app/shell_parts.h"
 #include "app/skin_bitmap.h"
 #include "app/skin_geometry.h"
+#include "app/tab_host.h"
 #include "pipeline/capture_state.h"
 #include "pipeline/picture_settings.h"
 #include "platform/clock.h"
 
 #include <wx/dcmemory.h>
 
+TabHost* g_TabHost = nullptr;
 COrvexState* g_CurrentState = nullptr;
 std::vector<COrvexState*> g_States;
 COrvexScreenBase* g_Screen = nullptr;
@@ -163,13 +164,13 @@ void switchState(int id)
         if (g_CurrentState->holdsSwitch(id))
             return;
         g_CurrentState->leave();
-        if (g_MainFrame)
-            g_MainFrame->keepKeysReaching();
+        if (g_TabHost)
+            g_TabHost->keepKeysReaching();
         s->m_previous = g_CurrentState;
         g_CurrentState = s;
         s->enter();
-        if (g_MainFrame && g_MainFrame->fullScreenButton())
-            g_MainFrame->fullScreenButton()->Show(s->allowsFullScreen());
+        if (g_TabHost)
+            g_TabHost->showFullScreenButton(s->allowsFullScreen());
         return;
     }
 }

@@ -26,11 +26,11 @@ inline auto viewerValues()
 {
     return std::tie(g_ProgramDir, g_Title, g_AppName, g_DataDir, g_StoragePath, g_ConfigPath,
                     g_TimeStamp, g_UsbState, g_NoticeColour, g_MainFrame, g_SettleTime, g_InfoTime,
-                    g_LastFileName, g_StatusText, g_StatusColour, g_CurrentState, g_States,
-                    g_Screen, g_BrowsePanel, g_Mirror, g_Rotation, g_ZoomFactor, g_FullScreen,
-                    g_Freeze, g_SnapPending, g_SnapInRecord, g_ButtonSource, g_CaptureTime,
-                    g_RecordStartTick, g_FramesWritten, g_LastDrawSize, g_FramesPainted,
-                    g_FrameAgeMsTotal);
+                    g_LastFileName, g_StatusText, g_StatusColour, g_TabHost, g_CurrentState,
+                    g_States, g_Screen, g_BrowsePanel, g_Mirror, g_Rotation, g_ZoomFactor,
+                    g_FullScreen, g_Freeze, g_SnapPending, g_SnapInRecord, g_ButtonSource,
+                    g_CaptureTime, g_RecordStartTick, g_FramesWritten, g_LastDrawSize,
+                    g_FramesPainted, g_FrameAgeMsTotal);
 }
 
 class ViewerGlobals
