@@ -26,10 +26,10 @@ struct LiveScope {
     }
 
     // The frame of the next pass that has one, within a second of virtual time.
-    cv::Mat* nextFrame(bool forFile = false)
+    cv::Mat* nextFrame()
     {
         for (int i = 0; i < 100; ++i) {
-            if (cv::Mat* f = live.takeFrame(forFile, false))
+            if (cv::Mat* f = live.takeFrame(false, false))
                 return f;
             rig.time.advance(10);
         }
