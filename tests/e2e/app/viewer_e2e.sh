@@ -9,7 +9,17 @@ trap 'rm -rf "$work"' EXIT
 export HOME=$work/home
 mkdir -p "$HOME"
 export ASAN_OPTIONS=detect_leaks=0
-fail() { echo "FAIL: $*"; [ -f "$log" ] && sed 's/^/  log: /' "$log" | tail -40; exit 1; }
+# The program's own words go with a failure: the log where there is one, and what it wrote on
+# stderr (all there is when the log is refused), and whether it still ran.
+fail() {
+  echo "FAIL: $*"
+  [ -f "$log" ] && sed 's/^/  log: /' "$log" | tail -40
+  [ -s "$work/out.txt" ] && sed 's/^/  stderr: /' "$work/out.txt" | tail -40
+  if [ -n "${pid:-}" ]; then
+    if kill -0 "$pid" 2>/dev/null; then echo "  the program still runs"; else echo "  the program has ended"; fi
+  fi
+  exit 1
+}
 log=$HOME/Orvex/log.txt
 
 # Starts the program from a program folder in the background; sets $pid.
